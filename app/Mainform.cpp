@@ -1,0 +1,150 @@
+#include "app/Mainform.h"
+
+#include <cstring>
+
+#include "package/catalogue.h"
+
+namespace app {
+
+std::string ProgramFolder;
+UpgradeVariables Upgrade;
+
+namespace {
+
+// Windows 8 and Windows Server 2012 report 6.2; every later system reports
+// that or more.
+bool needsIndexingPolicy(const OsVersion& v) {
+    return v.major > 6 || (v.major == 6 && v.minor >= 2);
+}
+
+std::string folderOf(const std::string& path) {
+    const auto cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+}  // namespace
+
+TFormMain::TFormMain(Services& services)
+    : services_(services),
+      FormMain(layout_.form()),
+      ImageLogo(layout_.get("ImageLogo")),
+      StaticTextTitle(layout_.get("StaticTextTitle")),
+      StaticTextStartTitle(layout_.get("StaticTextStartTitle")),
+      LabelZEMOWeb(layout_.get("LabelZEMOWeb")),
+      lblUpgradeStatus(layout_.get("lblUpgradeStatus")),
+      LabelProgressPersent(layout_.get("LabelProgressPersent")),
+      ProgressBar2(layout_.get("ProgressBar2")),
+      PageControlFirmwareUpgradeStage(layout_.get("PageControlFirmwareUpgradeStage")),
+      TabSheetStart(layout_.get("TabSheetStart")),
+      TabSheetFirmwareVersion(layout_.get("TabSheetFirmwareVersion")),
+      TabSheetFirmwareUpgrade(layout_.get("TabSheetFirmwareUpgrade")),
+      SpeedButtonStart(layout_.get("SpeedButtonStart")),
+      SpeedButtonExit1(layout_.get("SpeedButtonExit1")),
+      LabelFrmVerOriginal1(layout_.get("LabelFrmVerOriginal1")),
+      LabelFrmVerOriginal3(layout_.get("LabelFrmVerOriginal3")),
+      LabelFrmVerNew1(layout_.get("LabelFrmVerNew1")),
+      LabelFrmVerNew3(layout_.get("LabelFrmVerNew3")),
+      SpeedButtonFrmVerWantToContinueYes(layout_.get("SpeedButtonFrmVerWantToContinueYes")),
+      SpeedButtonFrmVerWantToContinueNo(layout_.get("SpeedButtonFrmVerWantToContinueNo")),
+      StaticTextFrmUpgMessage1(layout_.get("StaticTextFrmUpgMessage1")),
+      StaticTextFrmUpgMessage2(layout_.get("StaticTextFrmUpgMessage2")),
+      SpeedButtonFrmUpgFinish(layout_.get("SpeedButtonFrmUpgFinish")),
+      TimerBlinkingText(layout_.get("TimerBlinkingText")),
+      TimerCopyFileProgressCTL(layout_.get("TimerCopyFileProgressCTL")),
+      ImageList1(layout_.get("ImageList1")) {
+    // 1. The base construction: the window from the layout, then the
+    //    creation event.
+    bindHandlers();
+    services_.desktop.createWindow(layout_);
+    FormCreate();
+
+    // 2.-5. Captions and the logo.
+    FormMain.setCaption(kWindowCaption);
+    ImageLogo.setPicture(Picture::Logo);
+    StaticTextTitle.setCaption("Welcome to ZEMO ZOD Ezodi R Iravevod Idavedi");
+    StaticTextStartTitle.setCaption(
+        "Please check below items before starting ZEMO ZOD Ezodi R Iravevod Idavedi:");
+    LabelZEMOWeb.setCaption(kMakerWebAddress);
+
+    // 6.-7.
+    InitStageTexts();
+    SetUpgradeStage(0);
+
+    // 8. The firmware files are found beside the program only.
+    ProgramFolder = folderOf(services_.desktop.programPath());
+
+    // 9.-10. Windows version gate.
+    if (needsIndexingPolicy(services_.desktop.osVersion())) {
+        const int r = services_.hostPreparation.CheckIndexingPolicy();
+        if (r == hostprep::kPolicyJustWritten) {
+            services_.hostPreparation.WriteResumeEntry();
+            services_.hostPreparation.RestartWindows();
+        }
+        if (r == hostprep::kPolicyJustWritten || r == hostprep::kPolicyStop) {
+            SpeedButtonStart.setEnabled(false);
+            terminated_ = true;
+            services_.desktop.terminate();
+            return;
+        }
+    }
+
+    // 11.-12.
+    SpeedButtonStart.setEnabled(true);
+    if (LoadFirmwareCatalogue()) {
+        LabelFrmVerNew1.setCaption(NewFirmwareVersion);
+        LabelFrmVerNew3.setCaption(NewFirmwareVersion);
+    } else {
+        SpeedButtonStart.setEnabled(false);
+    }
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::bindHandlers() {
+    layout_.get("SpeedButtonStart").onClick = [this] { SpeedButtonStartClick(); };
+    layout_.get("SpeedButtonExit1").onClick = [this] { SpeedButtonExitClick(); };
+    layout_.get("SpeedButtonFrmVerWantToContinueYes").onClick = [this] { SpeedButtonFrmVerWantToContinueYesClick(); };
+    layout_.get("SpeedButtonFrmVerWantToContinueNo").onClick = [this] { SpeedButtonFrmVerWantToContinueNoClick(); };
+    layout_.get("SpeedButtonFrmUpgFinish").onClick = [this] { SpeedButtonFrmUpgFinishClick(); };
+    layout_.get("ImageLogo").onClick = [this] { ImageLogoClick(); };
+    layout_.get("LabelZEMOWeb").onClick = [this] { ImageLogoClick(); };
+    layout_.get("TimerBlinkingText").onClick = [this] { TimerBlinkingTextTimer(); };
+    layout_.get("TimerCopyFileProgressCTL").onClick = [this] { TimerCopyFileProgressCTLTimer(); };
+}
+
+void TFormMain::FormCreate() {
+    services_.desktop.registerPortNotifications();
+    CopyWorker = std::make_unique<bootdrive::CopyFileThread>(services_.copier);
+}
+
+bool TFormMain::FormClose() {
+    return services_.dialogs.messageBox(kExitQuestion, kExitCaption, kMbOkCancel | kMbIconWarning) == kIdOk;
+}
+
+void TFormMain::SpeedButtonExitClick() { services_.desktop.closeWindow(); }
+
+void TFormMain::InitStageTexts() {
+    TabSheetStart.setTabVisible(false);
+    TabSheetFirmwareVersion.setTabVisible(false);
+    TabSheetFirmwareUpgrade.setTabVisible(false);
+    PageControlFirmwareUpgradeStage.setActivePage(&TabSheetStart);
+    lblUpgradeStatus.setCaption("");
+    LabelFrmVerNew1.setCaption("");
+    LabelFrmVerNew3.setCaption("");
+}
+
+void TFormMain::showError(const char* text) {
+    services_.dialogs.messageBox(text, kErrorCaption, kMbOk | kMbIconError);
+}
+
+bool TFormMain::LoadFirmwareCatalogue() {
+    if (!package::OpenFirmwareImage(ProgramFolder, bootdrive::FirmwareImagePath)) {
+        showError(kNoFirmwareMessage);
+        return false;
+    }
+    if (!package::ReadCatalogueVersion(ProgramFolder, NewFirmwareVersion, package::kImageName))
+        lblUpgradeStatus.setCaption(kVersionNotDetected);
+    return true;
+}
+
+}  // namespace app

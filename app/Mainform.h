@@ -1,0 +1,150 @@
+// The main window: its components, its fields, the start-up sequence, the
+// close confirmation and the upgrade stage machine.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/component.h"
+#include "app/layout.h"
+#include "app/platform.h"
+#include "bootdrive/Copyfilethread.h"
+#include "bootdrive/drive_system.h"
+#include "hostprep/host_preparation.h"
+#include "serial/device_detection.h"
+#include "serial/serial_port_system.h"
+
+namespace app {
+
+// Everything the window needs from outside, passed in so that tests can
+// hand it fakes.
+struct Services {
+    Dialogs& dialogs;
+    Desktop& desktop;
+    hostprep::HostPreparation& hostPreparation;
+    serial::SerialPortSystem& ports;
+    bootdrive::DriveSystem& drives;
+    bootdrive::FileCopier& copier;
+};
+
+// Process-wide values of the wizard.
+extern std::string ProgramFolder;
+
+// Stage machine variables; they live for the whole run.
+struct UpgradeVariables {
+    uint8_t WaitingForBootDrive = 0;
+    uint8_t BootCommandPending = 1;
+    uint8_t BootDriveWaitTicks = 0;
+    uint8_t CopyInProgress = 0;
+    uint32_t StallTicks = 0;
+    int32_t LastProgressPercent = 0;
+    int32_t ShownProgressPercent = -1;
+    int32_t BlinkTick = 0;
+    uint32_t BlinkColour = 16711680;  // #0000FF in the Windows order
+    uint8_t BlinkChannel = 0;
+    uint8_t BlinkRising = 1;
+};
+extern UpgradeVariables Upgrade;
+
+class TFormMain : private serial::DetectionDisplay {
+public:
+    // Builds the window from the layout and runs the start-up sequence.
+    // `terminated()` tells afterwards whether start-up ended the program.
+    explicit TFormMain(Services& services);
+    ~TFormMain() override;
+    TFormMain(const TFormMain&) = delete;
+    TFormMain& operator=(const TFormMain&) = delete;
+
+    Layout& layout() { return layout_; }
+    bool terminated() const { return terminated_; }
+
+    // Event handlers, bound to their components by the constructor.
+    void FormCreate();
+    // Asks "Are you sure to exit?"; true when the window is to be freed.
+    bool FormClose();
+    void SpeedButtonExitClick();
+    void SpeedButtonStartClick();
+    void SpeedButtonFrmVerWantToContinueYesClick();
+    void SpeedButtonFrmVerWantToContinueNoClick();
+    void SpeedButtonFrmUpgFinishClick();
+    void ImageLogoClick();
+    void TimerBlinkingTextTimer();
+    void TimerCopyFileProgressCTLTimer();
+
+    // Operations of the stage machine.
+    void SetUpgradeStage(int32_t stage);
+    void ShowUpgradeStage();
+    void ResetStageDisplay();
+    void ShowProgress(int32_t percent);
+    void ContinueUpgrade();
+    void BlinkUpgradeMessages();
+    void InitStageTexts();
+    bool LoadFirmwareCatalogue();
+    void DetectDeviceVersion();
+    void StartFirmwareCopy();
+
+    // Fields of the window.
+    serial::PortLists Ports;
+    int32_t UpgradeStage = 0;
+    uint8_t DeviceIdentified = 0;
+    char NewFirmwareVersion[80] = {};
+    int DevicePortNumber = 0;
+    std::unique_ptr<bootdrive::CopyFileThread> CopyWorker;
+    uint8_t BootDriveLetter = 0;
+
+private:
+    // The detection's view of the window.
+    int progressPosition() override;
+    void showProgress(int32_t percent) override;
+    void showDeviceVersion(const std::string& version) override;
+    void bindHandlers();
+    void showError(const char* text);
+
+    Services& services_;
+    Layout layout_;
+    bool terminated_ = false;
+
+public:
+    // Components, under their layout names.
+    Component& FormMain;
+    Component& ImageLogo;
+    Component& StaticTextTitle;
+    Component& StaticTextStartTitle;
+    Component& LabelZEMOWeb;
+    Component& lblUpgradeStatus;
+    Component& LabelProgressPersent;
+    Component& ProgressBar2;
+    Component& PageControlFirmwareUpgradeStage;
+    Component& TabSheetStart;
+    Component& TabSheetFirmwareVersion;
+    Component& TabSheetFirmwareUpgrade;
+    Component& SpeedButtonStart;
+    Component& SpeedButtonExit1;
+    Component& LabelFrmVerOriginal1;
+    Component& LabelFrmVerOriginal3;
+    Component& LabelFrmVerNew1;
+    Component& LabelFrmVerNew3;
+    Component& SpeedButtonFrmVerWantToContinueYes;
+    Component& SpeedButtonFrmVerWantToContinueNo;
+    Component& StaticTextFrmUpgMessage1;
+    Component& StaticTextFrmUpgMessage2;
+    Component& SpeedButtonFrmUpgFinish;
+    Component& TimerBlinkingText;
+    Component& TimerCopyFileProgressCTL;
+    Component& ImageList1;
+};
+
+// Texts of the wizard's messages.
+inline constexpr const char* kExitQuestion = "Are you sure to exit?";
+inline constexpr const char* kExitCaption = "Exit!";
+inline constexpr const char* kErrorCaption = "Error";
+inline constexpr const char* kNoDeviceMessage = "Please confirm your device connection and power!";
+inline constexpr const char* kNotReadyMessage = "Devicie update is not ready! Please run again.";
+inline constexpr const char* kStalledMessage =
+    "Firmware update failded.\nPlease reboot your Computer and your Class B Device.\nRun the program again.";
+inline constexpr const char* kNoFirmwareMessage = "No firmware is found or incorrect firmware!";
+inline constexpr const char* kVersionNotDetected = "Firmware version is not detected!";
+inline constexpr const char* kBootModeVersion = "VUR-IrodEdez";
+
+}  // namespace app

@@ -1,0 +1,134 @@
+// Plain components of the main window: each holds its properties, and a
+// change of a property that shows on screen is passed to the observer (the
+// Win32 renderer when a window exists; nobody in headless tests).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace app {
+
+// Colours in the Windows order 0x00BBGGRR. System colours carry the flag
+// in the top byte and the system colour index in the low byte.
+using Colour = uint32_t;
+constexpr Colour kSystemColourFlag = 0xFF000000u;
+constexpr Colour kColourWindowText = kSystemColourFlag | 8u;   // COLOR_WINDOWTEXT
+constexpr Colour kColour3DLight = kSystemColourFlag | 22u;     // COLOR_3DLIGHT
+constexpr Colour kColourBtnFace = kSystemColourFlag | 15u;     // COLOR_BTNFACE
+constexpr Colour kColourNone = 0x1FFFFFFFu;                    // transparent / not set
+constexpr Colour rgb(unsigned r, unsigned g, unsigned b) { return (b << 16) | (g << 8) | r; }
+constexpr Colour kNavy = rgb(0, 0, 0x80);
+constexpr Colour kBlue = rgb(0, 0, 0xFF);
+constexpr Colour kGreen = rgb(0, 0x80, 0);
+constexpr Colour kMaroon = rgb(0x80, 0, 0);
+constexpr Colour kRed = rgb(0xFF, 0, 0);
+constexpr Colour kBlack = 0;
+constexpr Colour kSkyBlue = rgb(0xA6, 0xCA, 0xF0);
+
+enum class Kind {
+    Form, Panel, Image, Shape, Label, StaticText, Bevel, SpeedButton,
+    PageControl, TabSheet, ProgressBar, Timer, ImageList
+};
+
+enum class Align { Left, Centre };
+enum class ShapeKind { Rectangle, RoundRect, Circle };
+enum class BevelKind { RaisedBox, BottomLine };
+
+// Pictures of the window; their pixels are drawn by resources/pictures.
+enum class Picture {
+    None, Background, InfoIcon, Star, Document, BlueArrow, PointingHand,
+    ExitDoor, GreenCheck, Logo
+};
+
+struct Font {
+    int size = 13;  // character height in pixels
+    bool bold = false;
+    bool italic = false;
+    Colour colour = kColourWindowText;
+};
+
+// What changed, so that the renderer redraws only what it must.
+enum class Prop { Caption, FontColour, Enabled, Position, Range, ActivePage, TabVisible, Picture, TimerState };
+
+class Component;
+
+class ComponentObserver {
+public:
+    virtual ~ComponentObserver() = default;
+    virtual void changed(Component& c, Prop p) = 0;
+    // Paint the component now, even if the thread is busy afterwards.
+    virtual void repaintNow(Component& c) = 0;
+};
+
+class Component {
+public:
+    Component(Kind kind, std::string name, Component* parent);
+    Component(const Component&) = delete;
+    Component& operator=(const Component&) = delete;
+
+    // --- fixed at design time (the layout) ---
+    Kind kind;
+    std::string name;
+    Component* parent;
+    std::vector<Component*> children;  // stacking order, bottom first
+    int left = 0, top = 0, width = 0, height = 0;
+    Colour colour = kColourNone;       // background, or brush of a shape
+    Align alignment = Align::Left;
+    bool autoSize = false;
+    bool wordWrap = false;
+    bool transparent = false;
+    bool stretch = false;
+    bool flat = false;                 // speed buttons
+    bool handCursor = false;
+    bool bevelOuter = false;           // panels: raised outer bevel
+    std::string hint;                  // tooltip text; shown only when showHint
+    bool showHint = false;
+    Picture glyph = Picture::None;     // speed button glyph
+    ShapeKind shape = ShapeKind::Rectangle;
+    BevelKind bevel = BevelKind::RaisedBox;
+    int interval = 0;                  // timers, milliseconds
+    std::function<void()> onClick;     // also the timer's event
+
+    // --- may change at run time ---
+    const std::string& caption() const { return caption_; }
+    void setCaption(const std::string& text);
+    const Font& font() const { return font_; }
+    void setFontDesign(const Font& f) { font_ = f; }
+    void setFontColour(Colour c);
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool on);
+    Picture picture() const { return picture_; }
+    void setPicture(Picture p);
+    bool tabVisible() const { return tabVisible_; }
+    void setTabVisible(bool on);
+    // Progress bar.
+    int min() const { return min_; }
+    int max() const { return max_; }
+    void setMin(int v);
+    void setMax(int v);
+    int position() const { return position_; }
+    void setPosition(int v);           // kept within min..max
+    // Page control.
+    Component* activePage() const { return activePage_; }
+    void setActivePage(Component* page);
+    // Paint now (labels during a blocking scan).
+    void repaint();
+
+    Component* child(const std::string& childName) const;
+    void setObserver(ComponentObserver* o) { observer_ = o; }
+
+private:
+    void notify(Prop p);
+    std::string caption_;
+    Font font_;
+    bool enabled_ = true;
+    Picture picture_ = Picture::None;
+    bool tabVisible_ = true;
+    int min_ = 0, max_ = 100, position_ = 0;
+    Component* activePage_ = nullptr;
+    ComponentObserver* observer_ = nullptr;
+};
+
+}  // namespace app

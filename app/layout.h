@@ -1,0 +1,38 @@
+// The main window's layout: every component with its place, size, text,
+// font, colours and state as designed. Built once per window; the handlers
+// are bound by the form afterwards.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/component.h"
+
+namespace app {
+
+inline constexpr const char* kWindowCaption = "ZEMO ZOD Ezodi R Iravevod Idavedi";
+inline constexpr const char* kApplicationTitle = "ZEMO DAZ Adoze R Irodidiz Odovuz";
+inline constexpr const char* kMakerWebAddress = "https://www.example.org/firmware-upgrade";
+inline constexpr const char* kProgramVersionText = "Ver 1.8.2 Build:2016.04.26";
+inline constexpr int kClientWidth = 554;
+inline constexpr int kClientHeight = 420;
+
+class Layout {
+public:
+    Layout();
+    Layout(const Layout&) = delete;
+    Layout& operator=(const Layout&) = delete;
+
+    Component& form() { return *all_.front(); }
+    // The named component; aborts on a name the layout does not hold.
+    Component& get(const std::string& name) const;
+    Component* find(const std::string& name) const;
+    const std::vector<std::unique_ptr<Component>>& all() const { return all_; }
+
+private:
+    Component& add(Kind kind, const char* name, const char* parent);
+    std::vector<std::unique_ptr<Component>> all_;
+};
+
+}  // namespace app

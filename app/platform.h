@@ -1,0 +1,52 @@
+// What the main window asks of the desktop it runs on: message boxes, the
+// shell, its own file, the system version and the message loop. The Win32
+// implementation is app/platform_win.cpp; tests use scripted fakes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace app {
+
+// Message box flags and answers, with their Windows values.
+constexpr unsigned kMbOk = 0x00;
+constexpr unsigned kMbOkCancel = 0x01;
+constexpr unsigned kMbIconError = 0x10;
+constexpr unsigned kMbIconWarning = 0x30;
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A modal message box; returns the button pressed (kIdOk, kIdCancel).
+    virtual int messageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
+};
+
+struct OsVersion {
+    uint32_t major = 0;
+    uint32_t minor = 0;
+};
+
+class Layout;
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // Builds the window and its controls from the layout (hidden until the
+    // start-up sequence has run).
+    virtual void createWindow(Layout& layout) = 0;
+    // Full path of the running program's file.
+    virtual std::string programPath() = 0;
+    virtual OsVersion osVersion() = 0;
+    // Registers the window for device notifications of the serial port class.
+    virtual void registerPortNotifications() = 0;
+    // Opens a web address with the shell's default action.
+    virtual void openWebPage(const std::string& address) = 0;
+    // Asks the application to end: the message loop stops at its next turn.
+    virtual void terminate() = 0;
+    // Asks the main window to close (runs the close confirmation).
+    virtual void closeWindow() = 0;
+};
+
+}  // namespace app

@@ -1,0 +1,215 @@
+// The three stages of an upgrade: start page, version page, upgrade page,
+// driven by the buttons and the two timers.
+#include <string>
+
+#include "app/Mainform.h"
+#include "bootdrive/boot_drive.h"
+
+namespace app {
+
+void TFormMain::SetUpgradeStage(int32_t stage) {
+    if (stage == 0) {
+        ResetStageDisplay();
+        PageControlFirmwareUpgradeStage.setActivePage(&TabSheetStart);
+    }
+    UpgradeStage = stage;
+}
+
+void TFormMain::ShowUpgradeStage() {
+    if (UpgradeStage == 1) {
+        ShowProgress(0);
+        PageControlFirmwareUpgradeStage.setActivePage(&TabSheetFirmwareVersion);
+    } else if (UpgradeStage == 2) {
+        ShowProgress(0);
+        lblUpgradeStatus.setCaption("Upgrading ...");
+        PageControlFirmwareUpgradeStage.setActivePage(&TabSheetFirmwareUpgrade);
+    }
+}
+
+void TFormMain::ResetStageDisplay() {
+    TimerBlinkingText.setEnabled(false);
+    ShowProgress(0);
+    lblUpgradeStatus.setCaption("");
+    lblUpgradeStatus.setFontColour(kBlack);
+    StaticTextFrmUpgMessage1.setCaption("");
+    StaticTextFrmUpgMessage2.setCaption("");
+    DeviceIdentified = 0;
+    SpeedButtonFrmUpgFinish.setEnabled(false);
+    LabelFrmVerOriginal1.setCaption("");
+    LabelFrmVerOriginal3.setCaption("");
+    BootDriveLetter = bootdrive::kNoBootDrive;
+    DevicePortNumber = 0;
+}
+
+void TFormMain::ShowProgress(int32_t percent) {
+    if (percent == Upgrade.ShownProgressPercent) return;
+    Upgrade.ShownProgressPercent = percent;
+    ProgressBar2.setPosition(percent);
+    LabelProgressPersent.setCaption(std::to_string(percent) + "%");
+    // The serial scan blocks this thread: paint the figure now.
+    LabelProgressPersent.repaint();
+}
+
+void TFormMain::SpeedButtonStartClick() {
+    BootDriveLetter = static_cast<uint8_t>(bootdrive::FindBootDrive(services_.drives));
+    if (BootDriveLetter != bootdrive::kNoBootDrive &&
+        bootdrive::BootDriveHasFile(services_.drives, BootDriveLetter, bootdrive::kReadyFile)) {
+        LabelFrmVerOriginal1.setCaption(kBootModeVersion);
+        LabelFrmVerOriginal3.setCaption(kBootModeVersion);
+        LabelFrmVerNew1.setCaption(NewFirmwareVersion);
+        LabelFrmVerNew3.setCaption(NewFirmwareVersion);
+        DeviceIdentified = 1;
+        Upgrade.BootCommandPending = 0;
+        SetUpgradeStage(1);
+        ShowUpgradeStage();
+        return;
+    }
+    DetectDeviceVersion();
+    if (Ports.CandidatePorts.empty()) {
+        showError(kNoDeviceMessage);
+        return;
+    }
+    Upgrade.BootCommandPending = 1;
+    SetUpgradeStage(1);
+    ShowUpgradeStage();
+}
+
+void TFormMain::DetectDeviceVersion() {
+    serial::DeviceFields device{DevicePortNumber, DeviceIdentified};
+    serial::DetectDeviceVersion(services_.ports, Ports, *this, device);
+    DevicePortNumber = device.DevicePortNumber;
+    DeviceIdentified = device.DeviceIdentified;
+}
+
+int TFormMain::progressPosition() { return ProgressBar2.position(); }
+void TFormMain::showProgress(int32_t percent) { ShowProgress(percent); }
+void TFormMain::showDeviceVersion(const std::string& version) {
+    LabelFrmVerOriginal1.setCaption(version);
+    LabelFrmVerOriginal3.setCaption(version);
+}
+
+void TFormMain::SpeedButtonFrmVerWantToContinueYesClick() {
+    TimerBlinkingText.setEnabled(true);
+    ContinueUpgrade();
+}
+
+void TFormMain::ContinueUpgrade() {
+    if (DeviceIdentified == 0) {
+        SetUpgradeStage(0);
+        return;
+    }
+    SetUpgradeStage(2);
+    ShowUpgradeStage();
+    if (Upgrade.BootCommandPending == 1) {
+        char sentence[100] = {};
+        std::char_traits<char>::copy(sentence, serial::kBootCommand, serial::kBootCommandLength);
+        serial::SendBootCommand(services_.ports, DevicePortNumber, sentence, serial::kBootCommandLength);
+        Upgrade.BootCommandPending = 0;
+    }
+    Upgrade.WaitingForBootDrive = 1;
+    TimerCopyFileProgressCTL.setEnabled(true);
+}
+
+void TFormMain::SpeedButtonFrmVerWantToContinueNoClick() { SetUpgradeStage(0); }
+
+void TFormMain::SpeedButtonFrmUpgFinishClick() { SetUpgradeStage(0); }
+
+void TFormMain::ImageLogoClick() { services_.desktop.openWebPage(kMakerWebAddress); }
+
+void TFormMain::StartFirmwareCopy() {
+    ProgressBar2.setMax(100);
+    ProgressBar2.setMin(0);
+    bootdrive::CopyProgressPercent.store(0, std::memory_order_relaxed);
+    ShowProgress(0);
+    CopyWorker->Resume();
+}
+
+void TFormMain::TimerCopyFileProgressCTLTimer() {
+    auto& progress = bootdrive::CopyProgressPercent;
+    auto read = [&progress] { return progress.load(std::memory_order_relaxed); };
+    auto write = [&progress](int32_t v) { progress.store(v, std::memory_order_relaxed); };
+
+    if (Upgrade.CopyInProgress == 0 && Upgrade.WaitingForBootDrive == 1) {
+        write(0);
+        ++Upgrade.BootDriveWaitTicks;
+        if (Upgrade.BootDriveWaitTicks > 10) {
+            Upgrade.BootDriveWaitTicks = 0;
+            Upgrade.WaitingForBootDrive = 0;
+            showError(kNotReadyMessage);
+            SetUpgradeStage(0);
+            return;
+        }
+        if (Upgrade.BootDriveWaitTicks % 2 == 0) {
+            BootDriveLetter = static_cast<uint8_t>(bootdrive::FindBootDrive(services_.drives));
+            if (BootDriveLetter != bootdrive::kNoBootDrive &&
+                bootdrive::BootDriveHasFile(services_.drives, BootDriveLetter, bootdrive::kReadyFile)) {
+                Upgrade.BootDriveWaitTicks = 0;
+                Upgrade.WaitingForBootDrive = 0;
+                StartFirmwareCopy();
+                Upgrade.CopyInProgress = 1;
+            }
+        }
+    }
+    if (Upgrade.CopyInProgress != 1) return;
+
+    // Watching the copy.
+    if (Upgrade.LastProgressPercent == read())
+        ++Upgrade.StallTicks;
+    else
+        Upgrade.StallTicks = 0;
+    Upgrade.LastProgressPercent = read();
+
+    if (Upgrade.StallTicks > 30) {
+        Upgrade.StallTicks = 0;
+        TimerCopyFileProgressCTL.setEnabled(false);
+        write(0);
+        Upgrade.CopyInProgress = 0;
+        SetUpgradeStage(0);
+        showError(kStalledMessage);
+    }
+    if (read() >= 100) {
+        Upgrade.StallTicks = 0;
+        write(100);
+        TimerBlinkingText.setEnabled(false);
+        StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
+        StaticTextFrmUpgMessage1.setCaption("");
+        StaticTextFrmUpgMessage2.setCaption("Please reboot your device.");
+        lblUpgradeStatus.setCaption("Finish!");
+        SpeedButtonFrmUpgFinish.setEnabled(true);
+        TimerCopyFileProgressCTL.setEnabled(false);
+        Upgrade.CopyInProgress = 0;
+    }
+    ShowProgress(read());
+}
+
+void TFormMain::TimerBlinkingTextTimer() {
+    if (UpgradeStage >= 2) BlinkUpgradeMessages();
+}
+
+void TFormMain::BlinkUpgradeMessages() {
+    // Steps of 25 on two colour components at a time, in the Windows order.
+    static constexpr uint32_t kRisingStep[3] = {6425, 1638425, 1644800};
+    static constexpr uint32_t kFallingStep[3] = {1638425, 1644800, 6425};
+
+    ++Upgrade.BlinkTick;
+    if (Upgrade.BlinkTick >= 20) {
+        Upgrade.BlinkTick = 1;
+        Upgrade.BlinkRising = Upgrade.BlinkRising ? 0 : 1;
+        if (Upgrade.BlinkRising == 1) {
+            ++Upgrade.BlinkChannel;
+            if (Upgrade.BlinkChannel >= 3) Upgrade.BlinkChannel = 0;
+        }
+    }
+    if (Upgrade.BlinkTick % 2 == 0) {
+        if (Upgrade.BlinkRising)
+            Upgrade.BlinkColour += kRisingStep[Upgrade.BlinkChannel];
+        else
+            Upgrade.BlinkColour -= kFallingStep[Upgrade.BlinkChannel];
+    }
+    StaticTextFrmUpgMessage1.setCaption("Upgrade in process!");
+    StaticTextFrmUpgMessage2.setCaption("Please wait a moment.");
+    StaticTextFrmUpgMessage1.setFontColour(Upgrade.BlinkColour);
+    StaticTextFrmUpgMessage2.setFontColour(Upgrade.BlinkColour);
+}
+
+}  // namespace app

@@ -1,0 +1,28 @@
+// What boot drive recognition asks of Windows about one drive letter.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace bootdrive {
+
+constexpr unsigned kDriveRemovable = 2;  // DRIVE_REMOVABLE
+
+class DriveSystem {
+public:
+    virtual ~DriveSystem() = default;
+    // GetDriveTypeA of "X:".
+    virtual unsigned driveType(char letter) = 0;
+    // GetVolumeInformationA of "X:"; false when the volume cannot be read.
+    virtual bool volumeLabel(char letter, std::string& label) = 0;
+    // Long names of the entries matching "X:\*.txt" in the root folder, any
+    // attributes, in the order the file system returns them. False when the
+    // search finds nothing or cannot start.
+    virtual bool rootTxtNames(char letter, std::vector<std::string>& names) = 0;
+};
+
+// The drives of this Windows machine (bootdrive/*_win.cpp).
+std::unique_ptr<DriveSystem> makeSystemDrives();
+
+}  // namespace bootdrive

@@ -1,0 +1,23 @@
+// The firmware image beside the program and its version text from the
+// catalogue.
+#pragma once
+
+#include <string>
+
+namespace package {
+
+inline constexpr const char* kImageName = "Bin\\App_K40.SBIN";
+inline constexpr const char* kCatalogueName = "Bin\\Firmware.csv";
+
+// Opens ProgramFolder + "Bin\App_K40.SBIN" for reading and closes it at
+// once. On success writes the path into imagePath (256 bytes) and returns
+// true; false when it cannot be opened or its path does not fit.
+bool OpenFirmwareImage(const std::string& programFolder, char (&imagePath)[256]);
+
+// Looks up `key` in ProgramFolder + "Bin\Firmware.csv" and writes its
+// version text into destination (80 bytes). True when a record was found;
+// false otherwise, with "Unknown" written when the catalogue was read to
+// its end, and the destination untouched when it could not be opened.
+bool ReadCatalogueVersion(const std::string& programFolder, char (&destination)[80], const char* key);
+
+}  // namespace package

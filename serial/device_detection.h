@@ -1,0 +1,48 @@
+// Finding the transponder on the serial ports and sending it the boot
+// command.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "serial/serial_port_system.h"
+
+namespace serial {
+
+// The discovery lists of the main window; a list's size is its count.
+struct PortLists {
+    std::vector<int> EnumeratedPorts;
+    std::vector<int> OpenablePorts;
+    std::vector<int> CandidatePorts;
+};
+
+// How the detection shows itself on the main window.
+class DetectionDisplay {
+public:
+    virtual ~DetectionDisplay() = default;
+    virtual int progressPosition() = 0;                        // ProgressBar2's position
+    virtual void showProgress(int32_t percent) = 0;            // ShowProgress
+    virtual void showDeviceVersion(const std::string& v) = 0;  // both installed-version labels
+};
+
+// Identification outcome written into the main window's fields.
+struct DeviceFields {
+    int DevicePortNumber = 0;
+    uint8_t DeviceIdentified = 0;
+};
+
+// Enumerates, probes and selects, then queries the candidates in ascending
+// order until one answers. Afterwards lists.CandidatePorts is empty exactly
+// when no device answered.
+void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDisplay& display,
+                         DeviceFields& device);
+
+// Sends `bytes` to the port `devicePortNumber`; nothing when it is 0.
+void SendBootCommand(SerialPortSystem& system, int devicePortNumber, const char* bytes, std::size_t length);
+
+inline constexpr char kBootCommand[] = "$PDBG,107,1,,,,,,*16\r\n";
+inline constexpr std::size_t kBootCommandLength = 22;
+
+}  // namespace serial

@@ -1,0 +1,85 @@
+# Shared helpers for tests that run Windows programs under Wine and Xvfb.
+# Source it; every function is prefixed wz_.
+
+wz_log() { printf '[wine-env] %s\n' "$*" >&2; }
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
+
+# Prints the template prefix of this build, creating it once (under a lock,
+# so parallel tests wait for the first one).
+wz_template() {
+  local build=${WIZARD_BUILD_DIR:?WIZARD_BUILD_DIR must name the build folder}
+  local t="$build/wine-template"
+  (
+    flock 9
+    if [ ! -f "$t/.ready" ]; then
+      rm -rf "$t"
+      wz_log "creating Wine prefix template in $t"
+      WINEPREFIX="$t" wineboot -i >/dev/null 2>&1
+      WINEPREFIX="$t" wineserver -w
+      # Arial comes from Liberation Sans, the metric-compatible font.
+      WINEPREFIX="$t" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f >/dev/null 2>&1
+      WINEPREFIX="$t" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d 'Liberation Sans' /f >/dev/null 2>&1
+      WINEPREFIX="$t" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /d 'Liberation Sans' /f >/dev/null 2>&1
+      WINEPREFIX="$t" wineserver -w
+      touch "$t/.ready"
+    fi
+  ) 9>"$build/wine-template.lock"
+  printf '%s\n' "$t"
+}
+
+# Makes a fresh prefix in $1 from the template.
+wz_new_prefix() {
+  local dest=$1 t
+  t=$(wz_template) || return 1
+  rm -rf "$dest"
+  mkdir -p "$(dirname "$dest")"
+  cp -a "$t" "$dest"
+  rm -f "$dest/.ready"
+}
+
+# Imports a .reg file into the prefix $WINEPREFIX.
+wz_reg_import() { wine regedit /S "$1" >/dev/null 2>&1; wineserver -w; }
+
+# Starts Xvfb on a free display; sets DISPLAY and WZ_XVFB_PID.
+wz_start_xvfb() {
+  local n
+  for n in $(seq 90 190); do
+    [ -e "/tmp/.X${n}-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    WZ_XVFB_PID=$!
+    local i
+    for i in $(seq 1 100); do
+      if [ -e "/tmp/.X11-unix/X$n" ]; then export DISPLAY=":$n"; return 0; fi
+      kill -0 "$WZ_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$WZ_XVFB_PID" 2>/dev/null
+  done
+  wz_log "no display could be started"
+  return 1
+}
+
+wz_stop_xvfb() { [ -n "${WZ_XVFB_PID:-}" ] && kill "$WZ_XVFB_PID" 2>/dev/null; wait "$WZ_XVFB_PID" 2>/dev/null; WZ_XVFB_PID=; }
+
+# Waits up to $2 seconds for a window whose name matches $1; prints its id.
+wz_wait_window() {
+  local name=$1 limit=${2:-60} i id
+  for i in $(seq 1 $((limit * 10))); do
+    id=$(xdotool search --name "$name" 2>/dev/null | head -n 1)
+    if [ -n "$id" ]; then printf '%s\n' "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for the command in $1 to succeed.
+wz_wait_for() {
+  local cond=$1 limit=${2:-60} i
+  for i in $(seq 1 $((limit * 10))); do
+    eval "$cond" && return 0
+    sleep 0.1
+  done
+  return 1
+}
