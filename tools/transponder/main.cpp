@@ -1,0 +1,205 @@
+// A transponder on a pseudo-terminal, for tests and demonstrations: see
+// --help.
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <thread>
+
+#include "sim_drive.h"
+#include "sim_options.h"
+#include "sim_pty.h"
+#include "sim_sentences.h"
+
+namespace {
+
+volatile sig_atomic_t gStop = 0;
+void OnSignal(int) { gStop = 1; }
+
+using Clock = std::chrono::steady_clock;
+
+void InstallSignals() {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
+void WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, 50);
+            if (gStop) return;
+        } else {
+            return;
+        }
+    }
+}
+
+void SleepMs(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+class Device {
+public:
+    Device(const sim::Options& o, int master, sim::BootDrive& drive) : o_(o), master_(master), drive_(drive) {}
+
+    void start() {
+        if (o_.bootMode) enterBootLoader(0);
+    }
+
+    void onRequest(sim::Request r) {
+        if (o_.silent || booted_) return;
+        if (r == sim::Request::VersionQuery) answer();
+        if (r == sim::Request::BootCommand) enterBootLoader(o_.readyDelayMs);
+    }
+
+    // Milliseconds until something is due; -1 when nothing is.
+    int nextTimeoutMs() const {
+        if (readyPending_) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(readyAt_ - Clock::now()).count();
+            return left < 0 ? 0 : static_cast<int>(left);
+        }
+        if (watchingCopy_) return 5;
+        return -1;
+    }
+
+    void onTime() {
+        if (readyPending_ && Clock::now() >= readyAt_) {
+            readyPending_ = false;
+            if (drive_.present() && !o_.noReady) drive_.makeReady();
+            watchingCopy_ = drive_.present() && o_.vanishOnCopy;
+        }
+        if (watchingCopy_ && drive_.hasImage()) {
+            watchingCopy_ = false;
+            drive_.vanish(o_.fillDrive);
+        }
+    }
+
+private:
+    void answer() {
+        SleepMs(o_.replyDelayMs);
+        std::string reply = sim::ComposeReply(o_);
+        if (o_.gapMs > 0 && o_.gapAfter > 0 && static_cast<std::size_t>(o_.gapAfter) < reply.size()) {
+            WriteAll(master_, reply.substr(0, static_cast<std::size_t>(o_.gapAfter)));
+            SleepMs(o_.gapMs);
+            WriteAll(master_, reply.substr(static_cast<std::size_t>(o_.gapAfter)));
+        } else {
+            WriteAll(master_, reply);
+        }
+        if (o_.verbose) std::fprintf(stderr, "transponder_sim: answered %zu bytes\n", reply.size());
+    }
+
+    void enterBootLoader(int delayMs) {
+        booted_ = true;
+        readyPending_ = true;
+        readyAt_ = Clock::now() + std::chrono::milliseconds(delayMs);
+        if (o_.verbose) std::fprintf(stderr, "transponder_sim: boot loader, ready in %d ms\n", delayMs);
+    }
+
+    const sim::Options& o_;
+    int master_;
+    sim::BootDrive& drive_;
+    bool booted_ = false;
+    bool readyPending_ = false;
+    bool watchingCopy_ = false;
+    Clock::time_point readyAt_{};
+};
+
+int Run(const sim::Options& o) {
+    const pid_t parent = ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) return 0;
+    InstallSignals();
+
+    std::string error;
+    sim::BootDrive drive(o.driveDir, o.verbose);
+    if (drive.present() && !drive.prepare(o.label, error)) {
+        std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
+        return 1;
+    }
+    int record = -1;
+    if (!o.recordFile.empty()) {
+        record = ::open(o.recordFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
+        if (record < 0) {
+            std::fprintf(stderr, "transponder_sim: cannot open %s: %s\n", o.recordFile.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+    sim::Pty pty;
+    if (!pty.open(error)) {
+        std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
+        return 1;
+    }
+    if (!o.pidFile.empty()) {
+        FILE* f = std::fopen(o.pidFile.c_str(), "w");
+        if (f != nullptr) {
+            std::fprintf(f, "%d\n", static_cast<int>(::getpid()));
+            std::fclose(f);
+        }
+    }
+    if (!o.link.empty() && !sim::PublishLink(pty.slavePath(), o.link, error)) {
+        std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("pty=%s\n", pty.slavePath().c_str());
+    std::fflush(stdout);
+
+    Device device(o, pty.master(), drive);
+    device.start();
+    sim::LineReader reader;
+    char buffer[4096];
+    while (!gStop) {
+        pollfd p{pty.master(), POLLIN, 0};
+        int timeout = device.nextTimeoutMs();
+        int ready = ::poll(&p, 1, timeout < 0 ? 500 : timeout);
+        if (ready > 0 && (p.revents & POLLIN)) {
+            ssize_t n = ::read(pty.master(), buffer, sizeof buffer);
+            if (n > 0) {
+                if (record >= 0 && ::write(record, buffer, static_cast<std::size_t>(n)) != n) {
+                    std::fprintf(stderr, "transponder_sim: recording failed\n");
+                }
+                for (sim::Request r = reader.feed(std::string(buffer, static_cast<std::size_t>(n)));
+                     r != sim::Request::None; r = reader.next()) {
+                    device.onRequest(r);
+                }
+            }
+        } else if (ready > 0) {
+            // Hang-up without a slave open cannot happen while we hold one;
+            // do not spin if it does.
+            SleepMs(5);
+        }
+        device.onTime();
+        if (::getppid() != parent) break;
+    }
+    if (!o.link.empty()) sim::RetractLink(pty.slavePath(), o.link);
+    if (!o.pidFile.empty()) ::unlink(o.pidFile.c_str());
+    if (record >= 0) ::close(record);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    sim::Options options;
+    bool help = false;
+    if (!sim::ParseOptions(argc, argv, options, help)) return 2;
+    if (help) return 0;
+    return Run(options);
+}

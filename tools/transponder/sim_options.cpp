@@ -1,0 +1,152 @@
+#include "sim_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace sim {
+namespace {
+
+const char kHelp[] =
+    "Usage: transponder_sim [options]\n"
+    "\n"
+    "Plays an AIS Class B transponder on a pseudo-terminal. It answers the\n"
+    "version query \"!AIAIQ,VER*3C\\r\\n\" with a \"$AIVER,\" reply, and on the boot\n"
+    "command \"$PDBG,107,1,,,,,,*16\\r\\n\" goes quiet and, after a delay, puts\n"
+    "READY.TXT on its boot drive folder. It prints \"pty=<slave path>\" once the\n"
+    "terminal is ready, and runs in the foreground until SIGTERM, SIGINT or the\n"
+    "end of its parent process.\n"
+    "\n"
+    "Serial side:\n"
+    "  --link PATH        make PATH a symbolic link to the slave side (for Wine:\n"
+    "                     $WINEPREFIX/dosdevices/com5); made once ready\n"
+    "  --record FILE      append every byte received to FILE (created empty)\n"
+    "  --pidfile FILE     write the process id to FILE\n"
+    "  --version TEXT     firmware version in field 9 of the reply (default 2.0.1)\n"
+    "  --model TEXT       model text of the reply (default AIS-B-K40)\n"
+    "  --other-model      answer as another model (AIS-B-K20)\n"
+    "  --long-version     a 25-character version text\n"
+    "  --few-commas       a reply with fewer than ten commas\n"
+    "  --model-later      model text only in a second sentence after the reply\n"
+    "  --noise N          N bytes of other sentences written before the reply\n"
+    "  --reply-delay MS   wait MS milliseconds before answering\n"
+    "  --gap MS           pause MS milliseconds inside the reply ...\n"
+    "  --gap-after N      ... after its first N bytes (default 10)\n"
+    "  --reply TEXT       send TEXT (escapes \\r \\n \\t \\\\ \\0 \\xHH) as the whole reply\n"
+    "  --silent           never answer, never boot (bytes are still recorded)\n"
+    "\n"
+    "Boot drive side:\n"
+    "  --drive DIR        the boot drive folder; made at start with the volume\n"
+    "                     label file .windows-label (Wine reads it when its\n"
+    "                     server starts, so start the simulator first)\n"
+    "  --label TEXT       volume label (default \"VAZ UD40\")\n"
+    "  --ready-delay MS   delay from the boot command to READY.TXT (default 3000)\n"
+    "  --no-ready         accept the boot command but never make READY.TXT\n"
+    "  --boot-mode        start in the boot loader: READY.TXT at once, no answers\n"
+    "  --vanish-on-copy   when AIS_Firmware.S19 appears, empty the drive folder\n"
+    "  --fill-drive       with --vanish-on-copy, also fill the drive's file system\n"
+    "                     so that further writes fail (only on a file system with\n"
+    "                     less than 64 MiB free, such as a small tmpfs mount)\n"
+    "\n"
+    "  --verbose          log events to standard error\n"
+    "  --help             this text\n"
+    "\n"
+    "Example, a device on COM5 of a Wine prefix:\n"
+    "  transponder_sim --link \"$WINEPREFIX/dosdevices/com5\" --drive /tmp/bootdrive &\n";
+
+int ToInt(const char* name, const char* text, bool& ok) {
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 0 || value > 100000000) {
+        std::fprintf(stderr, "transponder_sim: %s wants a number, not '%s'\n", name, text);
+        ok = false;
+        return 0;
+    }
+    return static_cast<int>(value);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        char c = text[++i];
+        switch (c) {
+            case 'r': out += '\r'; break;
+            case 'n': out += '\n'; break;
+            case 't': out += '\t'; break;
+            case '0': out += '\0'; break;
+            case 'x':
+                if (i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
+                    out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+                    i += 2;
+                } else {
+                    out += "\\x";
+                }
+                break;
+            default: out += c; break;
+        }
+    }
+    return out;
+}
+
+bool ParseOptions(int argc, char** argv, Options& o, bool& helpShown) {
+    helpShown = false;
+    bool ok = true;
+    for (int i = 1; i < argc && ok; ++i) {
+        const char* a = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "transponder_sim: %s wants a value\n", a);
+                ok = false;
+                return "";
+            }
+            return argv[++i];
+        };
+        if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
+            std::fputs(kHelp, stdout);
+            helpShown = true;
+            return true;
+        } else if (!std::strcmp(a, "--link")) o.link = value();
+        else if (!std::strcmp(a, "--record")) o.recordFile = value();
+        else if (!std::strcmp(a, "--pidfile")) o.pidFile = value();
+        else if (!std::strcmp(a, "--version")) o.version = value();
+        else if (!std::strcmp(a, "--model")) o.model = value();
+        else if (!std::strcmp(a, "--other-model")) o.model = "AIS-B-K20";
+        else if (!std::strcmp(a, "--long-version")) o.version = "V2.0.1-build.0042-release";
+        else if (!std::strcmp(a, "--few-commas")) o.fewCommas = true;
+        else if (!std::strcmp(a, "--model-later")) o.modelLater = true;
+        else if (!std::strcmp(a, "--noise")) o.noiseBytes = ToInt(a, value(), ok);
+        else if (!std::strcmp(a, "--reply-delay")) o.replyDelayMs = ToInt(a, value(), ok);
+        else if (!std::strcmp(a, "--gap")) o.gapMs = ToInt(a, value(), ok);
+        else if (!std::strcmp(a, "--gap-after")) o.gapAfter = ToInt(a, value(), ok);
+        else if (!std::strcmp(a, "--reply")) { o.rawReply = Unescape(value()); o.haveRawReply = true; }
+        else if (!std::strcmp(a, "--silent")) o.silent = true;
+        else if (!std::strcmp(a, "--drive")) o.driveDir = value();
+        else if (!std::strcmp(a, "--label")) o.label = value();
+        else if (!std::strcmp(a, "--ready-delay")) o.readyDelayMs = ToInt(a, value(), ok);
+        else if (!std::strcmp(a, "--no-ready")) o.noReady = true;
+        else if (!std::strcmp(a, "--boot-mode")) o.bootMode = true;
+        else if (!std::strcmp(a, "--vanish-on-copy")) o.vanishOnCopy = true;
+        else if (!std::strcmp(a, "--fill-drive")) o.fillDrive = true;
+        else if (!std::strcmp(a, "--verbose")) o.verbose = true;
+        else {
+            std::fprintf(stderr, "transponder_sim: unknown option '%s' (see --help)\n", a);
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+}  // namespace sim

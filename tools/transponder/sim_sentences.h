@@ -1,0 +1,32 @@
+// What the simulated transponder says and what it recognises.
+#pragma once
+
+#include <string>
+
+#include "sim_options.h"
+
+namespace sim {
+
+// "$<body>*hh\r\n" with the NMEA checksum of body.
+std::string Sentence(const std::string& body);
+
+// The bytes written in answer to one version query, in order.
+std::string ComposeReply(const Options& options);
+
+// What a received line asks for.
+enum class Request { None, VersionQuery, BootCommand };
+
+// Splits received bytes into lines (LF-terminated) and tells what the
+// complete ones ask for; incomplete bytes wait for the next call.
+class LineReader {
+public:
+    // Appends `bytes`; returns the first request found in the complete
+    // lines now available (later ones are kept for the next call).
+    Request feed(const std::string& bytes);
+    Request next();
+
+private:
+    std::string pending_;
+};
+
+}  // namespace sim
