@@ -1,0 +1,44 @@
+// Paints the components of the layout with GDI.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <tuple>
+
+#include "app/component.h"
+#include "app/gdi_win.h"
+#include "app/layout.h"
+
+namespace app {
+
+struct ButtonState {
+    const Component* hot = nullptr;
+    const Component* pressed = nullptr;
+};
+
+class Painter {
+public:
+    // Paints the whole client area within `clip` onto `dc`.
+    void paint(HDC dc, Layout& layout, const RECT& clip, const ButtonState& buttons);
+    HFONT font(const Font& f);
+
+private:
+    struct Picture32 {
+        BitmapHandle bitmap;
+        int width = 0, height = 0;
+    };
+    void paintChildren(HDC dc, const Component& parent, const ButtonState& buttons);
+    void paintOne(HDC dc, const Component& c, const ButtonState& buttons);
+    void paintText(HDC dc, const Component& c, const RECT& r, UINT flags);
+    void paintSpeedButton(HDC dc, const Component& c, const ButtonState& buttons);
+    void drawPicture(HDC dc, Picture p, const RECT& r, bool stretch, bool disabled);
+    const Picture32& picture(Picture p, int width, int height, bool disabled);
+
+    std::map<std::tuple<int, bool, bool>, FontHandle> fonts_;
+    std::map<std::tuple<int, int, int, bool>, Picture32> pictures_;
+};
+
+COLORREF toColorRef(Colour c);
+
+}  // namespace app

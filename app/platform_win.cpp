@@ -1,0 +1,51 @@
+#include "app/platform_win.h"
+
+#include <dbt.h>
+#include <shellapi.h>
+
+#include <vector>
+
+namespace app {
+
+int WinDialogs::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    return MessageBoxA(window_.handle(), text.c_str(), caption.c_str(), flags);
+}
+
+std::string WinDesktop::programPath() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return std::string();
+        if (n < buffer.size()) return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);  // the name was cut: try with more room
+    }
+}
+
+OsVersion WinDesktop::osVersion() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof(info);  // 148 bytes
+    static_assert(sizeof(OSVERSIONINFOA) == 148, "the version record is 148 bytes");
+    if (!GetVersionExA(&info)) return OsVersion{};
+    return OsVersion{info.dwMajorVersion, info.dwMinorVersion};
+}
+
+void WinDesktop::registerPortNotifications() {
+    // The serial and parallel port class; the wizard never acts on the
+    // notifications, it finds the device by asking.
+    DEV_BROADCAST_DEVICEINTERFACE_A filter{};
+    static_assert(sizeof(filter) == 32, "the broadcast filter is 32 bytes");
+    filter.dbcc_size = sizeof(filter);
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = GUID{0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+    RegisterDeviceNotificationA(window_.handle(), &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+void WinDesktop::openWebPage(const std::string& address) {
+    ShellExecuteA(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void WinDesktop::terminate() { PostQuitMessage(0); }
+
+void WinDesktop::closeWindow() { PostMessageA(window_.handle(), WM_CLOSE, 0, 0); }
+
+}  // namespace app

@@ -1,0 +1,35 @@
+// The desktop services of the main window on Windows.
+#pragma once
+
+#include <windows.h>
+
+#include "app/platform.h"
+#include "app/window_win.h"
+
+namespace app {
+
+class WinDialogs final : public Dialogs {
+public:
+    explicit WinDialogs(const MainWindow& window) : window_(window) {}
+    int messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+
+private:
+    const MainWindow& window_;
+};
+
+class WinDesktop final : public Desktop {
+public:
+    explicit WinDesktop(MainWindow& window) : window_(window) {}
+    void createWindow(Layout& layout) override { window_.create(layout); }
+    std::string programPath() override;
+    OsVersion osVersion() override;
+    void registerPortNotifications() override;
+    void openWebPage(const std::string& address) override;
+    void terminate() override;
+    void closeWindow() override;
+
+private:
+    MainWindow& window_;
+};
+
+}  // namespace app

@@ -1,0 +1,317 @@
+#include "app/window_win.h"
+
+#include <commctrl.h>
+
+#include "app/painter_win.h"
+
+namespace app {
+
+namespace {
+
+constexpr const char* kWindowClass = "TFormMain";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_TOPMOST;
+
+const Component* pageOf(const Component& c) {
+    for (const Component* p = &c; p; p = p->parent)
+        if (p->kind == Kind::TabSheet) return p;
+    return nullptr;
+}
+
+bool clickable(const Component& c) {
+    return c.onClick && (c.kind == Kind::SpeedButton || c.kind == Kind::Image || c.kind == Kind::Label);
+}
+
+}  // namespace
+
+RECT absoluteRect(const Component& c) {
+    RECT r{c.left, c.top, c.left + c.width, c.top + c.height};
+    for (const Component* p = c.parent; p && p->kind != Kind::Form; p = p->parent) OffsetRect(&r, p->left, p->top);
+    return r;
+}
+
+bool onActivePage(const Component& c) {
+    const Component* page = pageOf(c);
+    return !page || page->parent->activePage() == page;
+}
+
+MainWindow::MainWindow() : painter_(std::make_unique<Painter>()) {}
+
+MainWindow::~MainWindow() { detach(); }
+
+void MainWindow::detach() {
+    if (layout_)
+        for (const auto& c : layout_->all()) c->setObserver(nullptr);
+    layout_ = nullptr;
+    if (hwnd_) DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+}
+
+void MainWindow::create(Layout& layout) {
+    layout_ = &layout;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = &MainWindow::windowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
+    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.lpszClassName = kWindowClass;
+    RegisterClassExA(&wc);
+
+    Component& form = layout.form();
+    RECT frame{0, 0, form.width, form.height};
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    hwnd_ = CreateWindowExA(kExStyle, kWindowClass, form.caption().c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
+
+    Component& bar = layout.get("ProgressBar2");
+    const RECT pr = absoluteRect(bar);
+    progress_ = CreateWindowExA(WS_EX_STATICEDGE, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH,
+                                pr.left, pr.top, pr.right - pr.left, pr.bottom - pr.top, hwnd_, nullptr, instance,
+                                nullptr);
+    SendMessageA(progress_, PBM_SETSTEP, 1, 0);
+
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance,
+                               nullptr);
+
+    for (const auto& c : layout.all()) {
+        c->setObserver(this);
+        if (c->kind == Kind::Timer) syncTimer(*c);
+    }
+    syncProgressBar();
+    syncTooltip();
+}
+
+void MainWindow::show() {
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    RECT work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    SetWindowPos(hwnd_, HWND_TOPMOST, work.left + (work.right - work.left - w) / 2,
+                 work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE);
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    UpdateWindow(hwnd_);
+}
+
+void MainWindow::invalidate(const Component& c) {
+    if (!hwnd_ || !onActivePage(c)) return;
+    RECT r = absoluteRect(c);
+    // Labels sized to their text may grow to the right.
+    if (c.kind == Kind::Label && c.autoSize) r.right = layout_->form().width;
+    InvalidateRect(hwnd_, &r, FALSE);
+}
+
+void MainWindow::changed(Component& c, Prop p) {
+    if (!hwnd_) return;
+    switch (p) {
+        case Prop::Caption:
+            if (c.kind == Kind::Form)
+                SetWindowTextA(hwnd_, c.caption().c_str());
+            else
+                invalidate(c);
+            break;
+        case Prop::FontColour:
+        case Prop::Enabled:
+        case Prop::Picture:
+            if (&c == hot_ && !c.enabled()) setHot(nullptr);
+            invalidate(c);
+            break;
+        case Prop::Position:
+        case Prop::Range:
+            syncProgressBar();
+            break;
+        case Prop::ActivePage:
+            if (hot_ && !onActivePage(*hot_)) hot_ = nullptr;
+            invalidate(c);
+            syncTooltip();
+            break;
+        case Prop::TimerState:
+            syncTimer(c);
+            break;
+        case Prop::TabVisible:
+            break;  // the page control never draws its tabs
+    }
+}
+
+void MainWindow::repaintNow(Component& c) {
+    invalidate(c);
+    if (hwnd_) UpdateWindow(hwnd_);
+}
+
+void MainWindow::syncTimer(Component& timer) {
+    const auto& all = layout_->all();
+    UINT_PTR id = 1;
+    for (const auto& c : all) {
+        if (c.get() == &timer) break;
+        ++id;
+    }
+    if (timer.enabled())
+        SetTimer(hwnd_, id, static_cast<UINT>(timer.interval), nullptr);
+    else
+        KillTimer(hwnd_, id);
+}
+
+void MainWindow::syncProgressBar() {
+    const Component& bar = layout_->get("ProgressBar2");
+    SendMessageA(progress_, PBM_SETRANGE32, bar.min(), bar.max());
+    SendMessageA(progress_, PBM_SETPOS, bar.position(), 0);
+}
+
+void MainWindow::syncTooltip() {
+    // Only Start has a tooltip, and only while its page is shown.
+    Component& start = layout_->get("SpeedButtonStart");
+    const bool want = start.showHint && onActivePage(start);
+    if (want == tooltipActive_ || !tooltip_) return;
+    TOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V2_SIZE;
+    ti.uFlags = TTF_SUBCLASS;
+    ti.hwnd = hwnd_;
+    ti.uId = 1;
+    if (want) {
+        ti.rect = absoluteRect(start);
+        ti.lpszText = const_cast<char*>(start.hint.c_str());
+        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    } else {
+        SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    tooltipActive_ = want;
+}
+
+Component* MainWindow::hitTest(int x, int y, bool clickableOnly) const {
+    Component* found = nullptr;
+    for (const auto& c : layout_->all()) {
+        if (clickableOnly && !clickable(*c)) continue;
+        if (!clickableOnly && !(c->kind == Kind::SpeedButton)) continue;
+        if (!onActivePage(*c)) continue;
+        const RECT r = absoluteRect(*c);
+        const POINT pt{x, y};
+        if (PtInRect(&r, pt)) found = c.get();  // the last one is on top
+    }
+    return found;
+}
+
+void MainWindow::setHot(Component* c) {
+    if (c == hot_) return;
+    Component* old = hot_;
+    hot_ = c;
+    if (old) invalidate(*old);
+    if (hot_) invalidate(*hot_);
+}
+
+void MainWindow::paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd_, &ps);
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    // Paint off screen, then copy: no flicker while the messages fade.
+    MemoryDc mem(CreateCompatibleDC(dc));
+    BitmapHandle surface(CreateCompatibleBitmap(dc, client.right, client.bottom));
+    {
+        Selected sel(mem.get(), surface.get());
+        IntersectClipRect(mem.get(), ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom);
+        painter_->paint(mem.get(), *layout_, ps.rcPaint, ButtonState{hot_, pressed_});
+        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+               ps.rcPaint.bottom - ps.rcPaint.top, mem.get(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+    }
+    EndPaint(hwnd_, &ps);
+}
+
+LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        static_cast<MainWindow*>(cs->lpCreateParams)->hwnd_ = hwnd;
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
+    const LRESULT result = self->handle(msg, wp, lp);
+    if (msg == WM_NCDESTROY) self->hwnd_ = nullptr;
+    return result;
+}
+
+LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
+    if (!layout_) return DefWindowProcA(hwnd_, msg, wp, lp);
+    const int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
+    switch (msg) {
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            paint();
+            return 0;
+        case WM_TIMER: {
+            const auto& all = layout_->all();
+            if (wp >= 1 && wp <= all.size()) {
+                Component& timer = *all[wp - 1];
+                if (timer.kind == Kind::Timer && timer.enabled() && timer.onClick) timer.onClick();
+            }
+            return 0;
+        }
+        case WM_MOUSEMOVE: {
+            Component* over = hitTest(x, y, false);
+            setHot(over && over->enabled() ? over : nullptr);
+            if (!trackingLeave_) {
+                TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, hwnd_, 0};
+                trackingLeave_ = TrackMouseEvent(&tme) != FALSE;
+            }
+            return 0;
+        }
+        case WM_MOUSELEAVE:
+            trackingLeave_ = false;
+            if (!pressed_) setHot(nullptr);
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            Component* c = hitTest(x, y, true);
+            if (c && c->enabled()) {
+                pressed_ = c;
+                SetCapture(hwnd_);
+                invalidate(*c);
+            }
+            return 0;
+        }
+        case WM_LBUTTONUP: {
+            Component* c = pressed_;
+            if (!c) return 0;
+            pressed_ = nullptr;
+            ReleaseCapture();
+            invalidate(*c);
+            const RECT r = absoluteRect(*c);
+            const POINT pt{x, y};
+            if (PtInRect(&r, pt) && c->enabled() && onActivePage(*c) && c->onClick) {
+                UpdateWindow(hwnd_);
+                c->onClick();
+            }
+            return 0;
+        }
+        case WM_SETCURSOR:
+            if (LOWORD(lp) == HTCLIENT) {
+                POINT pt;
+                GetCursorPos(&pt);
+                ScreenToClient(hwnd_, &pt);
+                Component* c = hitTest(pt.x, pt.y, false);
+                if (c && c->handCursor) {
+                    SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
+                    return TRUE;
+                }
+            }
+            break;
+        case WM_CLOSE:
+            if (!closeRequest_ || closeRequest_()) DestroyWindow(hwnd_);
+            return 0;
+        case WM_DESTROY:
+            for (const auto& c : layout_->all()) c->setObserver(nullptr);
+            layout_ = nullptr;
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(hwnd_, msg, wp, lp);
+}
+
+}  // namespace app

@@ -1,0 +1,66 @@
+// The real window: builds itself from the layout, paints the components,
+// turns mouse clicks and WM_TIMER into the components' events, and follows
+// every property change.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+#include "app/component.h"
+#include "app/layout.h"
+
+namespace app {
+
+class Painter;
+
+class MainWindow final : public ComponentObserver {
+public:
+    MainWindow();
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Creates the window, hidden, with its controls.
+    void create(Layout& layout);
+    // Shows it centred on the desktop.
+    void show();
+    HWND handle() const { return hwnd_; }
+    // Lets go of the layout and destroys the window, if it still exists.
+    void detach();
+    // Decides a close request: true frees the window and ends the loop.
+    void onCloseRequest(std::function<bool()> decide) { closeRequest_ = std::move(decide); }
+
+    void changed(Component& c, Prop p) override;
+    void repaintNow(Component& c) override;
+
+private:
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    void paint();
+    void invalidate(const Component& c);
+    void syncTimer(Component& timer);
+    void syncProgressBar();
+    void syncTooltip();
+    Component* hitTest(int x, int y, bool clickableOnly) const;
+    void setHot(Component* c);
+
+    HWND hwnd_ = nullptr;
+    HWND progress_ = nullptr;
+    HWND tooltip_ = nullptr;
+    bool tooltipActive_ = false;
+    Layout* layout_ = nullptr;
+    std::unique_ptr<Painter> painter_;
+    Component* hot_ = nullptr;      // speed button under the mouse
+    Component* pressed_ = nullptr;  // component the left button went down on
+    bool trackingLeave_ = false;
+    std::function<bool()> closeRequest_;
+};
+
+// Absolute place of a component in the window's client area.
+RECT absoluteRect(const Component& c);
+// True when the component is on screen: its page (if any) is the active one.
+bool onActivePage(const Component& c);
+
+}  // namespace app

@@ -1,0 +1,26 @@
+// The window's pictures and the program's emblem, drawn in code.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "app/component.h"
+
+namespace resources {
+
+struct Bitmap {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;  // 0xAARRGGBB premultiplied, top row first
+};
+
+// Natural size of each picture.
+void pictureSize(app::Picture picture, int& width, int& height);
+
+// Draws the picture at its natural size.
+Bitmap drawPicture(app::Picture picture);
+
+// The maker's emblem at any square size (application icon).
+Bitmap drawEmblem(int size);
+
+}  // namespace resources
