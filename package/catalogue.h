@@ -11,13 +11,17 @@ inline constexpr const char* kCatalogueName = "Bin\\Firmware.csv";
 
 // Opens ProgramFolder + "Bin\App_K40.SBIN" for reading and closes it at
 // once. On success writes the path into imagePath (256 bytes) and returns
-// true; false when it cannot be opened or its path does not fit.
+// true; false when it cannot be opened or its path does not fit (more than
+// 255 characters), imagePath then untouched. The path is the one that was
+// opened: on Windows exactly ProgramFolder + "Bin\App_K40.SBIN"; other
+// builds spell the separators of the name as their file system does.
 bool OpenFirmwareImage(const std::string& programFolder, char (&imagePath)[256]);
 
 // Looks up `key` in ProgramFolder + "Bin\Firmware.csv" and writes its
 // version text into destination (80 bytes). True when a record was found;
 // false otherwise, with "Unknown" written when the catalogue was read to
-// its end, and the destination untouched when it could not be opened.
+// its end, and the destination untouched when it could not be opened. The
+// reading rules are those of FindCatalogueVersion (catalogue_reader.h).
 bool ReadCatalogueVersion(const std::string& programFolder, char (&destination)[80], const char* key);
 
 }  // namespace package

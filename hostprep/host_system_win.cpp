@@ -1,0 +1,57 @@
+#include "hostprep/host_system_win.h"
+
+#include <vector>
+
+namespace hostprep {
+
+KernelHandle& KernelHandle::operator=(KernelHandle&& other) noexcept {
+    if (this != &other) {
+        reset();
+        handle_ = other.release();
+    }
+    return *this;
+}
+
+HANDLE KernelHandle::release() {
+    HANDLE handle = handle_;
+    handle_ = nullptr;
+    return handle;
+}
+
+void KernelHandle::reset() {
+    if (handle_) CloseHandle(handle_);
+    handle_ = nullptr;
+}
+
+std::string ModuleFilePath() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), size);
+        if (n == 0) return std::string();
+        // A path that fills the buffer may have been cut: try a bigger one.
+        if (n < size) return std::string(buffer.data(), n);
+        if (buffer.size() >= 32768) return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool Win32HostSystem::enableShutdownPrivilege() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &raw)) return false;
+    const KernelHandle token(raw);
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!LookupPrivilegeValueA("", "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) return false;
+    if (!AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr)) return false;
+    // The call succeeds even when the token lacks the privilege; that case
+    // is reported through the last error.
+    return GetLastError() == ERROR_SUCCESS;
+}
+
+bool Win32HostSystem::initiateRestart() {
+    return InitiateSystemShutdownA(nullptr, nullptr, 0, TRUE, TRUE) != FALSE;
+}
+
+}  // namespace hostprep

@@ -1,0 +1,172 @@
+// The firmware image test and the catalogue lookup, on real files in a
+// temporary program folder.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "package/catalogue.h"
+
+namespace {
+
+const std::string kKey = "Bin\\App_K40.SBIN";
+
+// A program folder under /tmp with its Bin folder; removed afterwards.
+class ProgramFolder {
+public:
+    ProgramFolder() {
+        char pattern[] = "/tmp/pkg_catalogue_XXXXXX";
+        root_ = mkdtemp(pattern);
+        folder_ = root_ + "/";
+    }
+    ~ProgramFolder() { std::system(("rm -rf '" + root_ + "'").c_str()); }
+
+    // Makes a nested folder under the root and uses it as the program folder.
+    void descend(const std::string& name) {
+        folder_ += name + "/";
+        mkdir(folder_.c_str(), 0700);
+    }
+    void write(const std::string& name, const std::string& bytes) const {
+        mkdir((folder_ + "Bin").c_str(), 0700);
+        std::FILE* f = std::fopen((folder_ + "Bin/" + name).c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    void writeCatalogue(const std::string& bytes) const { write("Firmware.csv", bytes); }
+    const std::string& path() const { return folder_; }
+
+private:
+    std::string root_;
+    std::string folder_;
+};
+
+struct CatalogueCase {
+    const char* name;
+    std::string text;
+    bool found;
+    std::string version;
+};
+
+void PrintTo(const CatalogueCase& c, std::ostream* os) { *os << c.name; }
+
+class CatalogueLookup : public testing::TestWithParam<CatalogueCase> {};
+
+TEST_P(CatalogueLookup, GivesTheVersionOfTheFirstRecord) {
+    const CatalogueCase& c = GetParam();
+    ProgramFolder folder;
+    folder.writeCatalogue(c.text);
+    char destination[80];
+    std::memset(destination, 'z', sizeof destination);
+    EXPECT_EQ(package::ReadCatalogueVersion(folder.path(), destination, package::kImageName), c.found);
+    ASSERT_NE(std::memchr(destination, '\0', sizeof destination), nullptr);
+    EXPECT_EQ(std::string(destination), c.version);
+}
+
+const std::string k99(99, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, CatalogueLookup,
+    testing::Values(
+        CatalogueCase{"HeaderThenRecord", "Image,Version\n" + kKey + ",2.05\n", true, "2.05"},
+        CatalogueCase{"LaterFieldsIgnored", kKey + ",2.05,beta\n", true, "2.05"},
+        CatalogueCase{"EmptyFieldsAfterFirstCommaSkipped", kKey + ",,2.05\n", true, "2.05"},
+        CatalogueCase{"LeadingSpaceKept", kKey + ", 2.05\n", true, " 2.05"},
+        CatalogueCase{"CarriageReturnsDropped", "Image,Version\r\n" + kKey + ",2.\r05\r\n", true, "2.05"},
+        CatalogueCase{"LastLineWithoutLineFeed", "Image,Version\n" + kKey + ",2.05", true, "2.05"},
+        CatalogueCase{"KeyAfterFirstCommaGivesTheKey", "Model," + kKey + ",2.05\n", true, kKey},
+        CatalogueCase{"OtherCaseIsNoRecord", "bin\\app_k40.sbin,2.05\n", false, "Unknown"},
+        CatalogueCase{"ForwardSlashIsNoRecord", "Bin/App_K40.SBIN,2.05\n", false, "Unknown"},
+        CatalogueCase{"UpperRecordWins", kKey + ",1.00\n" + kKey + ",2.00\n", true, "1.00"},
+        CatalogueCase{"EmptyField", kKey + ",\nnext,line\n", true, ""},
+        CatalogueCase{"EmptyFieldAtEndOfText", kKey + ",", true, ""},
+        CatalogueCase{"OnlyCommas", kKey + ",,,\n", true, ""},
+        CatalogueCase{"QuotesAreOrdinary", kKey + ",\"2.05\"\n", true, "\"2.05\""},
+        CatalogueCase{"EmptyFile", "", false, "Unknown"},
+        CatalogueCase{"NoRecord", "Image,Version\nOther.bin,1.0\n", false, "Unknown"},
+        // Ctrl-Z ends the text wherever it stands.
+        CatalogueCase{"CtrlZBeforeRecord", "Image,Version\n\x1a" + kKey + ",2.05\n", false, "Unknown"},
+        CatalogueCase{"CtrlZEndsField", kKey + ",2.05\x1a" "9,beta\n", true, "2.05"},
+        CatalogueCase{"CtrlZInsideKey", "Bin\\App_K40\x1a.SBIN,2.05\n", false, "Unknown"},
+        // A line holding the key but no comma has no version field: it is
+        // passed over, and a later record still counts.
+        CatalogueCase{"KeyWithoutCommaAlone", kKey + " 2.05\n", false, "Unknown"},
+        CatalogueCase{"KeyWithoutCommaThenRecord", kKey + " 2.05\n" + kKey + ",3.00\n", true, "3.00"},
+        // Lines are taken 99 characters at a time.
+        CatalogueCase{"RestOfLongLineIsALine", k99 + kKey + ",3.1\n", true, "3.1"},
+        CatalogueCase{"KeySplitByChunkIsNoRecord", std::string(90, 'x') + kKey + ",3.1\n", false, "Unknown"},
+        CatalogueCase{"FieldEndsWithChunk", std::string(72, 'p') + kKey + "," + std::string(10, 'v') + "wwwww\n",
+                      true, std::string(10, 'v')},
+        CatalogueCase{"LineFeedCountsInChunk", std::string(82, 'p') + kKey + "\n,7\n", false, "Unknown"},
+        CatalogueCase{"CarriageReturnsNotCounted",
+                      std::string(82, 'p') + std::string(10, '\r') + kKey + ",7\n", true, ""},
+        CatalogueCase{"LongFieldCutTo79", kKey + "," + std::string(82, 'v') + "\n", true, std::string(79, 'v')},
+        CatalogueCase{"FieldOf79Kept", kKey + "," + std::string(79, 'v') + "\n", true, std::string(79, 'v')}),
+    [](const testing::TestParamInfo<CatalogueCase>& info) { return std::string(info.param.name); });
+
+TEST(CatalogueFile, MissingCatalogueLeavesTheDestination) {
+    ProgramFolder folder;
+    folder.write("App_K40.SBIN", "S0");
+    char destination[80] = "keep";
+    EXPECT_FALSE(package::ReadCatalogueVersion(folder.path(), destination, package::kImageName));
+    EXPECT_STREQ(destination, "keep");
+}
+
+TEST(CatalogueFile, FoundOnlyInTheProgramFolder) {
+    ProgramFolder folder;
+    folder.writeCatalogue(kKey + ",2.05\n");
+    char destination[80] = "keep";
+    // Another folder, e.g. the working directory, is not looked at.
+    EXPECT_FALSE(package::ReadCatalogueVersion(folder.path() + "Other/", destination, package::kImageName));
+    EXPECT_STREQ(destination, "keep");
+}
+
+TEST(FirmwareImage, ZeroLengthImageOpensAndGivesItsPath) {
+    ProgramFolder folder;
+    folder.write("App_K40.SBIN", "");
+    char path[256] = "";
+    ASSERT_TRUE(package::OpenFirmwareImage(folder.path(), path));
+    EXPECT_EQ(std::string(path), folder.path() + "Bin/App_K40.SBIN");
+}
+
+TEST(FirmwareImage, MissingImageLeavesThePath) {
+    ProgramFolder folder;
+    folder.writeCatalogue(kKey + ",2.05\n");
+    char path[256] = "untouched";
+    EXPECT_FALSE(package::OpenFirmwareImage(folder.path(), path));
+    EXPECT_STREQ(path, "untouched");
+}
+
+// The image path fills the 256-byte buffer at 255 characters; one more
+// counts as an image that cannot be opened, even though the file is there.
+TEST(FirmwareImage, PathLengthLimit) {
+    for (const std::size_t length : {std::size_t{255}, std::size_t{256}}) {
+        ProgramFolder folder;
+        const std::size_t fixed = folder.path().size() + std::strlen("/Bin/App_K40.SBIN");
+        folder.descend(std::string(length - fixed, 'd'));
+        folder.write("App_K40.SBIN", "S0");
+        ASSERT_EQ(folder.path().size() + kKey.size(), length);
+        char path[256] = "untouched";
+        const bool fits = length <= 255;
+        EXPECT_EQ(package::OpenFirmwareImage(folder.path(), path), fits) << length;
+        EXPECT_EQ(std::strlen(path), fits ? length : std::strlen("untouched"));
+    }
+}
+
+TEST(SampleFiles, ShippedCatalogueNamesTheShippedImage) {
+    // This file lies in tests/unit of the source tree.
+    std::string resources = __FILE__;
+    resources = resources.substr(0, resources.rfind("tests/unit/")) + "resources/";
+    char path[256] = "";
+    ASSERT_TRUE(package::OpenFirmwareImage(resources, path));
+    char version[80] = "";
+    EXPECT_TRUE(package::ReadCatalogueVersion(resources, version, package::kImageName));
+    EXPECT_STRNE(version, "");
+}
+
+}  // namespace
