@@ -1,0 +1,243 @@
+#include "tests/unit/app_fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace apptest {
+
+namespace fs = std::filesystem;
+
+int FakeDialogs::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    log_.push_back("box:" + text);
+    Box box{text, caption, flags, "", -1};
+    if (layout) {
+        const app::Component* page = layout->get("PageControlFirmwareUpgradeStage").activePage();
+        box.activePage = page ? page->name : "";
+    }
+    if (form) box.stage = form->UpgradeStage;
+    boxes.push_back(box);
+    if (whileShown) whileShown();
+    if (answers.empty()) return app::kIdOk;
+    const int answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+}
+
+int RecordingObserver::count(const std::string& component, app::Prop p) const {
+    int n = 0;
+    for (const auto& e : events)
+        if (e.component == component && e.prop == p) ++n;
+    return n;
+}
+
+int RecordingObserver::repaintCount(const std::string& component) const {
+    int n = 0;
+    for (const auto& r : repaints)
+        if (r == component) ++n;
+    return n;
+}
+
+void FakeDesktop::createWindow(app::Layout& layout) {
+    log_.push_back("createWindow");
+    for (const auto& c : layout.all()) c->setObserver(&observer);
+    dialogs_.layout = &layout;
+}
+
+std::string FakeDesktop::programPath() {
+    log_.push_back("programPath");
+    return path;
+}
+
+app::OsVersion FakeDesktop::osVersion() {
+    log_.push_back("osVersion");
+    return version;
+}
+
+void FakeDesktop::registerPortNotifications() { log_.push_back("registerPortNotifications"); }
+
+void FakeDesktop::openWebPage(const std::string& address) {
+    log_.push_back("openWebPage");
+    webPages.push_back(address);
+}
+
+void FakeDesktop::terminate() { log_.push_back("terminate"); }
+
+void FakeDesktop::closeWindow() { log_.push_back("closeWindow"); }
+
+int FakeHostPreparation::CheckIndexingPolicy() {
+    log_.push_back("CheckIndexingPolicy");
+    imagePathAtCheck = bootdrive::FirmwareImagePath;
+    programFolderAtCheck = app::ProgramFolder;
+    return result;
+}
+
+void FakeHostPreparation::WriteResumeEntry() { log_.push_back("WriteResumeEntry"); }
+
+void FakeHostPreparation::RestartWindows() { log_.push_back("RestartWindows"); }
+
+bool FakeSerialPorts::listFriendlyNames(std::vector<std::optional<std::string>>& out) {
+    ++calls;
+    out = names;
+    return true;
+}
+
+bool FakeSerialPorts::canOpenExclusive(int port) {
+    ++calls;
+    auto it = openable.find(port);
+    return it != openable.end() && it->second;
+}
+
+bool FakeSerialPorts::exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
+                               std::size_t readMax, std::string& in) {
+    ++calls;
+    in.clear();
+    auto it = openable.find(port);
+    if (it == openable.end() || !it->second) return false;
+    exchanges.push_back({port, timeouts, out, readMax});
+    if (readMax > 0) in = replies[port].substr(0, readMax);
+    return true;
+}
+
+void FakeSerialPorts::addPort(int port, const std::string& reply) {
+    names.push_back("USB Serial Port (COM" + std::to_string(port) + ")");
+    openable[port] = true;
+    replies[port] = reply;
+}
+
+std::vector<FakeSerialPorts::Exchange> FakeSerialPorts::bootCommands() const {
+    std::vector<Exchange> sent;
+    for (const auto& e : exchanges)
+        if (e.out.find("$PDBG") != std::string::npos) sent.push_back(e);
+    return sent;
+}
+
+unsigned FakeDrives::driveType(char letter) {
+    if (letter == 'A') ++scans;
+    auto it = drives.find(letter);
+    return it == drives.end() ? 1u /* no root folder */ : it->second.type;
+}
+
+bool FakeDrives::volumeLabel(char letter, std::string& label) {
+    auto it = drives.find(letter);
+    if (it == drives.end() || !it->second.label) return false;
+    label = *it->second.label;
+    return true;
+}
+
+bool FakeDrives::rootTxtNames(char letter, std::vector<std::string>& names) {
+    auto it = drives.find(letter);
+    if (it == drives.end() || it->second.txtNames.empty()) return false;
+    names = it->second.txtNames;
+    return true;
+}
+
+void FakeDrives::addBootDrive(char letter, bool ready) {
+    drives[letter] = Drive{bootdrive::kDriveRemovable, std::string("VAZ UD40"), {}};
+    setReady(letter, ready);
+}
+
+void FakeDrives::setReady(char letter, bool ready) {
+    auto& names = drives[letter].txtNames;
+    names.clear();
+    names.push_back("NOTES.TXT");
+    if (ready) names.push_back("READY.TXT");
+}
+
+FakeCopier& FakeCopier::instance() {
+    static FakeCopier* copier = new FakeCopier;  // never destroyed: see the class
+    return *copier;
+}
+
+bool FakeCopier::copyFile(const char* from, const char* to) {
+    std::lock_guard<std::mutex> lock(m_);
+    copies_.push_back({from, to});
+    cv_.notify_all();
+    return succeed.load();
+}
+
+void FakeCopier::nameThisThread(const char*) {}
+
+void FakeCopier::reset() {
+    std::lock_guard<std::mutex> lock(m_);
+    copies_.clear();
+    succeed = false;
+}
+
+bool FakeCopier::waitForCopies(std::size_t n, std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(m_);
+    return cv_.wait_for(lock, limit, [&] { return copies_.size() >= n; });
+}
+
+std::vector<FakeCopier::Copy> FakeCopier::copies() {
+    std::lock_guard<std::mutex> lock(m_);
+    return copies_;
+}
+
+ProgramDir::ProgramDir() {
+    std::string pattern = (fs::temp_directory_path() / "wizard-app-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    path_ = pattern + "/";
+    fs::create_directories(path_ + "Bin");
+}
+
+ProgramDir::~ProgramDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+void ProgramDir::writeBin(const std::string& name, const std::string& content) {
+    std::ofstream(path_ + "Bin/" + name, std::ios::binary) << content;
+}
+
+void resetGlobals() {
+    app::Upgrade = app::UpgradeVariables{};
+    app::ProgramFolder.clear();
+    bootdrive::CopyProgressPercent.store(0);
+    bootdrive::FirmwareImagePath[0] = '\0';
+    bootdrive::FirmwareTargetPath[0] = '\0';
+}
+
+Rig::Rig(const Options& options, const std::function<void(Rig&)>& arrange) {
+    resetGlobals();
+    copier.reset();
+    if (options.imagePresent) dir.writeBin("App_K40.SBIN", "firmware image bytes");
+    dir.writeBin("Firmware.csv", options.catalogue);
+    desktop.path = dir.path() + "FirmwareUpgrade.exe";
+    desktop.version = options.version;
+    host.result = options.policy;
+    if (arrange) arrange(*this);
+    form_ = std::make_unique<app::TFormMain>(services);
+    dialogs.form = form_.get();
+}
+
+Rig::~Rig() {
+    // Let every copy this window started reach the copier before the next
+    // rig resets it. Each StartFirmwareCopy sets the bar's range twice.
+    const int started = desktop.observer.count("ProgressBar2", app::Prop::Range) / 2;
+    if (started > 0) copier.waitForCopies(static_cast<std::size_t>(started), std::chrono::seconds(2));
+    dialogs.form = nullptr;
+    dialogs.layout = nullptr;
+}
+
+std::string Rig::activePage() {
+    const app::Component* page = get("PageControlFirmwareUpgradeStage").activePage();
+    return page ? page->name : "";
+}
+
+void Rig::tick(int n) {
+    for (int i = 0; i < n; ++i) get("TimerCopyFileProgressCTL").onClick();
+}
+
+void Rig::blink(int n) {
+    for (int i = 0; i < n; ++i) get("TimerBlinkingText").onClick();
+}
+
+std::string versionReply(const std::string& version, const std::string& model) {
+    // Field 0 "$AIVER", field 1 the model, fields 2..8, field 9 the version.
+    return "$AIVER," + model + ",1,2,3,4,5,6,7," + version + ",A*00\r\n";
+}
+
+}  // namespace apptest

@@ -1,0 +1,241 @@
+// Fakes behind the main window's seams, and a rig that builds the window
+// headless on them. The fakes stand in for Windows only: detection, boot
+// drive recognition, the catalogue and the copy worker are the real core
+// code, driven through these seams.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Mainform.h"
+
+namespace apptest {
+
+// One ordered record of every call made through a seam, shared by the
+// fakes of one rig: "box:<text>", "CheckIndexingPolicy", "terminate", ...
+using CallLog = std::vector<std::string>;
+
+// A message box as the window showed it, with what the window showed at
+// that moment.
+struct Box {
+    std::string text;
+    std::string caption;
+    unsigned flags = 0;
+    std::string activePage;  // name of the active page while the box is up
+    int stage = -1;          // the window's UpgradeStage while the box is up
+};
+
+class FakeDialogs : public app::Dialogs {
+public:
+    explicit FakeDialogs(CallLog& log) : log_(log) {}
+    int messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+
+    std::vector<Box> boxes;
+    std::vector<int> answers;               // answers in turn; OK when used up
+    std::function<void()> whileShown;       // runs inside each box (nested timer ticks)
+    const app::Layout* layout = nullptr;    // set when the window is created
+    const app::TFormMain* form = nullptr;   // set by the rig once it is built
+
+private:
+    CallLog& log_;
+};
+
+// Records every property change and forced repaint of every component.
+class RecordingObserver : public app::ComponentObserver {
+public:
+    struct Event {
+        std::string component;
+        app::Prop prop;
+    };
+    void changed(app::Component& c, app::Prop p) override { events.push_back({c.name, p}); }
+    void repaintNow(app::Component& c) override { repaints.push_back(c.name); }
+
+    int count(const std::string& component, app::Prop p) const;
+    int repaintCount(const std::string& component) const;
+
+    std::vector<Event> events;
+    std::vector<std::string> repaints;
+};
+
+class FakeDesktop : public app::Desktop {
+public:
+    FakeDesktop(CallLog& log, FakeDialogs& dialogs) : log_(log), dialogs_(dialogs) {}
+    void createWindow(app::Layout& layout) override;
+    std::string programPath() override;
+    app::OsVersion osVersion() override;
+    void registerPortNotifications() override;
+    void openWebPage(const std::string& address) override;
+    void terminate() override;
+    void closeWindow() override;
+
+    std::string path = "/nowhere/FirmwareUpgrade.exe";
+    app::OsVersion version{6, 1};
+    std::vector<std::string> webPages;
+    RecordingObserver observer;
+
+private:
+    CallLog& log_;
+    FakeDialogs& dialogs_;
+};
+
+class FakeHostPreparation : public hostprep::HostPreparation {
+public:
+    explicit FakeHostPreparation(CallLog& log) : log_(log) {}
+    int CheckIndexingPolicy() override;
+    void WriteResumeEntry() override;
+    void RestartWindows() override;
+
+    int result = hostprep::kPolicyInForce;
+    // What start-up had done when the policy was asked for.
+    std::string imagePathAtCheck;
+    std::string programFolderAtCheck;
+
+private:
+    CallLog& log_;
+};
+
+// Serial ports: friendly names, openable ports and the device's replies.
+class FakeSerialPorts : public serial::SerialPortSystem {
+public:
+    struct Exchange {
+        int port;
+        serial::CommTimeouts timeouts;
+        std::string out;
+        std::size_t readMax;
+    };
+    bool listFriendlyNames(std::vector<std::optional<std::string>>& names) override;
+    bool canOpenExclusive(int port) override;
+    bool exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
+                  std::size_t readMax, std::string& in) override;
+
+    // A present, openable port whose device answers the version query with
+    // `reply` (empty: silent).
+    void addPort(int port, const std::string& reply);
+    // Exchanges that wrote the boot command.
+    std::vector<Exchange> bootCommands() const;
+
+    std::vector<std::optional<std::string>> names;
+    std::map<int, bool> openable;
+    std::map<int, std::string> replies;
+    std::vector<Exchange> exchanges;
+    int calls = 0;  // every call of any kind
+};
+
+// Drive letters: type, volume label and the *.txt names of the root.
+class FakeDrives : public bootdrive::DriveSystem {
+public:
+    struct Drive {
+        unsigned type = bootdrive::kDriveRemovable;
+        std::optional<std::string> label;  // none: the volume cannot be read
+        std::vector<std::string> txtNames;
+    };
+    unsigned driveType(char letter) override;
+    bool volumeLabel(char letter, std::string& label) override;
+    bool rootTxtNames(char letter, std::vector<std::string>& names) override;
+
+    // A removable drive labelled as the device's boot drive.
+    void addBootDrive(char letter, bool ready);
+    void setReady(char letter, bool ready);
+
+    std::map<char, Drive> drives;
+    int scans = 0;  // FindBootDrive calls: every scan starts at drive A
+};
+
+// The copy as the worker thread runs it. It lives for the whole test run
+// because the worker thread may outlive the window that created it.
+class FakeCopier : public bootdrive::FileCopier {
+public:
+    struct Copy {
+        std::string from, to;
+    };
+    static FakeCopier& instance();
+    bool copyFile(const char* from, const char* to) override;
+    void nameThisThread(const char* name) override;
+
+    void reset();
+    // What copyFile answers. False by default: the worker then leaves
+    // CopyProgressPercent alone, and the test sets it between ticks.
+    std::atomic<bool> succeed{false};
+    // Waits up to `limit` until at least n copies have run.
+    bool waitForCopies(std::size_t n, std::chrono::milliseconds limit);
+    std::vector<Copy> copies();
+
+private:
+    FakeCopier() = default;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<Copy> copies_;
+};
+
+// A temporary program folder, removed again at the end.
+class ProgramDir {
+public:
+    ProgramDir();
+    ~ProgramDir();
+    ProgramDir(const ProgramDir&) = delete;
+    ProgramDir& operator=(const ProgramDir&) = delete;
+    // Writes Bin/<name> (the program's "Bin\<name>").
+    void writeBin(const std::string& name, const std::string& content);
+    const std::string& path() const { return path_; }  // ends in '/'
+
+private:
+    std::string path_;
+};
+
+// Resets the process-wide values of the window and the copy worker.
+void resetGlobals();
+
+// The window built on fakes. Arrange the fakes with the constructor's
+// callback (it runs before the window is built), then act on `form()`.
+class Rig {
+public:
+    struct Options {
+        bool imagePresent = true;
+        std::string catalogue = "Image,Version\nBin\\App_K40.SBIN,2.05\n";
+        app::OsVersion version{6, 1};
+        int policy = hostprep::kPolicyInForce;
+    };
+    Rig() : Rig(Options{}) {}
+    explicit Rig(const Options& options, const std::function<void(Rig&)>& arrange = {});
+    ~Rig();
+
+    app::TFormMain& form() { return *form_; }
+    app::Component& get(const std::string& name) { return form_->layout().get(name); }
+    std::string activePage();
+
+    // User actions and timer ticks, through the components' bindings.
+    void click(const std::string& component) { get(component).onClick(); }
+    void clickStart() { click("SpeedButtonStart"); }
+    void clickYes() { click("SpeedButtonFrmVerWantToContinueYes"); }
+    void clickNo() { click("SpeedButtonFrmVerWantToContinueNo"); }
+    void clickFinish() { click("SpeedButtonFrmUpgFinish"); }
+    void tick(int n = 1);   // control timer
+    void blink(int n = 1);  // blink timer
+
+    CallLog log;
+    FakeDialogs dialogs{log};
+    FakeDesktop desktop{log, dialogs};
+    FakeHostPreparation host{log};
+    FakeSerialPorts ports;
+    FakeDrives drives;
+    FakeCopier& copier = FakeCopier::instance();
+    ProgramDir dir;
+    app::Services services{dialogs, desktop, host, ports, drives, copier};
+
+private:
+    std::unique_ptr<app::TFormMain> form_;
+};
+
+// The device's version reply: field 9 carries `version`.
+std::string versionReply(const std::string& version, const std::string& model = "AIS-B-K40");
+
+}  // namespace apptest

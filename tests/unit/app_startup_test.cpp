@@ -1,0 +1,229 @@
+// Start-up of the main window (version gate, indexing policy, firmware
+// image) and the close confirmation.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/unit/app_fakes.h"
+
+namespace {
+
+using apptest::Rig;
+
+constexpr const char* kNoFirmware = "No firmware is found or incorrect firmware!";
+
+bool logged(const apptest::CallLog& log, const std::string& call) {
+    return std::find(log.begin(), log.end(), call) != log.end();
+}
+
+// Position of `call` in the log, or -1.
+int at(const apptest::CallLog& log, const std::string& call) {
+    auto it = std::find(log.begin(), log.end(), call);
+    return it == log.end() ? -1 : static_cast<int>(it - log.begin());
+}
+
+struct StartupRow {
+    const char* name;
+    app::OsVersion version;
+    int policy;
+    bool imagePresent;
+    // Expected.
+    bool policyAsked;
+    bool restarted;  // resume entry and restart
+    bool terminated;
+    bool startEnabled;
+    bool noFirmwareBox;
+};
+
+const StartupRow kStartupRows[] = {
+    {"win7_image", {6, 1}, 0, true, false, false, false, true, false},
+    {"win7_missing", {6, 1}, 0, false, false, false, false, false, true},
+    {"xp_image", {5, 1}, 2, true, false, false, false, true, false},
+    {"minor2_of_major5", {5, 2}, 2, true, false, false, false, true, false},
+    {"win8_in_force", {6, 2}, 1, true, true, false, false, true, false},
+    {"win81_in_force_missing", {6, 3}, 1, false, true, false, false, false, true},
+    {"win10_in_force", {10, 0}, 1, true, true, false, false, true, false},
+    {"win8_just_written", {6, 2}, 0, true, true, true, true, false, false},
+    {"win10_just_written_missing", {10, 0}, 0, false, true, true, true, false, false},
+    {"win8_stop", {6, 2}, 2, true, true, false, true, false, false},
+    {"win81_stop_missing", {6, 3}, 2, false, true, false, true, false, false},
+    {"win10_other_value_3", {10, 0}, 3, true, true, false, false, true, false},
+    {"win10_other_value_minus1", {10, 0}, -1, false, true, false, false, false, true},
+};
+
+TEST(AppStartup, OutcomeTable) {
+    for (const auto& row : kStartupRows) {
+        SCOPED_TRACE(row.name);
+        Rig::Options options;
+        options.version = row.version;
+        options.policy = row.policy;
+        options.imagePresent = row.imagePresent;
+        Rig rig(options);
+        const auto& log = rig.log;
+
+        EXPECT_EQ(logged(log, "CheckIndexingPolicy"), row.policyAsked);
+        EXPECT_EQ(logged(log, "WriteResumeEntry"), row.restarted);
+        EXPECT_EQ(logged(log, "RestartWindows"), row.restarted);
+        if (row.restarted) {
+            EXPECT_LT(at(log, "WriteResumeEntry"), at(log, "RestartWindows"));
+        }
+        EXPECT_EQ(logged(log, "terminate"), row.terminated);
+        EXPECT_EQ(rig.form().terminated(), row.terminated);
+        EXPECT_EQ(rig.get("SpeedButtonStart").enabled(), row.startEnabled);
+        EXPECT_EQ(logged(log, std::string("box:") + kNoFirmware), row.noFirmwareBox);
+
+        if (row.policyAsked) {
+            // The policy comes before the catalogue, and after the program
+            // folder is known.
+            EXPECT_TRUE(rig.host.imagePathAtCheck.empty());
+            EXPECT_EQ(rig.host.programFolderAtCheck, rig.dir.path());
+        }
+        if (row.terminated) {
+            // The catalogue is never looked at.
+            EXPECT_TRUE(rig.dialogs.boxes.empty());
+            EXPECT_STREQ(bootdrive::FirmwareImagePath, "");
+            EXPECT_EQ(rig.get("LabelFrmVerNew1").caption(), "");
+        }
+        const bool catalogueRead = !row.terminated && row.imagePresent;
+        EXPECT_EQ(rig.get("LabelFrmVerNew1").caption(), catalogueRead ? "2.05" : "");
+        EXPECT_EQ(rig.get("LabelFrmVerNew3").caption(), catalogueRead ? "2.05" : "");
+        const std::string imagePath = bootdrive::FirmwareImagePath;
+        if (catalogueRead) {
+            EXPECT_EQ(imagePath.rfind(rig.dir.path(), 0), 0u) << imagePath;
+            EXPECT_NE(imagePath.find("App_K40.SBIN"), std::string::npos) << imagePath;
+        } else {
+            EXPECT_EQ(imagePath, "");
+        }
+    }
+}
+
+TEST(AppStartup, MissingImageShowsTheErrorBoxAndLeavesTheLabelsEmpty) {
+    Rig::Options options;
+    options.imagePresent = false;
+    Rig rig(options);
+    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+    const auto& box = rig.dialogs.boxes[0];
+    EXPECT_EQ(box.text, kNoFirmware);
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.flags, 0x10u);
+    EXPECT_EQ(rig.get("lblUpgradeStatus").caption(), "");
+    EXPECT_EQ(rig.activePage(), "TabSheetStart");
+    EXPECT_FALSE(rig.form().terminated());
+}
+
+TEST(AppStartup, CatalogueWithoutARecordShowsUnknownAndTheStatusText) {
+    Rig::Options options;
+    options.catalogue = "Image,Version\nbin\\app_k40.sbin,2.05\n";
+    Rig rig(options);
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
+    EXPECT_TRUE(rig.get("SpeedButtonStart").enabled());
+    EXPECT_EQ(rig.get("LabelFrmVerNew1").caption(), "Unknown");
+    EXPECT_EQ(rig.get("lblUpgradeStatus").caption(), "Firmware version is not detected!");
+}
+
+TEST(AppStartup, ProgramFolderComesFromTheProgramsOwnPath) {
+    Rig rig;
+    EXPECT_EQ(app::ProgramFolder, rig.dir.path());
+    // The window exists, and the creation event has run, before anything else.
+    ASSERT_GE(rig.log.size(), 2u);
+    EXPECT_EQ(rig.log[0], "createWindow");
+    EXPECT_EQ(rig.log[1], "registerPortNotifications");
+    EXPECT_NE(rig.form().CopyWorker, nullptr);
+}
+
+TEST(AppStartup, TextsAfterStartUp) {
+    Rig rig;
+    struct {
+        const char* name;
+        std::string caption;
+    } rows[] = {
+        {"FormMain", "ZEMO ZOD Ezodi R Iravevod Idavedi"},
+        {"StaticTextTitle", "Welcome to ZEMO ZOD Ezodi R Iravevod Idavedi"},
+        {"StaticTextStartTitle", "Please check below items before starting ZEMO ZOD Ezodi R Iravevod Idavedi:"},
+        {"lblUpgradeStatus", ""},
+        {"StaticTextFrmUpgMessage1", ""},  // design-time texts never seen
+        {"StaticTextFrmUpgMessage2", ""},
+        {"LabelFrmVerOriginal1", ""},
+        {"LabelFrmVerOriginal3", ""},
+        {"LabelFrmVerNew1", "2.05"},
+        {"LabelFrmVerNew3", "2.05"},
+        {"LabelProgressPersent", "0%"},
+        {"LabelVersion", "Ver 1.8.2 Build:2016.04.26"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(rig.get(r.name).caption(), r.caption) << r.name;
+
+    EXPECT_EQ(rig.get("LabelZEMOWeb").caption(), app::kMakerWebAddress);
+    EXPECT_EQ(rig.get("ImageLogo").picture(), app::Picture::Logo);
+    for (const char* page : {"TabSheetStart", "TabSheetFirmwareVersion", "TabSheetFirmwareUpgrade"})
+        EXPECT_FALSE(rig.get(page).tabVisible()) << page;
+    EXPECT_EQ(rig.activePage(), "TabSheetStart");
+    EXPECT_EQ(rig.get("lblUpgradeStatus").font().colour, app::kBlack);
+    EXPECT_EQ(rig.get("ProgressBar2").position(), 0);
+    EXPECT_FALSE(rig.get("SpeedButtonFrmUpgFinish").enabled());
+    EXPECT_FALSE(rig.get("TimerBlinkingText").enabled());
+    EXPECT_FALSE(rig.get("TimerCopyFileProgressCTL").enabled());
+
+    app::TFormMain& f = rig.form();
+    EXPECT_EQ(f.UpgradeStage, 0);
+    EXPECT_EQ(f.DeviceIdentified, 0);
+    EXPECT_EQ(f.DevicePortNumber, 0);
+    EXPECT_EQ(f.BootDriveLetter, 255);
+    EXPECT_EQ(rig.ports.calls, 0);
+    EXPECT_EQ(rig.drives.scans, 0);
+}
+
+TEST(AppStartup, FirstProgressIsDrawnBecauseNothingWasShownBefore) {
+    Rig rig;
+    // The start-up reset draws 0 once, though the label already read "0%".
+    EXPECT_EQ(rig.desktop.observer.repaintCount("LabelProgressPersent"), 1);
+    EXPECT_EQ(app::Upgrade.ShownProgressPercent, 0);
+}
+
+// --- Close confirmation ---
+
+TEST(AppClose, AnswerDecidesAndNothingElseChanges) {
+    struct {
+        int answer;
+        bool closes;
+    } rows[] = {{app::kIdOk, true}, {app::kIdCancel, false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.answer);
+        Rig rig(Rig::Options{}, [](Rig& x) { x.drives.addBootDrive('E', true); });
+        rig.clickStart();
+        rig.clickYes();
+        rig.tick(2);  // copying now
+        rig.dialogs.boxes.clear();
+        rig.dialogs.answers = {r.answer};
+        const auto eventsBefore = rig.desktop.observer.events.size();
+
+        EXPECT_EQ(rig.form().FormClose(), r.closes);
+
+        ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+        EXPECT_EQ(rig.dialogs.boxes[0].text, "Are you sure to exit?");
+        EXPECT_EQ(rig.dialogs.boxes[0].caption, "Exit!");
+        EXPECT_EQ(rig.dialogs.boxes[0].flags, 0x31u);
+        // Stage, timers and the copy go on untouched.
+        EXPECT_EQ(rig.desktop.observer.events.size(), eventsBefore);
+        EXPECT_EQ(rig.form().UpgradeStage, 2);
+        EXPECT_EQ(app::Upgrade.CopyInProgress, 1);
+        EXPECT_TRUE(rig.get("TimerCopyFileProgressCTL").enabled());
+        EXPECT_TRUE(rig.get("TimerBlinkingText").enabled());
+    }
+}
+
+TEST(AppClose, ExitButtonAsksTheWindowToClose) {
+    Rig rig;
+    rig.click("SpeedButtonExit1");
+    EXPECT_TRUE(logged(rig.log, "closeWindow"));
+    EXPECT_TRUE(rig.dialogs.boxes.empty());  // the close itself asks
+}
+
+TEST(AppClose, EscapeCountsAsCancel) {
+    Rig rig;
+    rig.dialogs.answers = {app::kIdCancel};
+    EXPECT_FALSE(rig.form().FormClose());
+    rig.dialogs.answers = {0};  // the box could not be shown
+    EXPECT_FALSE(rig.form().FormClose());
+}
+
+}  // namespace
