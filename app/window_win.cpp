@@ -300,6 +300,18 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
                 }
             }
             break;
+        case WM_SYSCOMMAND:
+            // A fixed window: neither maximised nor resized, whoever asks.
+            if ((wp & 0xFFF0) == SC_MAXIMIZE || (wp & 0xFFF0) == SC_SIZE) return 0;
+            break;
+        case WM_GETMINMAXINFO: {
+            RECT frame{0, 0, layout_->form().width, layout_->form().height};
+            AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+            auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
+            mm->ptMinTrackSize = mm->ptMaxTrackSize = POINT{frame.right - frame.left, frame.bottom - frame.top};
+            mm->ptMaxSize = mm->ptMaxTrackSize;
+            return 0;
+        }
         case WM_CLOSE:
             if (!closeRequest_ || closeRequest_()) DestroyWindow(hwnd_);
             return 0;

@@ -1,0 +1,154 @@
+// The real program in a real window: its frame, its size and its close
+// confirmation, driven as a user would (Alt+F4, the buttons of the box).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& condition, DWORD limitMs) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > limitMs) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+std::string windowText(HWND h) {
+    char buffer[512] = {};
+    GetWindowTextA(h, buffer, sizeof buffer);
+    return buffer;
+}
+
+struct Found {
+    const char* text;
+    HWND hwnd;
+};
+
+BOOL CALLBACK findChildWithText(HWND h, LPARAM lp) {
+    auto* f = reinterpret_cast<Found*>(lp);
+    if (windowText(h) == f->text) {
+        f->hwnd = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND childWithText(HWND parent, const char* text) {
+    Found f{text, nullptr};
+    EnumChildWindows(parent, findChildWithText, reinterpret_cast<LPARAM>(&f));
+    return f.hwnd;
+}
+
+class Program {
+public:
+    Program() {
+        const char* exe = std::getenv("WIZARD_EXE");
+        if (!exe) return;
+        std::string command = std::string("\"") + exe + "\"";
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        // Started from another folder: the program finds its files by its own path.
+        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &si, &pi_) != 0;
+    }
+    ~Program() {
+        if (!started_) return;
+        if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 1);
+        CloseHandle(pi_.hThread);
+        CloseHandle(pi_.hProcess);
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool started() const { return started_; }
+    bool running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+    bool waitExit(DWORD ms) const { return WaitForSingleObject(pi_.hProcess, ms) == WAIT_OBJECT_0; }
+    DWORD exitCode() const {
+        DWORD code = 99;
+        GetExitCodeProcess(pi_.hProcess, &code);
+        return code;
+    }
+
+private:
+    PROCESS_INFORMATION pi_{};
+    bool started_ = false;
+};
+
+HWND mainWindow() {
+    HWND h = FindWindowA("TFormMain", nullptr);
+    return h && IsWindowVisible(h) ? h : nullptr;
+}
+
+HWND exitBox() { return FindWindowA("#32770", "Exit!"); }
+
+void pressAltF4(HWND target) {
+    SetForegroundWindow(target);
+    INPUT keys[4] = {};
+    const WORD codes[4] = {VK_MENU, VK_F4, VK_F4, VK_MENU};
+    for (int i = 0; i < 4; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = codes[i];
+        keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+    }
+    SendInput(4, keys, sizeof(INPUT));
+}
+
+TEST(MainWindow, FrameSizeAndCloseConfirmation) {
+    Program program;
+    ASSERT_TRUE(program.started()) << "set WIZARD_EXE to the program's path";
+    HWND w = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (w = mainWindow()) != nullptr; }, 60000));
+
+    EXPECT_EQ(windowText(w), "ZEMO ZOD Ezodi R Iravevod Idavedi");
+    RECT client;
+    GetClientRect(w, &client);
+    EXPECT_EQ(client.right - client.left, 554);
+    EXPECT_EQ(client.bottom - client.top, 420);
+    const LONG style = GetWindowLongA(w, GWL_STYLE), exStyle = GetWindowLongA(w, GWL_EXSTYLE);
+    EXPECT_TRUE(style & WS_CAPTION);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX) << "no maximise";
+    EXPECT_FALSE(style & WS_THICKFRAME) << "not resizable";
+    EXPECT_TRUE(exStyle & WS_EX_TOPMOST);
+
+    // Centred on the desktop.
+    RECT frame, work;
+    GetWindowRect(w, &frame);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_LE(std::abs((frame.left + frame.right) / 2 - (work.left + work.right) / 2), 2);
+    EXPECT_LE(std::abs((frame.top + frame.bottom) / 2 - (work.top + work.bottom) / 2), 2);
+
+    // A maximise request leaves the size as it is.
+    SendMessageA(w, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    GetClientRect(w, &client);
+    EXPECT_EQ(client.right, 554);
+    EXPECT_EQ(client.bottom, 420);
+    EXPECT_FALSE(IsZoomed(w));
+
+    // Alt+F4, answered with Cancel: the window stays.
+    pressAltF4(w);
+    HWND box = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (box = exitBox()) != nullptr; }, 20000)) << "no exit question";
+    EXPECT_NE(childWithText(box, "Are you sure to exit?"), nullptr);
+    ASSERT_NE(GetDlgItem(box, IDOK), nullptr);
+    ASSERT_NE(GetDlgItem(box, IDCANCEL), nullptr);
+    SendMessageA(GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0);
+    ASSERT_TRUE(waitFor([] { return exitBox() == nullptr; }, 20000));
+    EXPECT_TRUE(program.running());
+    EXPECT_NE(mainWindow(), nullptr);
+
+    // The close box (WM_CLOSE) asks too; OK ends the program with exit code 0.
+    PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(waitFor([&] { return (box = exitBox()) != nullptr; }, 20000));
+    SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(program.waitExit(30000));
+    EXPECT_EQ(program.exitCode(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing the
+# wizard need, when some are missing. Usage: install-deps.sh [run|test]
+set -euo pipefail
+what=${1:-test}
+
+packages=(cmake ninja-build g++ make
+          g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
+          wine wine64 xvfb xdotool x11-utils imagemagick fonts-liberation socat procps psmisc)
+if [ "$what" = test ]; then
+  packages+=(googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev zip unzip file)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing packages and not root: run as root, or install them: ${missing[*]}" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq "${missing[@]}" >/dev/null
