@@ -166,6 +166,10 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         Upgrade.CopyInProgress = 0;
         SetUpgradeStage(0);
         showError(kStalledMessage);
+        // The attempt is over and the start page shows 0. A copy that ends
+        // while the box is up (it is never cancelled) must not complete the
+        // upgrade there: "Finish!" and 100% on the start page.
+        return;
     }
     if (read() >= 100) {
         Upgrade.StallTicks = 0;

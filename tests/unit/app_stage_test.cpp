@@ -323,6 +323,23 @@ TEST(AppStageMachine, StallRule) {
     }
 }
 
+TEST(AppStageMachine, CopyEndingWhileTheStallBoxIsUpDoesNotCompleteOnTheStartPage) {
+    Rig rig(Rig::Options{}, bootModeDevice);
+    toCopying(rig);
+    rig.tick(29);
+    // The slow copy ends while the user reads the box.
+    rig.dialogs.whileShown = [] { setProgress(100); };
+    rig.tick();
+    ASSERT_EQ(boxTexts(rig), std::vector<std::string>{kStalled});
+    EXPECT_EQ(rig.activePage(), kStartPage);
+    EXPECT_EQ(rig.form().UpgradeStage, 0);
+    EXPECT_EQ(rig.get("lblUpgradeStatus").caption(), "");
+    EXPECT_FALSE(rig.get("SpeedButtonFrmUpgFinish").enabled());
+    EXPECT_EQ(rig.get("LabelProgressPersent").caption(), "0%");
+    EXPECT_EQ(rig.get("ProgressBar2").position(), 0);
+    EXPECT_EQ(app::Upgrade.CopyInProgress, 0);
+}
+
 TEST(AppStageMachine, ChangingProgressNeverStalls) {
     Rig rig(Rig::Options{}, bootModeDevice);
     toCopying(rig);
