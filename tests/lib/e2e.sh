@@ -1,0 +1,182 @@
+# End-to-end harness: the real FirmwareUpgrade.exe in a real window under
+# Wine and Xvfb, with simulated transponders on COM ports and a simulated
+# boot drive. Source it from a case script; functions are prefixed e2e_.
+# Every case gets its own prefix, display and folder, removed at the end.
+
+set -u
+source "$WIZARD_SOURCE_DIR/tests/lib/wine-env.sh"
+
+E2E_SIM="${WIZARD_NATIVE_BUILD_DIR:-}/tools/transponder_sim"
+E2E_EXE="$WIZARD_BUILD_DIR/dist/FirmwareUpgrade.exe"
+E2E_DRIVER="$WIZARD_BUILD_DIR/tests/wizard_driver.exe"
+E2E_PIDS=()
+E2E_FAILED=0
+
+e2e_fail() { echo "FAIL: $*" >&2; E2E_FAILED=1; }
+e2e_check() {  # message, command...
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else e2e_fail "$what"; fi
+}
+
+e2e_cleanup() {
+  local p
+  for p in "${E2E_PIDS[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${E2E_PIDS[@]}"; do wait "$p" 2>/dev/null; done
+  wineserver -k >/dev/null 2>&1
+  wz_stop_xvfb
+  mountpoint -q "$E2E/drive" 2>/dev/null && umount "$E2E/drive"
+  if [ "${E2E_KEEP:-}" = 1 ]; then echo "kept $E2E"; else rm -rf "$E2E"; fi
+}
+
+# e2e_begin NAME: folder, prefix and display of this case.
+e2e_begin() {
+  E2E_NAME=$1
+  E2E=$(mktemp -d "$WIZARD_BUILD_DIR/e2e-$1.XXXXXX")
+  E2E_SHOTS=${WIZARD_SHOTS_DIR:-$WIZARD_BUILD_DIR/e2e-screenshots}/$1
+  mkdir -p "$E2E_SHOTS" "$E2E/rec"
+  export WINEPREFIX="$E2E/prefix"
+  trap e2e_cleanup EXIT
+  wz_new_prefix "$WINEPREFIX" || exit 1
+  wz_start_xvfb || exit 1
+  [ -x "$E2E_SIM" ] || { echo "simulator missing: $E2E_SIM" >&2; exit 1; }
+}
+
+# e2e_ports N...: serial port devices COMn present in the port class.
+e2e_ports() {
+  local reg="$E2E/ports.reg" i=0 n hw
+  printf 'Windows Registry Editor Version 5.00\n\n' >"$reg"
+  for n in "$@"; do
+    hw=$(printf 'SIMPORT\\%04d' "$i" | iconv -t UTF-16LE | od -An -tx1 | tr -s ' \n' ',' | sed 's/^,//;s/,$//')
+    printf '[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\ROOT\\PORTS\\%04d]\n' "$i" >>"$reg"
+    printf '"ClassGUID"="{4D36E978-E325-11CE-BFC1-08002BE10318}"\n"Class"="Ports"\n' >>"$reg"
+    printf '"FriendlyName"="USB Serial Port (COM%s)"\n"HardwareID"=hex(7):%s,00,00,00,00\n\n' "$n" "$hw" >>"$reg"
+    i=$((i + 1))
+  done
+  wz_reg_import "$(winepath -w "$reg")"
+}
+
+# e2e_boot_drive LETTER LABEL: a removable drive whose root is $E2E/drive.
+# Wine reads a drive's type and label when its server starts, so the drive
+# exists from the start; the device makes it "ready" by READY.TXT.
+e2e_boot_drive() {
+  local letter=$1 label=$2
+  mkdir -p "$E2E/drive"
+  if [ "${E2E_SMALL_DRIVE:-}" ]; then mount -t tmpfs -o "size=$E2E_SMALL_DRIVE" tmpfs "$E2E/drive" || return 1; fi
+  printf '%s' "$label" >"$E2E/drive/.windows-label"
+  ln -sfn "$E2E/drive" "$WINEPREFIX/dosdevices/${letter}:"
+  wine reg add 'HKLM\Software\Wine\Drives' /v "${letter}:" /d floppy /f >/dev/null 2>&1
+  wineserver -w
+}
+
+# e2e_windows_version 6.2|6.1
+e2e_windows_version() {
+  [ "$1" = 6.2 ] || return 0
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion /d 10.0 /f >/dev/null 2>&1
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentMajorVersionNumber /t REG_DWORD /d 10 /f >/dev/null 2>&1
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentMinorVersionNumber /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wineserver -w
+}
+
+# e2e_sim PORT [simulator options]: a transponder on COM PORT.
+e2e_sim() {
+  local port=$1; shift
+  "$E2E_SIM" --link "$WINEPREFIX/dosdevices/com$port" --record "$E2E/rec/com$port.bin" "$@" \
+    >"$E2E/sim-com$port.log" 2>&1 &
+  E2E_PIDS+=($!)
+  wz_wait_for "[ -L '$WINEPREFIX/dosdevices/com$port' ]" 30 || { echo "simulator on COM$port did not start" >&2; cat "$E2E/sim-com$port.log" >&2; exit 1; }
+}
+
+# e2e_start_wizard [FOLDER]: copies the program with its Bin folder and
+# starts it; sets E2E_WIN (X window of the client area).
+e2e_start_wizard() {
+  E2E_APP=${1:-$E2E/app}
+  if [ ! -f "$E2E_APP/FirmwareUpgrade.exe" ]; then
+    mkdir -p "$E2E_APP"
+    cp "$E2E_EXE" "$E2E_APP/"
+    cp -r "$WIZARD_BUILD_DIR/dist/Bin" "$E2E_APP/"
+  fi
+  wineserver -k >/dev/null 2>&1; wineserver -w
+  (cd "$E2E" && exec wine "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/wizard.log" 2>&1) &
+  E2E_WIZARD_PID=$!
+  E2E_PIDS+=($E2E_WIZARD_PID)
+}
+
+e2e_wait_window() {
+  E2E_WIN=$(wz_wait_window 'ZEMO ZOD Ezodi' "${1:-90}") || return 1
+  wz_wait_for "xwininfo -id $E2E_WIN 2>/dev/null | grep -q 'Map State: IsViewable'" 30
+  local g
+  g=$(xwininfo -id "$E2E_WIN")
+  E2E_X=$(awk '/Absolute upper-left X/ {print $4}' <<<"$g")
+  E2E_Y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$g")
+}
+
+# e2e_click X Y: a left click at client coordinates of the window.
+e2e_click() {
+  xdotool mousemove --sync $((E2E_X + $1)) $((E2E_Y + $2)) click 1
+}
+e2e_click_start()  { e2e_click 261 290; }
+e2e_click_exit()   { e2e_click 469 313; }
+e2e_click_yes()    { e2e_click 390 299; }
+e2e_click_no()     { e2e_click 446 299; }
+e2e_click_finish() { e2e_click 248 306; }
+
+# e2e_box CAPTION OK|Cancel SECONDS: answers a message box; prints its text.
+e2e_box() { wine "$E2E_DRIVER" box "$1" "$2" "$3" 2>/dev/null | tr -d '\r'; }
+# e2e_expect_box CAPTION TEXT OK|Cancel SECONDS
+e2e_expect_box() {
+  local got
+  got=$(e2e_box "$1" "$3" "$4")
+  if [ "$got" = "$2" ]; then echo "ok: box \"$1\": $2"; else e2e_fail "box \"$1\": wanted \"$2\", got \"$got\""; fi
+}
+
+e2e_shot() { import -window "$E2E_WIN" "$E2E_SHOTS/$1.png" 2>/dev/null; }
+
+# Colour of one client pixel as "R G B" (0..255).
+e2e_pixel() {
+  import -window "$E2E_WIN" -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
+    sed -n 's/.*(\([0-9.]*\),\([0-9.]*\),\([0-9.]*\).*/\1 \2 \3/p' | awk '{printf "%d %d %d\n", $1, $2, $3}'
+}
+
+# Which page is shown: start, version or upgrade (by the pictures on it).
+e2e_page() {
+  local r g b
+  read -r r g b < <(e2e_pixel 38 89)
+  if [ "$b" -gt $((r + 60)) ]; then echo start; return; fi
+  read -r r g b < <(e2e_pixel 39 81)
+  if [ "$r" -gt 200 ] && [ "$b" -lt 140 ]; then
+    read -r r g b < <(e2e_pixel 369 287)
+    if [ "$r" = "$g" ] && [ "$g" = "$b" ]; then echo version; else echo upgrade; fi
+    return
+  fi
+  echo unknown
+}
+
+e2e_wait_page() {  # PAGE SECONDS
+  wz_wait_for "[ \"\$(e2e_page)\" = $1 ]" "$2"
+}
+
+# The progress bar is full when its right end is filled.
+e2e_progress_full() {
+  local r g b
+  read -r r g b < <(e2e_pixel 480 382)
+  [ "$r" -lt 200 ] || [ "$g" -lt 200 ]
+}
+
+# The Finish button is enabled when its check mark is green, not grey.
+e2e_finish_enabled() {
+  local r g b
+  read -r r g b < <(e2e_pixel 223 306)
+  [ "$g" -gt $((r + 40)) ]
+}
+
+e2e_end() {
+  if [ "$E2E_FAILED" = 0 ]; then echo "$E2E_NAME: passed"; else echo "$E2E_NAME: FAILED"; fi
+  exit "$E2E_FAILED"
+}
+
+# The Start button is enabled when its hand is in colour, not grey.
+e2e_start_enabled() {
+  local r g b
+  read -r r g b < <(e2e_pixel 226 293)
+  [ $((r - b)) -gt 40 ]
+}

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Windows 8 and later (the prefix reports 6.2): the indexing policy.
+#   missing + OK     -> policy 1, quoted resume entry, restart asked, program ends
+#   missing + Cancel -> registry exactly as before, program ends
+#   already set      -> the normal start page, no question
+source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
+e2e_begin windows8-policy
+e2e_windows_version 6.2
+policy='HKLM\SOFTWARE\Policies\Microsoft\Windows\Windows Search'
+runonce='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+question="A system restart is required. You must restart Windows before installing the new firmware.
+Click Yes to restart the system. Make sure all applications are saved and closed.
+Click Cancel to abort the firmware upgrade process."
+snapshot() {
+  { wine reg query "$policy" /s 2>&1; wine reg query "$runonce" /s 2>&1; } | tr -d '\r'
+}
+app="$E2E/Program Files/ZEMO Wizard"
+
+# Cancel first: nothing may change.
+before=$(snapshot)
+e2e_start_wizard "$app"
+e2e_expect_box Information "$question" Cancel 90
+e2e_check "program ended after Cancel" wz_wait_for "! kill -0 $E2E_WIZARD_PID 2>/dev/null" 30
+after=$(snapshot)
+e2e_check "registry unchanged after Cancel" [ "$before" = "$after" ]
+if xdotool search --name 'ZEMO ZOD Ezodi' >/dev/null 2>&1; then e2e_fail "the window was shown after Cancel"; fi
+
+# OK: the policy and the resume entry are written.
+e2e_start_wizard "$app"
+e2e_expect_box Information "$question" OK 90
+e2e_check "program ended after OK" wz_wait_for "! kill -0 $E2E_WIZARD_PID 2>/dev/null" 30
+value=$(wine reg query "$policy" /v DisableRemovableDriveIndexing 2>/dev/null | tr -d '\r' | grep DisableRemovableDriveIndexing)
+e2e_check "policy value is REG_DWORD 1" grep -qE 'REG_DWORD[[:space:]]+0x1$' <<<"$value"
+entry=$(wine reg query "$runonce" /v "VAR Uzudivid Orirere" 2>/dev/null | tr -d '\r' | grep 'VAR Uzudivid Orirere')
+expected="\"$(winepath -w "$app/FirmwareUpgrade.exe" 2>/dev/null)\""
+e2e_check "resume entry holds the quoted path ($entry)" grep -qF "REG_SZ    $expected" <<<"$entry"
+
+# Policy in force: the ordinary start page.
+e2e_start_wizard "$app"
+e2e_check "no question with the policy set" wine "$E2E_DRIVER" nobox Information 5
+e2e_wait_window 60 || e2e_fail "no window with the policy set"
+e2e_check "start page" e2e_wait_page start 30
+e2e_check "Start enabled" e2e_start_enabled
+e2e_shot start-page-policy-set
+e2e_end

@@ -1,0 +1,77 @@
+// Answers the wizard's message boxes for the end-to-end scripts, as a user
+// would with the mouse, and reports what they said.
+//   wizard_driver box CAPTION BUTTON SECONDS   wait for a box, print its text, press OK or Cancel
+//   wizard_driver nobox CAPTION SECONDS        succeed if no such box comes within the time
+//   wizard_driver gone SECONDS                 wait until the wizard's window is gone
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string textOf(HWND h) {
+    char buffer[1024] = {};
+    GetWindowTextA(h, buffer, sizeof buffer);
+    return buffer;
+}
+
+BOOL CALLBACK collectStatic(HWND h, LPARAM lp) {
+    char cls[64] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    if (_stricmp(cls, "Static") == 0) {
+        const std::string t = textOf(h);
+        if (!t.empty()) *reinterpret_cast<std::string*>(lp) += t;
+    }
+    return TRUE;
+}
+
+HWND findBox(const char* caption) { return FindWindowA("#32770", caption); }
+
+bool waitFor(HWND (*find)(const char*), const char* arg, double seconds, HWND& out) {
+    const DWORD limit = static_cast<DWORD>(seconds * 1000);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        out = find(arg);
+        if (out && IsWindowVisible(out)) return true;
+        if (GetTickCount() - start > limit) return false;
+        Sleep(20);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 5 && std::strcmp(argv[1], "box") == 0) {
+        HWND box = nullptr;
+        if (!waitFor(findBox, argv[2], std::atof(argv[4]), box)) {
+            std::printf("no box \"%s\"\n", argv[2]);
+            return 1;
+        }
+        std::string text;
+        EnumChildWindows(box, collectStatic, reinterpret_cast<LPARAM>(&text));
+        std::printf("%s\n", text.c_str());
+        std::fflush(stdout);
+        const int id = std::strcmp(argv[3], "Cancel") == 0 ? IDCANCEL : IDOK;
+        HWND button = GetDlgItem(box, id);
+        if (!button) return 2;
+        SendMessageA(button, BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (argc >= 4 && std::strcmp(argv[1], "nobox") == 0) {
+        HWND box = nullptr;
+        return waitFor(findBox, argv[2], std::atof(argv[3]), box) ? 1 : 0;
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "gone") == 0) {
+        const DWORD limit = static_cast<DWORD>(std::atof(argv[2]) * 1000), start = GetTickCount();
+        while (FindWindowA("TFormMain", nullptr)) {
+            if (GetTickCount() - start > limit) return 1;
+            Sleep(50);
+        }
+        return 0;
+    }
+    std::fprintf(stderr, "usage: wizard_driver box CAPTION OK|Cancel SECONDS | nobox CAPTION SECONDS | gone SECONDS\n");
+    return 2;
+}
