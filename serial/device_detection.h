@@ -39,6 +39,21 @@ struct DeviceFields {
 void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDisplay& display,
                          DeviceFields& device);
 
+// Result codes of QueryDeviceVersion.
+inline constexpr uint8_t kQueryIdentified = 0;
+inline constexpr uint8_t kQueryOpenFailed = 1;
+inline constexpr uint8_t kQueryNoDevice = 99;
+
+// Sends the version query to `port` and reads once. When the device
+// identifies itself: shows its version (if its reply line carries one),
+// sets device.DevicePortNumber and DeviceIdentified, and returns
+// kQueryIdentified. The port number is carried whole (COM261 stays 261).
+uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay& display,
+                           DeviceFields& device);
+
+// Shows the version held in a reply line; nothing with fewer than ten commas.
+void ParseVersionReply(const std::string& line, DetectionDisplay& display);
+
 // Sends `bytes` to the port `devicePortNumber`; nothing when it is 0.
 void SendBootCommand(SerialPortSystem& system, int devicePortNumber, const char* bytes, std::size_t length);
 

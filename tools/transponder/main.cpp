@@ -143,7 +143,7 @@ int Run(const sim::Options& o) {
         }
     }
     sim::Pty pty;
-    if (!pty.open(error)) {
+    if (!pty.open(o.busy, error)) {
         std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
         return 1;
     }

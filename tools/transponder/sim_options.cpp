@@ -34,6 +34,10 @@ const char kHelp[] =
     "  --gap-after N      ... after its first N bytes (default 10)\n"
     "  --reply TEXT       send TEXT (escapes \\r \\n \\t \\\\ \\0 \\xHH) as the whole reply\n"
     "  --silent           never answer, never boot (bytes are still recorded)\n"
+    "  --busy             the port is in use elsewhere: other opens of the slave\n"
+    "                     fail with EBUSY (TIOCEXCL; a process with CAP_SYS_ADMIN,\n"
+    "                     such as root, is exempt: run Wine under\n"
+    "                     setpriv --inh-caps=-sys_admin --bounding-set=-sys_admin)\n"
     "\n"
     "Boot drive side:\n"
     "  --drive DIR        the boot drive folder; made at start with the volume\n"
@@ -133,6 +137,7 @@ bool ParseOptions(int argc, char** argv, Options& o, bool& helpShown) {
         else if (!std::strcmp(a, "--gap-after")) o.gapAfter = ToInt(a, value(), ok);
         else if (!std::strcmp(a, "--reply")) { o.rawReply = Unescape(value()); o.haveRawReply = true; }
         else if (!std::strcmp(a, "--silent")) o.silent = true;
+        else if (!std::strcmp(a, "--busy")) o.busy = true;
         else if (!std::strcmp(a, "--drive")) o.driveDir = value();
         else if (!std::strcmp(a, "--label")) o.label = value();
         else if (!std::strcmp(a, "--ready-delay")) o.readyDelayMs = ToInt(a, value(), ok);

@@ -16,6 +16,7 @@ struct Options {
     std::string rawReply;      // replaces the whole reply when set
     bool haveRawReply = false;
     bool silent = false;
+    bool busy = false;         // the port is held by another program
     bool fewCommas = false;
     bool modelLater = false;
     bool noReady = false;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,7 +16,7 @@ Pty::~Pty() {
     if (master_ >= 0) ::close(master_);
 }
 
-bool Pty::open(std::string& error) {
+bool Pty::open(bool busy, std::string& error) {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
         error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
@@ -38,6 +39,10 @@ bool Pty::open(std::string& error) {
         ::cfsetispeed(&t, B115200);
         ::cfsetospeed(&t, B115200);
         ::tcsetattr(slave_, TCSANOW, &t);
+    }
+    if (busy && ::ioctl(slave_, TIOCEXCL) != 0) {
+        error = std::string("TIOCEXCL failed: ") + std::strerror(errno);
+        return false;
     }
     int flags = ::fcntl(master_, F_GETFL);
     ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);

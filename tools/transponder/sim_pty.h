@@ -15,7 +15,10 @@ public:
     // Creates the pair, sets the line raw and keeps a slave descriptor of
     // our own open, so that the master never sees a hang-up while the
     // program on the other side closes and reopens the port.
-    bool open(std::string& error);
+    // With `busy`, the line is put in exclusive mode (TIOCEXCL): opens
+    // from others fail with EBUSY, as when another program holds the port
+    // (processes with CAP_SYS_ADMIN are exempt).
+    bool open(bool busy, std::string& error);
     int master() const { return master_; }
     const std::string& slavePath() const { return slavePath_; }
 

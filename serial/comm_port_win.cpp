@@ -1,0 +1,30 @@
+#include "serial/comm_port_win.h"
+
+#include "serial/com_number.h"
+
+namespace serial {
+
+UniqueHandle OpenComPort(int port, DWORD flags) {
+    const std::string path = ComDevicePath(port);
+    return UniqueHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    flags, nullptr));
+}
+
+void ConfigureComPort(HANDLE port, const CommTimeouts& t) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    GetCommState(port, &dcb);
+    BuildCommDCBA("baud=115200 parity=n data=8 stop=1", &dcb);
+    SetCommState(port, &dcb);
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = t.readInterval;
+    timeouts.ReadTotalTimeoutMultiplier = t.readTotalMultiplier;
+    timeouts.ReadTotalTimeoutConstant = t.readTotalConstant;
+    timeouts.WriteTotalTimeoutMultiplier = t.writeTotalMultiplier;
+    timeouts.WriteTotalTimeoutConstant = t.writeTotalConstant;
+    SetCommTimeouts(port, &timeouts);
+    EscapeCommFunction(port, SETDTR);
+    EscapeCommFunction(port, SETRTS);
+}
+
+}  // namespace serial

@@ -1,0 +1,143 @@
+// The serial link against simulated transponders on pseudo-terminals,
+// prepared by tests/scripts/serial_ports.sh (see ports.reg for the devices).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/comm_port_win.h"
+#include "serial/device_detection.h"
+#include "serial/port_discovery.h"
+#include "serial/version_reply.h"
+
+namespace {
+
+using serial::PortLists;
+
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v == nullptr ? std::string() : std::string(v);
+}
+
+// Bytes a simulator received so far: <records>\portN.bin (not comN.bin:
+// Windows reads that name as the device COMn).
+std::string Received(int port) {
+    std::ifstream in(Env("WZ_SERIAL_RECORDS") + "\\port" + std::to_string(port) + ".bin", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string WaitReceived(int port, std::size_t length) {
+    std::string bytes;
+    for (int i = 0; i < 500; ++i) {
+        bytes = Received(port);
+        if (bytes.size() >= length) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return bytes;
+}
+
+class Display final : public serial::DetectionDisplay {
+public:
+    int progressPosition() override { return position; }
+    void showProgress(int32_t percent) override {
+        shown.push_back(percent);
+        position = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+    }
+    void showDeviceVersion(const std::string& v) override { version = v; }
+    int position = 0;
+    std::vector<int32_t> shown;
+    std::string version;
+};
+
+class SerialOnWine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (Env("WZ_SERIAL_RECORDS").empty()) GTEST_SKIP() << "run by tests/scripts/serial_ports.sh";
+        ports = serial::makeSystemSerialPorts();
+    }
+    std::unique_ptr<serial::SerialPortSystem> ports;
+};
+
+TEST_F(SerialOnWine, DiscoveryListsRegisteredPortsAndLeavesOutTheHeldOne) {
+    std::vector<std::optional<std::string>> names;
+    ASSERT_TRUE(ports->listFriendlyNames(names));
+    ASSERT_EQ(names.size(), 8u);
+    EXPECT_EQ(names[0], std::optional<std::string>("USB Serial Port (COM3)"));
+    EXPECT_EQ(names[7], std::nullopt);  // registered without a friendly name
+
+    PortLists lists;
+    serial::EnumeratePortNumbers(*ports, lists);
+    EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{3, 5, 7, 9, 261}));
+    serial::ProbeOpenablePorts(*ports, lists);
+    EXPECT_EQ(lists.OpenablePorts, (std::vector<int>{3, 5, 7, 261}));  // COM9 is in use elsewhere
+    serial::SelectCandidatePorts(lists);
+    EXPECT_EQ(lists.CandidatePorts, (std::vector<int>{3, 5, 7, 261}));
+}
+
+TEST_F(SerialOnWine, DetectionStopsAtTheSecondCandidateAndTheWireCarriesExactSentences) {
+    std::string before[4] = {Received(3), Received(5), Received(7), Received(261)};
+    PortLists lists;
+    Display display;
+    serial::DeviceFields device;
+    serial::DetectDeviceVersion(*ports, lists, display, device);
+
+    EXPECT_EQ(lists.CandidatePorts, (std::vector<int>{3, 5, 7, 261}));
+    EXPECT_EQ(device.DevicePortNumber, 5);
+    EXPECT_EQ(device.DeviceIdentified, 1);
+    EXPECT_EQ(display.version, "2.0.1");
+    EXPECT_EQ(display.shown, (std::vector<int32_t>{25, 50, 100}));
+
+    const std::string query(serial::kVersionQuery, serial::kVersionQueryLength);
+    EXPECT_EQ(Received(3), before[0] + query);  // the silent one was asked first
+    EXPECT_EQ(Received(5), before[1] + query);
+
+    const std::string boot(serial::kBootCommand, serial::kBootCommandLength);
+    serial::SendBootCommand(*ports, device.DevicePortNumber, boot.data(), boot.size());
+    const std::string expected = before[1] + query + boot;
+    EXPECT_EQ(WaitReceived(5, expected.size()), expected);
+
+    // Later candidates were never opened for a query.
+    EXPECT_EQ(Received(7), before[2]);
+    EXPECT_EQ(Received(261), before[3]);
+}
+
+TEST_F(SerialOnWine, PortAbove255IsQueriedByItsWholeNumber) {
+    Display display;
+    serial::DeviceFields device;
+    const std::string before = Received(261);
+    EXPECT_EQ(serial::QueryDeviceVersion(*ports, 261, display, device), serial::kQueryIdentified);
+    EXPECT_EQ(device.DevicePortNumber, 261);
+    EXPECT_EQ(display.version, "2.6.1");
+    const std::string expected = before + std::string(serial::kVersionQuery, serial::kVersionQueryLength);
+    EXPECT_EQ(WaitReceived(261, expected.size()), expected);
+}
+
+TEST_F(SerialOnWine, UnopenablePortGivesOpenFailure) {
+    Display display;
+    serial::DeviceFields device;
+    EXPECT_EQ(serial::QueryDeviceVersion(*ports, 9, display, device), serial::kQueryOpenFailed);
+    EXPECT_EQ(serial::QueryDeviceVersion(*ports, 11, display, device), serial::kQueryOpenFailed);
+    EXPECT_EQ(device.DevicePortNumber, 0);
+}
+
+TEST_F(SerialOnWine, SilentPortCostsAboutTheReadTimeout) {
+    Display display;
+    serial::DeviceFields device;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(serial::QueryDeviceVersion(*ports, 3, display, device), serial::kQueryNoDevice);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    std::printf("silent port took %lld ms (read time-out 902 ms)\n", static_cast<long long>(ms));
+    // Generous: open, configure and close under Wine add their own share.
+    EXPECT_LT(ms, 902 + 1500);
+}
+
+}  // namespace
