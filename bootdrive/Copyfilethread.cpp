@@ -1,12 +1,99 @@
-// Placeholder until the copy worker lands.
 #include "bootdrive/Copyfilethread.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "bootdrive/copy_progress.h"
+#include "bootdrive/drive_paths.h"
+
 namespace bootdrive {
+
 char FirmwareImagePath[256];
 char FirmwareTargetPath[256];
 std::atomic<int32_t> CopyProgressPercent{0};
-struct CopyFileThread::State {};
-CopyFileThread::CopyFileThread(FileCopier&) : state_(std::make_shared<State>()) {}
-CopyFileThread::~CopyFileThread() = default;
-void CopyFileThread::Resume() {}
+
+namespace {
+std::atomic<int> liveWorkerThreads{0};
+}  // namespace
+
+// Shared by the window's handle and the thread, so that either may go first.
+struct CopyFileThread::State {
+    explicit State(FileCopier& c) : copier(&c) {}
+
+    FileCopier* copier;
+    mutable std::mutex mutex;
+    std::condition_variable wake;
+    bool waiting = true;  // created waiting: the first Resume() always counts
+    bool woken = false;
+    bool ended = false;
+};
+
+CopyFileThread::CopyFileThread(FileCopier& copier) : state_(std::make_shared<State>(copier)) {
+    liveWorkerThreads.fetch_add(1);
+    try {
+        std::thread(RunWorker, state_).detach();
+    } catch (...) {
+        liveWorkerThreads.fetch_sub(1);
+        throw;
+    }
+}
+
+CopyFileThread::~CopyFileThread() {
+    {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        state_->ended = true;
+    }
+    state_->wake.notify_one();
+}
+
+void CopyFileThread::Resume() {
+    {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        if (!state_->waiting || state_->ended) return;
+        state_->waiting = false;
+        state_->woken = true;
+    }
+    state_->wake.notify_one();
+}
+
+bool CopyFileThread::IsWaiting() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->waiting;
+}
+
+int CopyFileThread::LiveWorkerThreads() { return liveWorkerThreads.load(); }
+
+void CopyFileThread::RunWorker(std::shared_ptr<State> state) {
+    bool named = false;
+    std::unique_lock<std::mutex> lock(state->mutex);
+    for (;;) {
+        state->wake.wait(lock, [&] { return state->woken || state->ended; });
+        if (state->ended) break;
+        state->woken = false;
+        // The paths are read once, at the start of the copy; the window
+        // wrote them before it woke the worker.
+        char from[kPathBufferSize];
+        char to[kPathBufferSize];
+        CopyPath(from, FirmwareImagePath);
+        CopyPath(to, FirmwareTargetPath);
+        FileCopier& copier = *state->copier;
+        lock.unlock();
+
+        if (!named) {
+            copier.nameThisThread(kCopyThreadName);
+            named = true;
+        }
+        if (copier.copyFile(from, to)) {
+            CopyProgressPercent.store(kCopyCompletePercent, std::memory_order_relaxed);
+        }
+
+        lock.lock();
+        state->waiting = true;
+    }
+    lock.unlock();
+    state.reset();
+    liveWorkerThreads.fetch_sub(1);
+}
+
 }  // namespace bootdrive

@@ -13,8 +13,12 @@ extern char FirmwareImagePath[256];
 extern char FirmwareTargetPath[256];
 
 // Progress of the copy in percent, shared by the worker and the control
-// timer (relaxed 32-bit accesses).
+// timer (relaxed 32-bit accesses). Below 100 while a copy runs; 100 once a
+// copy has returned success; a failed copy leaves it where it stood.
 extern std::atomic<int32_t> CopyProgressPercent;
+
+// The name debuggers show for the worker thread.
+inline constexpr const char* kCopyThreadName = "CopyFileThread";
 
 // One file copy as the worker runs it.
 class FileCopier {
@@ -30,7 +34,11 @@ public:
 class CopyFileThread {
 public:
     // Created waiting; nothing is copied before the first Resume().
+    // `copier` must outlive every copy this worker runs.
     explicit CopyFileThread(FileCopier& copier);
+    // Never waits for a running copy: a waiting worker is told to end, a
+    // copying one is left to finish (or to end with the process) and then
+    // ends without copying again.
     ~CopyFileThread();
     CopyFileThread(const CopyFileThread&) = delete;
     CopyFileThread& operator=(const CopyFileThread&) = delete;
@@ -38,8 +46,15 @@ public:
     // Wakes the worker for one copy; lost while it is not waiting.
     void Resume();
 
+    // True while the worker waits for a wake-up.
+    bool IsWaiting() const;
+
+    // Worker threads of this process whose bodies have not yet returned.
+    static int LiveWorkerThreads();
+
 private:
     struct State;
+    static void RunWorker(std::shared_ptr<State> state);
     std::shared_ptr<State> state_;
 };
 

@@ -9,6 +9,9 @@ namespace bootdrive {
 
 inline constexpr uint8_t kNoBootDrive = 255;
 inline constexpr const char* kReadyFile = "READY.TXT";
+// Volume labels of the boot drive, in the order they are tried; each is a
+// case-sensitive substring of the label.
+inline constexpr const char* kBootVolumeLabels[] = {"VAZ UD40", "RUZ I ZA"};
 
 // Letter code 'A'..'Z' of the first removable drive with a boot label, or
 // -1. On success FirmwareTargetPath becomes "X:\AIS_Firmware.S19".

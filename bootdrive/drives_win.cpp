@@ -1,21 +1,65 @@
-// Placeholder until boot drive recognition lands.
-#include "bootdrive/Copyfilethread.h"
+// The drives of this Windows machine, as boot drive recognition asks for them.
+#include <windows.h>
+
+#include "bootdrive/drive_paths.h"
 #include "bootdrive/drive_system.h"
 
 namespace bootdrive {
+
 namespace {
-class NoDrives final : public DriveSystem {
+
+// Owns one directory search.
+class FindHandle {
 public:
-    unsigned driveType(char) override { return 1; }
-    bool volumeLabel(char, std::string&) override { return false; }
-    bool rootTxtNames(char, std::vector<std::string>&) override { return false; }
+    explicit FindHandle(HANDLE handle) : handle_(handle) {}
+    ~FindHandle() {
+        if (valid()) FindClose(handle_);
+    }
+    FindHandle(FindHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_HANDLE_VALUE; }
+    FindHandle& operator=(FindHandle&&) = delete;
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
 };
-class NoCopy final : public FileCopier {
+
+class SystemDrives final : public DriveSystem {
 public:
-    bool copyFile(const char*, const char*) override { return false; }
-    void nameThisThread(const char*) override {}
+    unsigned driveType(char letter) override { return GetDriveTypeA(DriveRoot(letter).c_str()); }
+
+    bool volumeLabel(char letter, std::string& label) override {
+        char labelBuffer[kPathBufferSize] = {};
+        char fileSystemBuffer[kPathBufferSize] = {};
+        DWORD serialNumber = 0;
+        DWORD maximumNameLength = 0;
+        DWORD flags = 0;
+        if (!GetVolumeInformationA(DriveRoot(letter).c_str(), labelBuffer, sizeof labelBuffer, &serialNumber,
+                                   &maximumNameLength, &flags, fileSystemBuffer, sizeof fileSystemBuffer)) {
+            return false;
+        }
+        labelBuffer[sizeof labelBuffer - 1] = '\0';
+        label = labelBuffer;
+        return true;
+    }
+
+    bool rootTxtNames(char letter, std::vector<std::string>& names) override {
+        names.clear();
+        WIN32_FIND_DATAA entry{};
+        FindHandle search(FindFirstFileA(RootTxtPattern(letter).c_str(), &entry));
+        if (!search.valid()) return false;
+        do {
+            entry.cFileName[sizeof entry.cFileName - 1] = '\0';
+            names.emplace_back(entry.cFileName);
+        } while (FindNextFileA(search.get(), &entry));
+        return true;
+    }
 };
+
 }  // namespace
-std::unique_ptr<DriveSystem> makeSystemDrives() { return std::make_unique<NoDrives>(); }
-std::unique_ptr<FileCopier> makeSystemFileCopier() { return std::make_unique<NoCopy>(); }
+
+std::unique_ptr<DriveSystem> makeSystemDrives() { return std::make_unique<SystemDrives>(); }
+
 }  // namespace bootdrive

@@ -1,0 +1,178 @@
+// Choosing the boot drive from the drives' facts, and the status file test.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bootdrive/Copyfilethread.h"
+#include "bootdrive/boot_drive.h"
+#include "bootdrive/drive_paths.h"
+
+namespace {
+
+constexpr unsigned kFixed = 3;
+constexpr unsigned kNoRootDir = 1;
+
+struct FakeDrive {
+    unsigned type = bootdrive::kDriveRemovable;
+    bool readable = true;
+    std::string label;
+    std::vector<std::string> rootNames;
+};
+
+class FakeDrives final : public bootdrive::DriveSystem {
+public:
+    std::map<char, FakeDrive> drives;
+    std::vector<char> searched;
+    int calls = 0;
+
+    unsigned driveType(char letter) override {
+        ++calls;
+        auto it = drives.find(letter);
+        return it == drives.end() ? kNoRootDir : it->second.type;
+    }
+    bool volumeLabel(char letter, std::string& label) override {
+        ++calls;
+        auto it = drives.find(letter);
+        if (it == drives.end() || !it->second.readable) return false;
+        label = it->second.label;
+        return true;
+    }
+    bool rootTxtNames(char letter, std::vector<std::string>& names) override {
+        ++calls;
+        searched.push_back(letter);
+        auto it = drives.find(letter);
+        if (it == drives.end() || it->second.rootNames.empty()) return false;
+        names = it->second.rootNames;
+        return true;
+    }
+};
+
+constexpr const char* kOldTarget = "Q:\\AIS_Firmware.S19";
+
+struct ChoiceCase {
+    const char* what;
+    std::map<char, FakeDrive> drives;
+    int32_t expected;
+    const char* expectedTarget;
+};
+
+FakeDrive Removable(const std::string& label) { return FakeDrive{bootdrive::kDriveRemovable, true, label, {}}; }
+
+std::vector<ChoiceCase> ChoiceCases() {
+    FakeDrive fixedLabelled = Removable("VAZ UD40");
+    fixedLabelled.type = kFixed;
+    FakeDrive unreadable = Removable("VAZ UD40");
+    unreadable.readable = false;
+    return {
+        {"two labelled drives: the lower letter", {{'G', Removable("VAZ UD40")}, {'E', Removable("VAZ UD40")}},
+         'E', "E:\\AIS_Firmware.S19"},
+        {"letter order, not label order", {{'H', Removable("VAZ UD40")}, {'F', Removable("RUZ I ZA")}},
+         'F', "F:\\AIS_Firmware.S19"},
+        {"fixed disk ignored", {{'C', fixedLabelled}}, -1, kOldTarget},
+        {"fixed disk skipped, later removable taken", {{'C', fixedLabelled}, {'K', Removable("RUZ I ZA")}},
+         'K', "K:\\AIS_Firmware.S19"},
+        {"label in lower case ignored", {{'E', Removable("vaz ud40")}}, -1, kOldTarget},
+        {"label with more characters taken", {{'E', Removable("xVAZ UD40 BOOT")}}, 'E', "E:\\AIS_Firmware.S19"},
+        {"unrelated label ignored", {{'E', Removable("VAZ UD4")}, {'F', Removable("USB STICK")}}, -1,
+         kOldTarget},
+        {"unreadable volume skipped", {{'D', unreadable}, {'Z', Removable("RUZ I ZA")}}, 'Z',
+         "Z:\\AIS_Firmware.S19"},
+        {"no drives at all", {}, -1, kOldTarget},
+        {"first letter A", {{'A', Removable("VAZ UD40")}}, 'A', "A:\\AIS_Firmware.S19"},
+        {"label beyond 255 characters not seen", {{'E', Removable(std::string(250, 'x') + "VAZ UD40")}}, -1,
+         kOldTarget},
+        {"label ending at character 255 seen", {{'E', Removable(std::string(247, 'x') + "VAZ UD40")}}, 'E',
+         "E:\\AIS_Firmware.S19"},
+    };
+}
+
+class BootDriveChoice : public testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(BootDriveChoice, TakesTheLowestQualifyingLetter) {
+    const ChoiceCase& c = GetParam();
+    FakeDrives fake;
+    fake.drives = c.drives;
+    std::strcpy(bootdrive::FirmwareTargetPath, kOldTarget);
+
+    EXPECT_EQ(bootdrive::FindBootDrive(fake), c.expected) << c.what;
+    EXPECT_STREQ(bootdrive::FirmwareTargetPath, c.expectedTarget) << c.what;
+    EXPECT_TRUE(fake.searched.empty()) << "the scan never lists files";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BootDriveChoice, testing::ValuesIn(ChoiceCases()));
+
+struct StatusCase {
+    const char* what;
+    std::vector<std::string> rootNames;
+    bool expected;
+};
+
+std::vector<StatusCase> StatusCases() {
+    return {
+        {"plain READY.TXT", {"README.TXT", "READY.TXT"}, true},
+        {"lower case only", {"ready.txt"}, false},
+        {"further characters before the name", {"NOTREADY.TXT"}, true},
+        {"other status files only", {"BUSY.TXT", "ERROR.TXT"}, false},
+        {"nothing matches the pattern", {}, false},
+        {"name within the first 255 characters", {std::string(246, 'a') + "READY.TXT" + "zzzz"}, true},
+        {"name cut by the 255-character buffer", {std::string(247, 'a') + "READY.TXT"}, false},
+    };
+}
+
+class StatusFile : public testing::TestWithParam<StatusCase> {};
+
+TEST_P(StatusFile, FoundByCaseSensitiveSubstringInTheRoot) {
+    const StatusCase& c = GetParam();
+    FakeDrives fake;
+    FakeDrive drive = Removable("VAZ UD40");
+    drive.rootNames = c.rootNames;
+    fake.drives['E'] = drive;
+
+    EXPECT_EQ(bootdrive::BootDriveHasFile(fake, 'E', bootdrive::kReadyFile), c.expected) << c.what;
+    EXPECT_EQ(fake.searched, std::vector<char>{'E'}) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StatusFile, testing::ValuesIn(StatusCases()));
+
+TEST(StatusFileWithoutBootDrive, TouchesNoDrive) {
+    FakeDrives fake;
+    FakeDrive drive = Removable("VAZ UD40");
+    drive.rootNames = {"READY.TXT"};
+    fake.drives[static_cast<char>(bootdrive::kNoBootDrive)] = drive;
+
+    EXPECT_FALSE(bootdrive::BootDriveHasFile(fake, bootdrive::kNoBootDrive, bootdrive::kReadyFile));
+    EXPECT_EQ(fake.calls, 0);
+}
+
+// What the Windows side searches and writes for a letter.
+TEST(DrivePaths, RootSearchPatternAndTargetPath) {
+    EXPECT_EQ(bootdrive::RootTxtPattern('E'), "E:\\*.txt");
+    char target[bootdrive::kPathBufferSize];
+    bootdrive::FormatTargetPath('Z', target);
+    EXPECT_STREQ(target, "Z:\\AIS_Firmware.S19");
+}
+
+TEST(DrivePaths, CopyPathCutsAtTheBufferAndTerminates) {
+    struct Case {
+        std::string from;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"C:\\Bin\\App_K40.SBIN", "C:\\Bin\\App_K40.SBIN"},
+        {std::string(255, 'p'), std::string(255, 'p')},
+        {std::string(400, 'p'), std::string(255, 'p')},
+    };
+    for (const Case& c : cases) {
+        char out[bootdrive::kPathBufferSize + 8];
+        std::memset(out, '#', sizeof out);
+        bootdrive::CopyPath(*reinterpret_cast<char(*)[bootdrive::kPathBufferSize]>(out), c.from.c_str());
+        EXPECT_EQ(std::string(out), c.expected);
+        EXPECT_EQ(out[bootdrive::kPathBufferSize], '#') << "written past the buffer";
+    }
+}
+
+}  // namespace
