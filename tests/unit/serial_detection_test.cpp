@@ -1,0 +1,170 @@
+// The scan over the candidates, the query on the wire and the boot command.
+#include <gtest/gtest.h>
+
+#include "serial/device_detection.h"
+#include "serial/version_reply.h"
+#include "serial_fakes.h"
+
+namespace {
+
+using serial_test::FakeDisplay;
+using serial_test::FakePorts;
+using serial_test::kGoodReply;
+
+const std::string kQuery = std::string("!AIAIQ,VER*3C\r\n") + '\0';
+
+bool SameTimeouts(const serial::CommTimeouts& a, const serial::CommTimeouts& b) {
+    return a.readInterval == b.readInterval && a.readTotalMultiplier == b.readTotalMultiplier &&
+           a.readTotalConstant == b.readTotalConstant && a.writeTotalMultiplier == b.writeTotalMultiplier &&
+           a.writeTotalConstant == b.writeTotalConstant;
+}
+
+struct ProgressCase {
+    int candidates;
+    int answeringIndex;  // -1: none answers
+    std::vector<int32_t> shown;
+};
+
+void PrintTo(const ProgressCase& c, std::ostream* os) {
+    *os << c.candidates << " candidates, answer at " << c.answeringIndex;
+}
+
+class ScanProgress : public ::testing::TestWithParam<ProgressCase> {};
+
+TEST_P(ScanProgress, StepsBeforeEachQuery) {
+    const ProgressCase& c = GetParam();
+    FakePorts ports;
+    for (int i = 0; i < c.candidates; ++i) ports.present({i + 1});
+    if (c.answeringIndex >= 0) ports.replies[c.answeringIndex + 1] = kGoodReply;
+    FakeDisplay display;
+    serial::PortLists lists;
+    serial::DeviceFields device;
+    serial::DetectDeviceVersion(ports, lists, display, device);
+    EXPECT_EQ(display.shown, c.shown);
+    EXPECT_EQ(lists.CandidatePorts.empty(), c.answeringIndex < 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Candidates, ScanProgress,
+    ::testing::Values(ProgressCase{0, -1, {0}}, ProgressCase{1, 0, {100, 100}}, ProgressCase{1, -1, {100, 0}},
+                      ProgressCase{3, -1, {33, 66, 99, 0}}, ProgressCase{3, 2, {33, 66, 99, 100}},
+                      ProgressCase{6, -1, {17, 34, 51, 68, 85, 102, 0}},
+                      // 100 / 8 + 0.5 is 13 only when the division is not an integer one.
+                      ProgressCase{8, -1, {13, 26, 39, 52, 65, 78, 91, 104, 0}},
+                      ProgressCase{2, 1, {50, 100, 100}}));
+
+TEST(DetectDeviceVersion, FoundOnTheSecondOfThreeLeavesTheThirdUnopened) {
+    FakePorts ports;
+    ports.present({4, 2, 9});
+    ports.replies[4] = kGoodReply;
+    ports.replies[9] = kGoodReply;  // a second transponder: never asked
+    FakeDisplay display;
+    serial::PortLists lists;
+    serial::DeviceFields device;
+    serial::DetectDeviceVersion(ports, lists, display, device);
+    EXPECT_EQ(ports.queried(), (std::vector<int>{2, 4}));
+    EXPECT_EQ(lists.CandidatePorts, (std::vector<int>{2, 4, 9}));
+    EXPECT_EQ(device.DevicePortNumber, 4);
+    EXPECT_EQ(device.DeviceIdentified, 1);
+    EXPECT_EQ(display.versions, (std::vector<std::string>{"2.0.1"}));
+    EXPECT_EQ(display.shown.back(), 100);
+}
+
+TEST(DetectDeviceVersion, QueryIsTheSixteenBytesWithQueryTimeoutsAndAFullRead) {
+    FakePorts ports;
+    ports.present({5});
+    FakeDisplay display;
+    serial::PortLists lists;
+    serial::DeviceFields device;
+    serial::DetectDeviceVersion(ports, lists, display, device);
+    ASSERT_EQ(ports.exchanges.size(), 1u);
+    EXPECT_EQ(ports.exchanges[0].out, kQuery);
+    EXPECT_EQ(ports.exchanges[0].readMax, 300u);
+    EXPECT_TRUE(SameTimeouts(ports.exchanges[0].timeouts, serial::CommTimeouts{1, 3, 2, 30, 50}));
+    EXPECT_EQ(device.DevicePortNumber, 0);
+    EXPECT_EQ(device.DeviceIdentified, 0);
+}
+
+TEST(DetectDeviceVersion, NoAnswerEmptiesTheCandidatesAndShowsNoVersion) {
+    FakePorts ports;
+    ports.present({1, 2});
+    ports.replies[1] = "$AIVER,AIS-B-K20,,,,,,,,1.0,\r\n";
+    ports.replies[2] = "garbage";
+    FakeDisplay display;
+    serial::PortLists lists;
+    serial::DeviceFields device;
+    serial::DetectDeviceVersion(ports, lists, display, device);
+    EXPECT_TRUE(lists.CandidatePorts.empty());
+    EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{1, 2}));
+    EXPECT_TRUE(display.versions.empty());
+}
+
+TEST(QueryDeviceVersion, ResultCodes) {
+    struct Case {
+        const char* what;
+        bool busy;
+        std::string reply;
+        uint8_t result;
+    };
+    const Case cases[] = {
+        {"cannot open", true, "", serial::kQueryOpenFailed},
+        {"silent", false, "", serial::kQueryNoDevice},
+        {"other sentence", false, "$GPGGA,1\r\n", serial::kQueryNoDevice},
+        {"identified", false, kGoodReply, serial::kQueryIdentified},
+        {"reply beyond the 300 bytes of one read", false, std::string(300, '.') + kGoodReply,
+         serial::kQueryNoDevice},
+        {"model text beyond the 300 bytes", false, "$AIVER," + std::string(293, ',') + "AIS-B-K40",
+         serial::kQueryNoDevice},
+        {"model text just within", false, "$AIVER," + std::string(284, ',') + "AIS-B-K40",
+         serial::kQueryIdentified},
+    };
+    for (const Case& c : cases) {
+        FakePorts ports;
+        if (c.busy) ports.busy = {6};
+        ports.replies[6] = c.reply;
+        FakeDisplay display;
+        serial::DeviceFields device;
+        EXPECT_EQ(serial::QueryDeviceVersion(ports, 6, display, device), c.result) << c.what;
+        EXPECT_EQ(device.DevicePortNumber, c.result == 0 ? 6 : 0) << c.what;
+    }
+}
+
+TEST(QueryDeviceVersion, PortAbove255KeepsItsWholeNumber) {
+    FakePorts ports;
+    ports.replies[261] = kGoodReply;
+    FakeDisplay display;
+    serial::DeviceFields device;
+    EXPECT_EQ(serial::QueryDeviceVersion(ports, 261, display, device), serial::kQueryIdentified);
+    EXPECT_EQ(ports.queried(), (std::vector<int>{261}));
+    EXPECT_EQ(device.DevicePortNumber, 261);
+}
+
+TEST(QueryDeviceVersion, FewCommasStillIdentifiesWithoutAVersion) {
+    FakePorts ports;
+    ports.replies[3] = "$AIVER,AIS-B-K40,2.0.1*00\r\n";
+    FakeDisplay display;
+    serial::DeviceFields device;
+    EXPECT_EQ(serial::QueryDeviceVersion(ports, 3, display, device), serial::kQueryIdentified);
+    EXPECT_TRUE(display.versions.empty());
+    EXPECT_EQ(device.DeviceIdentified, 1);
+}
+
+TEST(SendBootCommand, WritesTheTwentyTwoBytesWithBootTimeoutsAndNoRead) {
+    FakePorts ports;
+    serial::SendBootCommand(ports, 261, serial::kBootCommand, serial::kBootCommandLength);
+    ASSERT_EQ(ports.exchanges.size(), 1u);
+    EXPECT_EQ(ports.exchanges[0].port, 261);
+    EXPECT_EQ(ports.exchanges[0].out, "$PDBG,107,1,,,,,,*16\r\n");
+    EXPECT_EQ(ports.exchanges[0].out.size(), 22u);
+    EXPECT_EQ(ports.exchanges[0].readMax, 0u);
+    EXPECT_TRUE(SameTimeouts(ports.exchanges[0].timeouts, serial::CommTimeouts{50, 50, 50, 30, 30}));
+}
+
+TEST(SendBootCommand, PortZeroSendsNothing) {
+    FakePorts ports;
+    serial::SendBootCommand(ports, 0, serial::kBootCommand, serial::kBootCommandLength);
+    EXPECT_TRUE(ports.exchanges.empty());
+    EXPECT_TRUE(ports.probed.empty());
+}
+
+}  // namespace

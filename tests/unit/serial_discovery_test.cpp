@@ -1,0 +1,98 @@
+// Finding the COM ports: friendly names, the exclusive probe, candidates.
+#include <gtest/gtest.h>
+
+#include "serial/com_number.h"
+#include "serial/port_discovery.h"
+#include "serial_fakes.h"
+
+namespace {
+
+using serial_test::FakePorts;
+
+struct NameCase {
+    const char* name;
+    int32_t port;  // 0: no port
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+
+class FriendlyName : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(FriendlyName, GivesItsComNumber) {
+    EXPECT_EQ(serial::ComNumberOfFriendlyName(GetParam().name), GetParam().port) << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, FriendlyName,
+    ::testing::Values(NameCase{"USB Serial Port (COM7)", 7}, NameCase{"Communications Port (COM1)", 1},
+                      NameCase{"COMBO adapter (COM4)", 0}, NameCase{"ECP Printer Port (LPT1)", 0},
+                      NameCase{"USB Serial Port (COM261)", 261}, NameCase{"Port (com5)", 0},
+                      NameCase{"Port COM 12", 12}, NameCase{"Port COM\t\n 13)", 13},
+                      NameCase{"Port COM+14", 14}, NameCase{"Port COM-3", -3}, NameCase{"Port COM+-3", 0},
+                      NameCase{"Port COM", 0}, NameCase{"COM0", 0}, NameCase{"COM007x", 7},
+                      NameCase{"COM99999999999", INT32_MAX}, NameCase{"COM-99999999999", INT32_MIN},
+                      NameCase{"COM2147483647", INT32_MAX}, NameCase{"COM-2147483648", INT32_MIN}));
+
+TEST(ComDevicePath, CarriesTheWholeNumber) {
+    EXPECT_EQ(serial::ComDevicePath(7), "\\\\.\\COM7");
+    EXPECT_EQ(serial::ComDevicePath(261), "\\\\.\\COM261");
+}
+
+TEST(EnumeratePortNumbers, KeepsNamedPortsAscendingAndSkipsOthers) {
+    FakePorts ports;
+    ports.names = {std::string("USB Serial Port (COM12)"), std::string("ECP Printer Port (LPT1)"),
+                   std::nullopt,  // this device's name cannot be read
+                   std::string("COMBO adapter (COM4)"), std::string("Communications Port (COM3)"),
+                   std::string("USB Serial Port (COM261)"), std::string("USB Serial Port (COM3)")};
+    serial::PortLists lists;
+    lists.EnumeratedPorts = {99};  // a previous detection's list is replaced
+    serial::EnumeratePortNumbers(ports, lists);
+    EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{3, 3, 12, 261}));
+}
+
+TEST(EnumeratePortNumbers, ManyDevicesAllCount) {
+    FakePorts ports;
+    for (int p = 300; p >= 1; --p) ports.present({p});
+    serial::PortLists lists;
+    serial::EnumeratePortNumbers(ports, lists);
+    ASSERT_EQ(lists.EnumeratedPorts.size(), 300u);
+    EXPECT_EQ(lists.EnumeratedPorts.front(), 1);
+    EXPECT_EQ(lists.EnumeratedPorts.back(), 300);
+}
+
+TEST(Discovery, ClassThatCannotBeOpenedGivesNoCandidate) {
+    FakePorts ports;
+    ports.present({5});
+    ports.classOpens = false;
+    serial::PortLists lists{{5}, {5}, {5}};
+    serial::EnumeratePortNumbers(ports, lists);
+    serial::ProbeOpenablePorts(ports, lists);
+    serial::SelectCandidatePorts(lists);
+    EXPECT_TRUE(lists.EnumeratedPorts.empty());
+    EXPECT_TRUE(lists.CandidatePorts.empty());
+    EXPECT_TRUE(ports.probed.empty());
+}
+
+TEST(Discovery, BusyPortIsEnumeratedButNotACandidate) {
+    FakePorts ports;
+    ports.present({12, 3, 7});
+    ports.busy = {7};
+    serial::PortLists lists;
+    serial::EnumeratePortNumbers(ports, lists);
+    serial::ProbeOpenablePorts(ports, lists);
+    serial::SelectCandidatePorts(lists);
+    EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{3, 7, 12}));
+    EXPECT_EQ(ports.probed, (std::vector<int>{3, 7, 12}));
+    EXPECT_EQ(lists.OpenablePorts, (std::vector<int>{3, 12}));
+    EXPECT_EQ(lists.CandidatePorts, (std::vector<int>{3, 12}));
+}
+
+TEST(SelectCandidatePorts, ADuplicateNumberMatchesOncePerPair) {
+    serial::PortLists lists;
+    lists.EnumeratedPorts = {2, 5, 5};
+    lists.OpenablePorts = {5, 5, 9};
+    serial::SelectCandidatePorts(lists);
+    EXPECT_EQ(lists.CandidatePorts, (std::vector<int>{5, 5, 5, 5}));
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// Fakes of the serial seam for the unit tests of the serial link.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "serial/device_detection.h"
+#include "serial/serial_port_system.h"
+
+namespace serial_test {
+
+struct Exchange {
+    int port;
+    serial::CommTimeouts timeouts;
+    std::string out;
+    std::size_t readMax;
+};
+
+class FakePorts final : public serial::SerialPortSystem {
+public:
+    bool listFriendlyNames(std::vector<std::optional<std::string>>& out) override {
+        out = names;
+        return classOpens;
+    }
+    bool canOpenExclusive(int port) override {
+        probed.push_back(port);
+        return busy.count(port) == 0;
+    }
+    bool exchange(int port, const serial::CommTimeouts& t, const std::string& out, std::size_t readMax,
+                  std::string& in) override {
+        if (busy.count(port) != 0) return false;
+        exchanges.push_back({port, t, out, readMax});
+        auto it = replies.find(port);
+        in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
+        return true;
+    }
+    // Friendly names "USB Serial Port (COMn)" for the given ports.
+    void present(std::initializer_list<int> ports) {
+        for (int p : ports) names.emplace_back("USB Serial Port (COM" + std::to_string(p) + ")");
+    }
+    std::vector<int> queried() const {
+        std::vector<int> ports;
+        for (const auto& e : exchanges) ports.push_back(e.port);
+        return ports;
+    }
+
+    bool classOpens = true;
+    std::vector<std::optional<std::string>> names;
+    std::set<int> busy;
+    std::map<int, std::string> replies;
+    std::vector<int> probed;
+    std::vector<Exchange> exchanges;
+};
+
+// ProgressBar2 keeps its position within 0..100.
+class FakeDisplay final : public serial::DetectionDisplay {
+public:
+    int progressPosition() override { return position; }
+    void showProgress(int32_t percent) override {
+        shown.push_back(percent);
+        position = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+    }
+    void showDeviceVersion(const std::string& v) override { versions.push_back(v); }
+    int position = 0;
+    std::vector<int32_t> shown;
+    std::vector<std::string> versions;
+};
+
+inline const char kGoodReply[] = "$AIVER,AIS-B-K40,SIM,00001234,000000000,HW1.0,,,,2.0.1,BL1.2*5C\r\n";
+
+}  // namespace serial_test
