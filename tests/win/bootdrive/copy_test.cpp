@@ -1,0 +1,167 @@
+// The real copy worker with CopyFileExA onto the mapped boot drive, the
+// progress routine called as Windows calls it, and the thread's name.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "bootdrive/Copyfilethread.h"
+#include "bootdrive/boot_drive.h"
+#include "bootdrive/file_copier_win.h"
+#include "tests/win/bootdrive/wine_drives.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace bootdrive_wine;
+using bootdrive::CopyProgressPercent;
+
+LARGE_INTEGER Large(uint64_t value) {
+    LARGE_INTEGER v;
+    v.QuadPart = static_cast<LONGLONG>(value);
+    return v;
+}
+
+struct RoutineCase {
+    uint64_t total;
+    uint64_t transferred;
+    DWORD reason;
+    int32_t expected;
+};
+
+TEST(ReportCopyProgressOnWine, PublishesFromTheFirstTwoTotalsAndContinues) {
+    const RoutineCase cases[] = {
+        {123456, 0, CALLBACK_STREAM_SWITCH, 0},
+        {123456, 61700, CALLBACK_CHUNK_FINISHED, 50},
+        {65586, 65536, CALLBACK_CHUNK_FINISHED, 99},
+        {65586, 65586, CALLBACK_CHUNK_FINISHED, 99},
+        {150, 150, CALLBACK_CHUNK_FINISHED, 99},
+        {50, 25, CALLBACK_CHUNK_FINISHED, 50},
+        {0, 0, CALLBACK_STREAM_SWITCH, 0},
+        {(uint64_t{5} << 32) + 1000, 500, CALLBACK_CHUNK_FINISHED, 50},
+    };
+    for (const RoutineCase& c : cases) {
+        CopyProgressPercent.store(-1);
+        const DWORD answer = bootdrive::ReportCopyProgress(Large(c.total), Large(c.transferred), Large(c.total),
+                                                           Large(c.transferred), 1, c.reason,
+                                                           INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, nullptr);
+        EXPECT_EQ(answer, static_cast<DWORD>(PROGRESS_CONTINUE)) << c.total << " " << c.transferred;
+        EXPECT_EQ(CopyProgressPercent.load(), c.expected) << c.total << " " << c.transferred;
+    }
+}
+
+std::wstring ThreadDescription() {
+    using GetThreadDescriptionFn = HRESULT(WINAPI*)(HANDLE, PWSTR*);
+    FARPROC proc = GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetThreadDescription");
+    if (proc == nullptr) return L"(unavailable)";
+    auto get = reinterpret_cast<GetThreadDescriptionFn>(reinterpret_cast<void (*)()>(proc));
+    PWSTR text = nullptr;
+    if (FAILED(get(GetCurrentThread(), &text)) || text == nullptr) return L"";
+    std::wstring result(text);
+    LocalFree(text);
+    return result;
+}
+
+TEST(ThreadNameOnWine, NamingIsHarmlessWithoutADebuggerAndSetsTheDescription) {
+    ASSERT_FALSE(IsDebuggerPresent());
+    std::wstring description;
+    std::thread named([&] {
+        bootdrive::NameCurrentThreadForDebuggers(bootdrive::kCopyThreadName);
+        bootdrive::NameCurrentThreadForDebuggers(bootdrive::kCopyThreadName);  // twice is harmless too
+        description = ThreadDescription();
+    });
+    named.join();
+    if (description != L"(unavailable)") {
+        EXPECT_EQ(description, L"CopyFileThread");
+    }
+}
+
+// One worker for the whole program, as in the wizard: every copy below is
+// a later wake-up of the same thread.
+class CopyOnWine : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        copier_ = bootdrive::makeSystemFileCopier().release();
+        worker_ = new bootdrive::CopyFileThread(*copier_);
+    }
+
+    // StartFirmwareCopy's part, then the wait for the copy to return.
+    static int32_t CopyAndWait(const char* image, const char* target) {
+        std::strcpy(bootdrive::FirmwareImagePath, image);
+        std::strcpy(bootdrive::FirmwareTargetPath, target);
+        CopyProgressPercent.store(0);
+        worker_->Resume();
+        const auto deadline = std::chrono::steady_clock::now() + 120s;
+        while (!worker_->IsWaiting() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+        EXPECT_TRUE(worker_->IsWaiting()) << "the copy did not return";
+        return CopyProgressPercent.load();
+    }
+
+    static std::string Image() {
+        std::string image;
+        EXPECT_TRUE(ReadWholeFile(kImagePath, image));
+        EXPECT_GT(image.size(), 4u << 20) << "the image should be several megabytes";
+        return image;
+    }
+
+    static bootdrive::FileCopier* copier_;
+    static bootdrive::CopyFileThread* worker_;
+};
+
+bootdrive::FileCopier* CopyOnWine::copier_ = nullptr;
+bootdrive::CopyFileThread* CopyOnWine::worker_ = nullptr;
+
+TEST_F(CopyOnWine, CopiesTheImageOntoTheBootDriveAndEndsAt100) {
+    auto drives = bootdrive::makeSystemDrives();
+    ASSERT_EQ(bootdrive::FindBootDrive(*drives), kBootDrive);
+    RemoveTree(bootdrive::FirmwareTargetPath);
+    const std::string target = bootdrive::FirmwareTargetPath;
+
+    EXPECT_EQ(CopyAndWait(kImagePath, target.c_str()), 100);
+    std::string copied;
+    ASSERT_TRUE(ReadWholeFile(target, copied));
+    EXPECT_TRUE(copied == Image()) << "copied bytes differ from the image";
+}
+
+TEST_F(CopyOnWine, ReplacesAnExistingTargetAndCopiesAgain) {
+    const std::string target = "F:\\AIS_Firmware.S19";
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(WriteWholeFile(target, std::string(10u << 20, 'x')));  // larger than the image
+        EXPECT_EQ(CopyAndWait(kImagePath, target.c_str()), 100) << round;
+        std::string copied;
+        ASSERT_TRUE(ReadWholeFile(target, copied));
+        EXPECT_TRUE(copied == Image()) << "round " << round;
+    }
+}
+
+TEST_F(CopyOnWine, MissingImageLeavesTheValueAt0) {
+    const std::string target = "F:\\AIS_Firmware.S19";
+    ASSERT_TRUE(WriteWholeFile(target, "old"));
+    EXPECT_EQ(CopyAndWait("C:\\App\\Bin\\Missing.SBIN", target.c_str()), 0);
+    std::string kept;
+    ASSERT_TRUE(ReadWholeFile(target, kept));
+    EXPECT_EQ(kept, "old");
+}
+
+TEST_F(CopyOnWine, VanishedDriveStaysBelow100) {
+    EXPECT_EQ(CopyAndWait(kImagePath, "I:\\AIS_Firmware.S19"), 0);
+}
+
+TEST_F(CopyOnWine, FullDriveStaysBelow100) {
+    if (std::getenv("WZ_FULL_DRIVE") == nullptr) GTEST_SKIP() << "no small file system mapped";
+    EXPECT_LT(CopyAndWait(kImagePath, "H:\\AIS_Firmware.S19"), 100);
+}
+
+TEST_F(CopyOnWine, ReadOnlyTargetStaysBelow100) {
+    const std::string target = "G:\\AIS_Firmware.S19";
+    ASSERT_TRUE(WriteWholeFile(target, "old"));
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_LT(CopyAndWait(kImagePath, target.c_str()), 100);
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+}  // namespace
