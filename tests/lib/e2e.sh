@@ -10,6 +10,7 @@ E2E_SIM="${WIZARD_NATIVE_BUILD_DIR:-}/tools/transponder_sim"
 E2E_EXE="$WIZARD_BUILD_DIR/dist/FirmwareUpgrade.exe"
 E2E_DRIVER="$WIZARD_BUILD_DIR/tests/wizard_driver.exe"
 E2E_PIDS=()
+declare -A E2E_SIM_PIDS=()
 E2E_FAILED=0
 
 e2e_fail() { echo "FAIL: $*" >&2; E2E_FAILED=1; }
@@ -83,7 +84,17 @@ e2e_sim() {
   "$E2E_SIM" --link "$WINEPREFIX/dosdevices/com$port" --record "$E2E/rec/com$port.bin" "$@" \
     >"$E2E/sim-com$port.log" 2>&1 &
   E2E_PIDS+=($!)
+  E2E_SIM_PIDS[$port]=$!
   wz_wait_for "[ -L '$WINEPREFIX/dosdevices/com$port' ]" 30 || { echo "simulator on COM$port did not start" >&2; cat "$E2E/sim-com$port.log" >&2; exit 1; }
+}
+
+# e2e_restart_sim PORT [options]: the transponder on PORT restarts (a new
+# wire record begins).
+e2e_restart_sim() {
+  local port=$1 pid=${E2E_SIM_PIDS[$1]}; shift
+  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+  wz_wait_for "[ ! -e '$WINEPREFIX/dosdevices/com$port' ]" 10
+  e2e_sim "$port" "$@"
 }
 
 # e2e_start_wizard [FOLDER]: copies the program with its Bin folder and
@@ -180,3 +191,22 @@ e2e_start_enabled() {
   read -r r g b < <(e2e_pixel 226 293)
   [ $((r - b)) -gt 40 ]
 }
+
+# The sentences on the wire.
+E2E_QUERY_HEX=$(printf '!AIAIQ,VER*3C\r\n\0' | od -An -tx1 | tr -d ' \n')
+E2E_BOOT_HEX=$(printf '$PDBG,107,1,,,,,,*16\r\n' | od -An -tx1 | tr -d ' \n')
+e2e_wire() { od -An -tx1 "$E2E/rec/com$1.bin" 2>/dev/null | tr -d ' \n'; }
+
+# A typical bench: a silent port, the transponder, and a registered port
+# that cannot be opened, with the transponder's boot drive as E:.
+e2e_standard_bench() {  # [transponder options]
+  e2e_boot_drive e "VAZ UD40"
+  e2e_ports 3 5 8
+  e2e_sim 3 --silent
+  e2e_sim 5 --drive "$E2E/drive" "$@"
+}
+
+# Seconds since the epoch, with fractions.
+e2e_now() { date +%s.%N; }
+e2e_elapsed() { awk -v a="$1" -v b="$(e2e_now)" 'BEGIN {printf "%.1f", b - a}'; }
+e2e_between() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN {exit !(v >= lo && v <= hi)}'; }

@@ -42,21 +42,24 @@ wz_new_prefix() {
 # Imports a .reg file into the prefix $WINEPREFIX.
 wz_reg_import() { wine regedit /S "$1" >/dev/null 2>&1; wineserver -w; }
 
-# Starts Xvfb on a free display; sets DISPLAY and WZ_XVFB_PID.
+# Starts Xvfb on a display that the server itself finds free (so that
+# parallel tests never share one); sets DISPLAY and WZ_XVFB_PID.
 wz_start_xvfb() {
-  local n
-  for n in $(seq 90 190); do
-    [ -e "/tmp/.X${n}-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    WZ_XVFB_PID=$!
-    local i
-    for i in $(seq 1 100); do
-      if [ -e "/tmp/.X11-unix/X$n" ]; then export DISPLAY=":$n"; return 0; fi
-      kill -0 "$WZ_XVFB_PID" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$WZ_XVFB_PID" 2>/dev/null
+  local numfile i n
+  numfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+  WZ_XVFB_PID=$!
+  for i in $(seq 1 300); do
+    n=$(tr -dc '0-9' <"$numfile")
+    if [ -n "$n" ] && [ -e "/tmp/.X11-unix/X$n" ]; then
+      rm -f "$numfile"
+      export DISPLAY=":$n"
+      return 0
+    fi
+    kill -0 "$WZ_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$numfile"
   wz_log "no display could be started"
   return 1
 }

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# A whole upgrade as a user does it: Start finds the transponder on COM5
+# (after a silent COM3), Yes sends the boot command, the boot drive comes
+# up with READY.TXT, the image is copied, "Finish!", and Finish returns to
+# the start page.
+source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
+e2e_begin full-upgrade
+e2e_standard_bench --version 2.0.1 --ready-delay 3000
+e2e_start_wizard
+e2e_wait_window 90 || { e2e_fail "no window"; e2e_end; }
+e2e_check "start page" e2e_wait_page start 30
+e2e_shot 1-start-page
+e2e_click_start
+e2e_check "version page after Start" e2e_wait_page version 30
+e2e_shot 2-version-page
+e2e_check "COM3 got the query only" [ "$(e2e_wire 3)" = "$E2E_QUERY_HEX" ]
+e2e_check "COM5 got the 16-byte query" [ "$(e2e_wire 5)" = "$E2E_QUERY_HEX" ]
+e2e_click_yes
+e2e_check "upgrade page after Yes" e2e_wait_page upgrade 10
+e2e_shot 3-upgrade-waiting
+e2e_check "boot command on the wire" wz_wait_for "[ \"\$(e2e_wire 5)\" = '$E2E_QUERY_HEX$E2E_BOOT_HEX' ]" 10
+e2e_check "image copied" wz_wait_for "cmp -s '$E2E/drive/AIS_Firmware.S19' '$E2E_APP/Bin/App_K40.SBIN'" 30
+e2e_check "Finish enabled" wz_wait_for e2e_finish_enabled 15
+e2e_check "progress at 100%" e2e_progress_full
+sleep 0.3  # let the last repaint land before the picture
+e2e_shot 4-upgrade-finished
+e2e_check "nothing else on the drive" [ "$(ls -A "$E2E/drive" | sort | tr '\n' ' ')" = ".windows-label AIS_Firmware.S19 READY.TXT " ]
+e2e_click_finish
+e2e_check "start page after Finish" e2e_wait_page start 10
+e2e_shot 5-start-page-again
+e2e_end

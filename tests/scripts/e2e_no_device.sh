@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# No transponder answers: the box, and the start page stays.
+source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
+e2e_begin no-device
+e2e_boot_drive e "VAZ UD40"
+e2e_ports 3 8
+e2e_sim 3 --silent
+e2e_start_wizard
+e2e_wait_window 90 || { e2e_fail "no window"; e2e_end; }
+e2e_check "start page" e2e_wait_page start 30
+e2e_click_start
+e2e_expect_box Error "Please confirm your device connection and power!" OK 30
+e2e_check "start page stays" e2e_wait_page start 10
+e2e_check "COM3 was asked" [ "$(e2e_wire 3)" = "$E2E_QUERY_HEX" ]
+e2e_shot start-page-after-no-device
+e2e_end
