@@ -21,8 +21,10 @@ int run() {
     auto hostPreparation = hostprep::makeSystemHostPreparation(dialogs);
     auto ports = serial::makeSystemSerialPorts();
     auto drives = bootdrive::makeSystemDrives();
-    auto copier = bootdrive::makeSystemFileCopier();
-    app::Services services{dialogs, desktop, *hostPreparation, *ports, *drives, *copier};
+    // The copy worker is never stopped and may still be copying when the
+    // window goes: what it copies with lives as long as the process.
+    static bootdrive::FileCopier& copier = *bootdrive::makeSystemFileCopier().release();
+    app::Services services{dialogs, desktop, *hostPreparation, *ports, *drives, copier};
 
     app::TFormMain form(services);
     window.onCloseRequest([&form] { return form.FormClose(); });
