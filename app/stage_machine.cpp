@@ -125,9 +125,10 @@ void TFormMain::StartFirmwareCopy() {
 }
 
 void TFormMain::TimerCopyFileProgressCTLTimer() {
-    auto& progress = bootdrive::CopyProgressPercent;
-    auto read = [&progress] { return progress.load(std::memory_order_relaxed); };
-    auto write = [&progress](int32_t v) { progress.store(v, std::memory_order_relaxed); };
+    // The worker writes the progress on its own thread: one relaxed 32-bit
+    // access at a time.
+    auto read = [] { return bootdrive::CopyProgressPercent.load(std::memory_order_relaxed); };
+    auto write = [](int32_t v) { bootdrive::CopyProgressPercent.store(v, std::memory_order_relaxed); };
 
     if (Upgrade.CopyInProgress == 0 && Upgrade.WaitingForBootDrive == 1) {
         write(0);
