@@ -62,7 +62,8 @@ log "Fuzz targets ($fuzz_runs runs each)"
 fuzzers=$(ls "$root"/tests/fuzz/*_fuzz.cpp 2>/dev/null || true)
 if [ -n "$fuzzers" ]; then
   if CC=clang CXX=clang++ cmake -S "$root" -B "$out/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-       -DWIZARD_FUZZ=ON -DWIZARD_WERROR=OFF >/dev/null && ninja -C "$out/fuzz" -j "$jobs"; then
+       -DWIZARD_FUZZ=ON -DWIZARD_WERROR=OFF >/dev/null &&
+     ninja -C "$out/fuzz" -j "$jobs" $(for s in $fuzzers; do basename "$s" .cpp; done); then
     for src in $fuzzers; do
       name=$(basename "$src" .cpp)
       corpus_seed="$root/tests/fuzz/corpus/${name%_fuzz}"
