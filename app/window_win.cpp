@@ -160,6 +160,8 @@ void MainWindow::syncProgressBar() {
     const Component& bar = layout_->get("ProgressBar2");
     SendMessageA(progress_, PBM_SETRANGE32, bar.min(), bar.max());
     SendMessageA(progress_, PBM_SETPOS, bar.position(), 0);
+    // The serial scan blocks this thread: show the bar's new place now.
+    UpdateWindow(progress_);
 }
 
 void MainWindow::syncTooltip() {
