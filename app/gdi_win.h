@@ -3,46 +3,15 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "app/unique_handle_win.h"
 
 namespace app {
 
-template <typename H, BOOL(WINAPI* Release)(H)>
-class GdiHandle {
-public:
-    GdiHandle() = default;
-    explicit GdiHandle(H h) : h_(h) {}
-    ~GdiHandle() { reset(); }
-    GdiHandle(GdiHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-    GdiHandle& operator=(GdiHandle&& o) noexcept {
-        if (this != &o) {
-            reset();
-            h_ = std::exchange(o.h_, nullptr);
-        }
-        return *this;
-    }
-    GdiHandle(const GdiHandle&) = delete;
-    GdiHandle& operator=(const GdiHandle&) = delete;
-    H get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-    void reset(H h = nullptr) {
-        if (h_) Release(h_);
-        h_ = h;
-    }
-
-private:
-    H h_ = nullptr;
-};
-
-inline BOOL WINAPI deleteGdiObject(HGDIOBJ h) { return DeleteObject(h); }
-inline BOOL WINAPI deleteFont(HFONT h) { return DeleteObject(h); }
-inline BOOL WINAPI deleteBitmap(HBITMAP h) { return DeleteObject(h); }
-inline BOOL WINAPI deleteBrush(HBRUSH h) { return DeleteObject(h); }
-
-using FontHandle = GdiHandle<HFONT, deleteFont>;
-using BitmapHandle = GdiHandle<HBITMAP, deleteBitmap>;
-using BrushHandle = GdiHandle<HBRUSH, deleteBrush>;
-using MemoryDc = GdiHandle<HDC, DeleteDC>;
+using FontHandle = win::UniqueHandle<win::GdiObject<HFONT>>;
+using BitmapHandle = win::UniqueHandle<win::GdiObject<HBITMAP>>;
+using BrushHandle = win::UniqueHandle<win::GdiObject<HBRUSH>>;
+using PenHandle = win::UniqueHandle<win::GdiObject<HPEN>>;
+using MemoryDc = win::UniqueHandle<win::MemoryDeviceContext>;
 
 // Selects an object into a DC for one scope.
 class Selected {

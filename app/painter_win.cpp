@@ -22,7 +22,7 @@ void fillRect(HDC dc, const RECT& r, COLORREF colour) {
 }
 
 void line(HDC dc, int x0, int y0, int x1, int y1, COLORREF colour) {
-    GdiHandle<HGDIOBJ, deleteGdiObject> pen(CreatePen(PS_SOLID, 1, colour));
+    PenHandle pen(CreatePen(PS_SOLID, 1, colour));
     Selected sel(dc, pen.get());
     MoveToEx(dc, x0, y0, nullptr);
     LineTo(dc, x1, y1);

@@ -1,6 +1,7 @@
 // The drives of this Windows machine, as boot drive recognition asks for them.
 #include <windows.h>
 
+#include "app/unique_handle_win.h"
 #include "bootdrive/drive_paths.h"
 #include "bootdrive/drive_system.h"
 
@@ -8,23 +9,7 @@ namespace bootdrive {
 
 namespace {
 
-// Owns one directory search.
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (valid()) FindClose(handle_);
-    }
-    FindHandle(FindHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = INVALID_HANDLE_VALUE; }
-    FindHandle& operator=(FindHandle&&) = delete;
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
+using win::FindHandle;  // one directory search
 
 class SystemDrives final : public DriveSystem {
 public:

@@ -4,25 +4,6 @@
 
 namespace hostprep {
 
-KernelHandle& KernelHandle::operator=(KernelHandle&& other) noexcept {
-    if (this != &other) {
-        reset();
-        handle_ = other.release();
-    }
-    return *this;
-}
-
-HANDLE KernelHandle::release() {
-    HANDLE handle = handle_;
-    handle_ = nullptr;
-    return handle;
-}
-
-void KernelHandle::reset() {
-    if (handle_) CloseHandle(handle_);
-    handle_ = nullptr;
-}
-
 std::string ModuleFilePath() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {

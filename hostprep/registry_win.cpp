@@ -2,25 +2,6 @@
 
 namespace hostprep {
 
-RegKeyHandle& RegKeyHandle::operator=(RegKeyHandle&& other) noexcept {
-    if (this != &other) {
-        reset();
-        key_ = other.release();
-    }
-    return *this;
-}
-
-HKEY RegKeyHandle::release() {
-    HKEY key = key_;
-    key_ = nullptr;
-    return key;
-}
-
-void RegKeyHandle::reset() {
-    if (key_) RegCloseKey(key_);
-    key_ = nullptr;
-}
-
 namespace {
 
 HKEY rootHandle(RootKey root) { return root == RootKey::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }

@@ -3,29 +3,13 @@
 
 #include <windows.h>
 
+#include "app/unique_handle_win.h"
 #include "hostprep/registry.h"
 
 namespace hostprep {
 
-// Owns one open registry key and closes it (RegCloseKey) when it goes.
-class RegKeyHandle {
-public:
-    RegKeyHandle() = default;
-    explicit RegKeyHandle(HKEY key) : key_(key) {}
-    ~RegKeyHandle() { reset(); }
-    RegKeyHandle(RegKeyHandle&& other) noexcept : key_(other.release()) {}
-    RegKeyHandle& operator=(RegKeyHandle&& other) noexcept;
-    RegKeyHandle(const RegKeyHandle&) = delete;
-    RegKeyHandle& operator=(const RegKeyHandle&) = delete;
-
-    HKEY get() const { return key_; }
-    explicit operator bool() const { return key_ != nullptr; }
-    HKEY release();
-    void reset();
-
-private:
-    HKEY key_ = nullptr;
-};
+// Owns one open registry key (RegCloseKey when it goes).
+using RegKeyHandle = win::RegKeyHandle;
 
 class Win32Registry final : public Registry {
 public:
