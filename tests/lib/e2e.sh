@@ -210,3 +210,17 @@ e2e_standard_bench() {  # [transponder options]
 e2e_now() { date +%s.%N; }
 e2e_elapsed() { awk -v a="$1" -v b="$(e2e_now)" 'BEGIN {printf "%.1f", b - a}'; }
 e2e_between() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN {exit !(v >= lo && v <= hi)}'; }
+
+# Starts the wizard and waits for its start page; ends the case without a
+# window.
+e2e_launch() {
+  e2e_start_wizard "$@"
+  e2e_wait_window 90 || { e2e_fail "no window"; e2e_end; }
+  e2e_check "start page" e2e_wait_page start 30
+}
+
+# Start, and the version page with the transponder found.
+e2e_start_to_version() {
+  e2e_click_start
+  e2e_check "version page after Start" e2e_wait_page version 30
+}

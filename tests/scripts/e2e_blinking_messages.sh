@@ -5,11 +5,8 @@
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 e2e_begin blinking-messages
 e2e_standard_bench --no-ready
-e2e_start_wizard
-e2e_wait_window 90 || { e2e_fail "no window"; e2e_end; }
-e2e_check "start page" e2e_wait_page start 30
-e2e_click_start
-e2e_check "version page" e2e_wait_page version 30
+e2e_launch
+e2e_start_to_version
 e2e_click_yes
 e2e_check "upgrade page" e2e_wait_page upgrade 10
 for i in 1 2 3 4 5 6; do

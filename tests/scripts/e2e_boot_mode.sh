@@ -5,9 +5,7 @@ source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 e2e_begin boot-mode
 e2e_standard_bench --boot-mode
 wz_wait_for "[ -e '$E2E/drive/READY.TXT' ]" 10 || e2e_fail "the simulator made no READY.TXT"
-e2e_start_wizard
-e2e_wait_window 90 || { e2e_fail "no window"; e2e_end; }
-e2e_check "start page" e2e_wait_page start 30
+e2e_launch
 e2e_click_start
 e2e_check "version page" e2e_wait_page version 10
 e2e_shot version-page-boot-mode

@@ -4,11 +4,8 @@
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 e2e_begin drive-vanishes
 E2E_SMALL_DRIVE=64k e2e_standard_bench --ready-delay 1000
-e2e_start_wizard
-e2e_wait_window 90 || { e2e_fail "no window"; e2e_end; }
-e2e_check "start page" e2e_wait_page start 30
-e2e_click_start
-e2e_check "version page" e2e_wait_page version 30
+e2e_launch
+e2e_start_to_version
 e2e_click_yes
 yes_at=$(e2e_now)
 e2e_check "copy begun" wz_wait_for "[ -e '$E2E/drive/AIS_Firmware.S19' ]" 15

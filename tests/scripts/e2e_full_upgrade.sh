@@ -6,12 +6,9 @@
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 e2e_begin full-upgrade
 e2e_standard_bench --version 2.0.1 --ready-delay 3000
-e2e_start_wizard
-e2e_wait_window 90 || { e2e_fail "no window"; e2e_end; }
-e2e_check "start page" e2e_wait_page start 30
+e2e_launch
 e2e_shot 1-start-page
-e2e_click_start
-e2e_check "version page after Start" e2e_wait_page version 30
+e2e_start_to_version
 e2e_shot 2-version-page
 e2e_check "COM3 got the query only" [ "$(e2e_wire 3)" = "$E2E_QUERY_HEX" ]
 e2e_check "COM5 got the 16-byte query" [ "$(e2e_wire 5)" = "$E2E_QUERY_HEX" ]

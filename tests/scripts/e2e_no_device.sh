@@ -5,9 +5,7 @@ e2e_begin no-device
 e2e_boot_drive e "VAZ UD40"
 e2e_ports 3 8
 e2e_sim 3 --silent
-e2e_start_wizard
-e2e_wait_window 90 || { e2e_fail "no window"; e2e_end; }
-e2e_check "start page" e2e_wait_page start 30
+e2e_launch
 e2e_click_start
 e2e_expect_box Error "Please confirm your device connection and power!" OK 30
 e2e_check "start page stays" e2e_wait_page start 10
