@@ -1,6 +1,8 @@
 // Choosing the boot drive from the drives' facts, and the status file test.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <map>
 #include <string>
@@ -59,6 +61,9 @@ struct ChoiceCase {
     const char* expectedTarget;
 };
 
+// Test names show what each case is about.
+void PrintTo(const ChoiceCase& c, std::ostream* os) { *os << c.what; }
+
 FakeDrive Removable(const std::string& label) { return FakeDrive{bootdrive::kDriveRemovable, true, label, {}}; }
 
 std::vector<ChoiceCase> ChoiceCases() {
@@ -109,6 +114,9 @@ struct StatusCase {
     std::vector<std::string> rootNames;
     bool expected;
 };
+
+// Test names show what each case is about.
+void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.what; }
 
 std::vector<StatusCase> StatusCases() {
     return {

@@ -2,6 +2,8 @@
 // remain, and defined for files of any size.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 
 #include "bootdrive/Copyfilethread.h"
@@ -15,6 +17,9 @@ struct ProgressCase {
     uint64_t transferred;
     int32_t expected;
 };
+
+// Test names show what each case is about.
+void PrintTo(const ProgressCase& c, std::ostream* os) { *os << c.what; }
 
 const ProgressCase kProgressCases[] = {
     {"start of the stream", 123456, 0, 0},

@@ -2,6 +2,8 @@
 // it publishes when a copy ends.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -101,6 +103,9 @@ struct WakeCase {
     size_t copies;
 };
 
+// Test names show what each case is about.
+void PrintTo(const WakeCase& c, std::ostream* os) { *os << c.what; }
+
 const WakeCase kWakeCases[] = {
     {"one wake-up, one copy", "RSF", 1},
     {"a second start while copying is lost", "RSRF", 1},
@@ -142,6 +147,9 @@ struct OutcomeCase {
     int32_t progressDuringCopy;
     int32_t expected;
 };
+
+// Test names show what each case is about.
+void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.what; }
 
 const OutcomeCase kOutcomeCases[] = {
     {"success completes", true, 99, 100},
