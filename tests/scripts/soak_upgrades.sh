@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Soak: 50 upgrades in a row in one run of the program, against the
 # simulated transponder (a silent COM3 before it, a registered COM8 that
-# cannot be opened after it). Every upgrade must reach "Finish!" with the
-# image copied whole; after each, the device restarts into its application.
+# cannot be opened after it). Every upgrade must send the query and the boot
+# command, reach "Finish!" with the image copied whole and nothing else
+# written to the boot drive; after each, the device restarts into its
+# application. The image itself must be unchanged at the end.
 #
 # The process is measured from outside after every upgrade, back on the
 # start page with the copy worker idle, by tests/win/tools/proc_meter.cpp:
@@ -34,6 +36,7 @@ first=5
 handle_margin=10
 memory_margin=$((2 * 1024 * 1024))
 meter="$WIZARD_BUILD_DIR/tests/proc_meter.exe"
+original="$WIZARD_BUILD_DIR/dist/Bin/App_K40.SBIN"
 
 e2e_begin soak-upgrades
 e2e_standard_bench --ready-delay 500
@@ -78,10 +81,13 @@ one_upgrade() {
   e2e_click_yes
   wz_wait_for "[ \"\$(e2e_wire 5)\" = '$E2E_QUERY_HEX$E2E_BOOT_HEX' ]" 15 ||
     { e2e_fail "upgrade $n: query and boot command on the wire"; return 1; }
-  wz_wait_for "cmp -s '$E2E/drive/AIS_Firmware.S19' '$E2E_APP/Bin/App_K40.SBIN'" 30 ||
+  # The copy equals the image as shipped, and it is all that was written.
+  wz_wait_for "cmp -s '$E2E/drive/AIS_Firmware.S19' '$original'" 30 ||
     { e2e_fail "upgrade $n: image copied"; return 1; }
   wz_wait_for e2e_finish_enabled 15 || { e2e_fail "upgrade $n: Finish enabled"; return 1; }
   e2e_progress_full || { e2e_fail "upgrade $n: progress at 100%"; return 1; }
+  [ "$(ls -A "$E2E/drive" | sort | tr '\n' ' ')" = ".windows-label AIS_Firmware.S19 READY.TXT " ] ||
+    { e2e_fail "upgrade $n: something else was written to the drive: $(ls -A "$E2E/drive")"; return 1; }
   e2e_click_finish
   e2e_wait_page start 15 || { e2e_fail "upgrade $n: start page after Finish"; return 1; }
   # The device restarts into its application, with a fresh wire record.
@@ -111,5 +117,6 @@ if [ "$done_count" = "$upgrades" ] && [ -n "${base_handles:-}" ]; then
   within "private bytes" "$base_private" "$m_private" "$memory_margin"
   within "open fds of the Wine process" "$base_fds" "$m_fds" "$handle_margin"
 fi
+e2e_check "the image is unchanged" cmp -s "$E2E_APP/Bin/App_K40.SBIN" "$original"
 e2e_check "program still running" kill -0 "$E2E_WIZARD_PID"
 e2e_end
