@@ -55,8 +55,15 @@ printf '%-8s %-8s %-12s %-6s %-10s\n' upgrade handles private fds rss_anon_kb >"
 
 # measure N: one row for upgrade N; sets m_handles, m_private, m_fds, m_anon.
 measure() {
-  local line
-  line=$(wine "$meter" TFormMain 2>&1 | tr -d '\r')
+  local line attempt
+  # A busy machine can lose one run of the meter (no output at all); that
+  # is no leak, so it is asked again.
+  for attempt in 1 2 3; do
+    line=$(wine "$meter" TFormMain 2>&1 | tr -d '\r')
+    grep -q 'system_handles=[0-9]' <<<"$line" && break
+    echo "measurement after upgrade $1, attempt $attempt: '$line'" >&2
+    sleep 1
+  done
   m_handles=$(sed -n 's/.*system_handles=\([0-9]*\).*/\1/p' <<<"$line")
   m_private=$(sed -n 's/.*private=\([0-9]*\).*/\1/p' <<<"$line")
   local pagefile
