@@ -44,7 +44,9 @@ build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$WIZARD_BUILD_DIR/CMakeCac
 work=$(mktemp -d "$WIZARD_BUILD_DIR/bench.XXXXXX")
 export WINEPREFIX=$work/prefix
 cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
+  set +e  # every step runs, whatever the one before it gave
+  wineserver -k >/dev/null 2>&1
+  wineserver -w 2>/dev/null  # the server saves the registry as it goes
   wz_stop_xvfb
   rm -rf "$work"
 }
@@ -83,7 +85,8 @@ bare_ms=$(awk '$1 == "b" { print $2 }' <<<"$out")
 [ -n "$wizard_ms" ] && [ -n "$bare_ms" ] || { echo "start-up timing failed: $out" >&2; exit 1; }
 row "start-up to window (ms)" "$wizard_ms" "bare window $bare_ms" "$(ratio "$wizard_ms" "$bare_ms")" 1.5
 wineserver -k >/dev/null 2>&1 || true
-wz_stop_xvfb
+wineserver -w 2>/dev/null || true
+wz_stop_xvfb || true
 
 # 3. The copy against CopyFileExA and cp.
 say "copy: $runs rounds of 64 MiB"
