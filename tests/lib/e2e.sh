@@ -23,7 +23,7 @@ e2e_cleanup() {
   local p
   for p in "${E2E_PIDS[@]}"; do kill "$p" 2>/dev/null; done
   for p in "${E2E_PIDS[@]}"; do wait "$p" 2>/dev/null; done
-  wineserver -k >/dev/null 2>&1
+  wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
   wz_stop_xvfb
   mountpoint -q "$E2E/drive" 2>/dev/null && umount "$E2E/drive"
   if [ "${E2E_KEEP:-}" = 1 ]; then echo "kept $E2E"; else rm -rf "$E2E"; fi
