@@ -64,7 +64,6 @@ Layout::Layout() {
     row(Kind::Panel, "PanelTitle", "FormMain").at(0, 0, 554, 50).colour(kTitleColour).font(13);
     row(Kind::Image, "ImageLogo", "PanelTitle").at(5, 5, 117, 41).transparent();
     get("ImageLogo").stretch = true;
-    get("ImageLogo").handCursor = false;
     row(Kind::StaticText, "StaticTextTitle", "PanelTitle").at(125, 0, 288, 49)
         .text("Welcome to ZEMO ZOD Ezodi R Iravevod Idavedi").font(19, true, true, kColour3DLight)
         .centred().colour(kTitleColour);

@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     }
     using app::Picture;
     const Picture all[] = {Picture::InfoIcon, Picture::Star, Picture::Document, Picture::BlueArrow,
-                           Picture::PointingHand, Picture::ExitDoor, Picture::GreenCheck, Picture::Logo};
+                           Picture::PointingHand, Picture::ExitDoor, Picture::GreenCheck};
     const int w = 600, h = 260;
     std::vector<uint32_t> sheet(w * h, 0xFFE8E8E8);
     auto put = [&](const resources::Bitmap& b, int ox, int oy, int scale) {
@@ -26,18 +26,18 @@ int main(int argc, char** argv) {
                 d = 0xFF000000 | (ch(16) << 16) | (ch(8) << 8) | ch(0);
             }
     };
+    // Each picture at its size and twice its size, then the logo and the
+    // emblem at the icon's sizes.
     int x = 8;
     for (Picture p : all) {
         const auto b = resources::drawPicture(p);
         put(b, x, 8, 1);
         put(b, x, 70, 2);
         x += b.width * 2 + 8;
-        if (p == Picture::GreenCheck) x = 8;
-        if (p == Picture::GreenCheck) { put(resources::drawPicture(Picture::Logo), 8, 170, 1); break; }
     }
-    put(resources::drawPicture(Picture::Logo), 170, 170, 1);
-    put(resources::drawEmblem(32), 330, 170, 1);
-    put(resources::drawEmblem(16), 370, 170, 1);
+    put(resources::drawPicture(Picture::Logo), 8, 170, 1);
+    put(resources::drawEmblem(32), 170, 170, 1);
+    put(resources::drawEmblem(16), 210, 170, 1);
     std::FILE* f = std::fopen(argv[1], "wb");
     if (!f) return 1;
     std::fprintf(f, "P6\n%d %d\n255\n", w, h);
