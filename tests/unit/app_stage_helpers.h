@@ -1,0 +1,53 @@
+// Shared pieces of the stage machine tests: the texts of the boxes, and the
+// ways to arrange the fakes and to reach each state from the start page.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/unit/app_fakes.h"
+
+namespace apptest {
+
+inline constexpr const char* kNoDevice = "Please confirm your device connection and power!";
+inline constexpr const char* kNotReady = "Devicie update is not ready! Please run again.";
+inline constexpr const char* kStalled =
+    "Firmware update failded.\nPlease reboot your Computer and your Class B Device.\nRun the program again.";
+inline constexpr const char* kBootCommand = "$PDBG,107,1,,,,,,*16\r\n";
+inline constexpr const char* kDeviceVersion = "V1.0.7";
+
+inline constexpr const char* kStartPage = "TabSheetStart";
+inline constexpr const char* kVersionPage = "TabSheetFirmwareVersion";
+inline constexpr const char* kUpgradePage = "TabSheetFirmwareUpgrade";
+
+inline void setProgress(int32_t percent) { bootdrive::CopyProgressPercent.store(percent); }
+
+// Ways to arrange the fakes before the window is built.
+inline void bootModeDevice(Rig& r) { r.drives.addBootDrive('E', true); }
+inline void serialDevice(Rig& r) { r.ports.addPort(5, apptest::versionReply(kDeviceVersion)); }
+inline void noDevice(Rig&) {}
+
+// Ways to reach a state from the start page.
+inline void toVersion(Rig& r) { r.clickStart(); }
+inline void toWaiting(Rig& r) {
+    r.clickStart();
+    r.clickYes();
+}
+inline void toCopying(Rig& r) {  // needs the boot drive ready
+    toWaiting(r);
+    r.tick(2);
+}
+inline void toComplete(Rig& r) {
+    toCopying(r);
+    setProgress(100);
+    r.tick();
+}
+
+inline std::vector<std::string> boxTexts(const Rig& r) {
+    std::vector<std::string> out;
+    for (const auto& b : r.dialogs.boxes) out.push_back(b.text);
+    return out;
+}
+
+}  // namespace apptest
