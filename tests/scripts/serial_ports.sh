@@ -11,44 +11,18 @@
 # Root is exempt from TIOCEXCL, so Wine then runs without CAP_SYS_ADMIN.
 set -euo pipefail
 
-: "${WIZARD_BUILD_DIR:?}" "${WIZARD_NATIVE_BUILD_DIR:?}" "${WIZARD_SOURCE_DIR:?}"
-# shellcheck source=../lib/wine-env.sh
-. "$WIZARD_SOURCE_DIR/tests/lib/wine-env.sh"
-
-SIM=$WIZARD_NATIVE_BUILD_DIR/tools/transponder_sim
-EXE=$WIZARD_BUILD_DIR/tests/win_serial_tests.exe
-[ -x "$SIM" ] || { echo "simulator missing: $SIM (build the native tree)" >&2; exit 1; }
-[ -f "$EXE" ] || { echo "test program missing: $EXE" >&2; exit 1; }
-
-work=$(mktemp -d "$WIZARD_BUILD_DIR/serial_ports.XXXXXX")
-export WINEPREFIX=$work/prefix
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  WINEPREFIX=$work/prefix wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-wz_new_prefix "$WINEPREFIX"
+. "$WIZARD_SOURCE_DIR/tests/lib/serial-sims.sh"
+sims_begin serial_ports
 wz_reg_import "$(winepath -w "$WIZARD_SOURCE_DIR/tests/win/serial/ports.reg")"
 
 mkdir -p "$work/rec"
-start_sim() {  # port, options...
-  local port=$1; shift
-  "$SIM" --link "$WINEPREFIX/dosdevices/com$port" --record "$work/rec/port$port.bin" "$@" >/dev/null &
-  pids+=($!)
-}
-start_sim 3 --silent
-start_sim 5
-start_sim 7 --version 7.7.7
-start_sim 9 --busy
-start_sim 261 --version 2.6.1
-for port in 3 5 7 9 261; do
-  wz_wait_for "[ -L '$WINEPREFIX/dosdevices/com$port' ]" 20 || { echo "simulator on COM$port did not start" >&2; exit 1; }
-done
+rec() { echo "$work/rec/port$1.bin"; }
+start_sim 3 --record "$(rec 3)" --silent
+start_sim 5 --record "$(rec 5)"
+start_sim 7 --record "$(rec 7)" --version 7.7.7
+start_sim 9 --record "$(rec 9)" --busy
+start_sim 261 --record "$(rec 261)" --version 2.6.1
+wait_sims 3 5 7 9 261
 
 WZ_SERIAL_RECORDS=$(winepath -w "$work/rec"); export WZ_SERIAL_RECORDS
 # The Wine server opens the devices: it must start without the capability.
