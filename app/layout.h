@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "app/component.h"
+#include "app/platform.h"
 
 namespace app {
 
 inline constexpr const char* kWindowCaption = "ZEMO ZOD Ezodi R Iravevod Idavedi";
-inline constexpr const char* kApplicationTitle = "ZEMO DAZ Adoze R Irodidiz Odovuz";
 inline constexpr const char* kMakerWebAddress = "https://example.com";
 inline constexpr const char* kProgramVersionText = "Ver 1.8.2 Build:2016.04.26";
 inline constexpr int kClientWidth = 554;

@@ -8,6 +8,10 @@
 
 namespace app {
 
+// The application's title: its task name, and the caption of the plain
+// messages that carry no caption of their own.
+inline constexpr const char* kApplicationTitle = "ZEMO DAZ Adoze R Irodidiz Odovuz";
+
 // Message box flags and answers, with their Windows values.
 constexpr unsigned kMbOk = 0x00;
 constexpr unsigned kMbOkCancel = 0x01;

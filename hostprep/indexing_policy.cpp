@@ -30,7 +30,7 @@ int IndexingPolicyPreparation::CheckIndexingPolicy() {
     // restart follows.
     if (!key || !key->setDword(kPolicyValueName, 1)) {
         key.reset();
-        dialogs_.messageBox(kStep1Message, kApplicationTitle, app::kMbOk);
+        dialogs_.messageBox(kStep1Message, app::kApplicationTitle, app::kMbOk);
         return kPolicyStop;
     }
     return kPolicyJustWritten;
@@ -42,7 +42,7 @@ void IndexingPolicyPreparation::WriteResumeEntry() {
     auto key = registry_.createKey(RootKey::CurrentUser, kRunOnceKeyPath, kKeyAllAccess);
     const bool written = key && key->setString(kResumeValueName, ResumeCommand(host_.programPath()));
     key.reset();
-    if (!written) dialogs_.messageBox(kStep2Message, kApplicationTitle, app::kMbOk);
+    if (!written) dialogs_.messageBox(kStep2Message, app::kApplicationTitle, app::kMbOk);
 }
 
 // Neither result is acted on: the program ends either way, and the policy

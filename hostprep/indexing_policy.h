@@ -16,7 +16,6 @@ inline constexpr const char* kPolicyValueName = "DisableRemovableDriveIndexing";
 inline constexpr const char* kRunOnceKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 inline constexpr const char* kResumeValueName = "VAR Uzudivid Orirere";
 
-inline constexpr const char* kApplicationTitle = "ZEMO DAZ Adoze R Irodidiz Odovuz";
 inline constexpr const char* kRestartCaption = "Information";
 inline constexpr const char* kRestartQuestion =
     "A system restart is required. You must restart Windows before installing the new firmware.\n"

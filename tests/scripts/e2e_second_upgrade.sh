@@ -8,8 +8,7 @@ e2e_start_wizard
 e2e_wait_window 90 || { e2e_fail "no window"; e2e_end; }
 for attempt in 1 2; do
   e2e_check "start page ($attempt)" e2e_wait_page start 30
-  e2e_click_start
-  e2e_check "version page ($attempt)" e2e_wait_page version 30
+  e2e_start_to_version
   e2e_click_yes
   e2e_check "boot command sent ($attempt)" wz_wait_for "[ \"\$(e2e_wire 5)\" = '$E2E_QUERY_HEX$E2E_BOOT_HEX' ]" 10
   if [ "$attempt" = 2 ]; then
