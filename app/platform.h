@@ -6,26 +6,18 @@
 #include <cstdint>
 #include <string>
 
+#include "base/dialogs.h"
+
 namespace app {
 
-// The application's title: its task name, and the caption of the plain
-// messages that carry no caption of their own.
-inline constexpr const char* kApplicationTitle = "ZEMO DAZ Adoze R Irodidiz Odovuz";
-
-// Message box flags and answers, with their Windows values.
-constexpr unsigned kMbOk = 0x00;
-constexpr unsigned kMbOkCancel = 0x01;
-constexpr unsigned kMbIconError = 0x10;
-constexpr unsigned kMbIconWarning = 0x30;
-constexpr int kIdOk = 1;
-constexpr int kIdCancel = 2;
-
-class Dialogs {
-public:
-    virtual ~Dialogs() = default;
-    // A modal message box; returns the button pressed (kIdOk, kIdCancel).
-    virtual int messageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
-};
+using base::Dialogs;
+using base::kApplicationTitle;
+using base::kIdCancel;
+using base::kIdOk;
+using base::kMbIconError;
+using base::kMbIconWarning;
+using base::kMbOk;
+using base::kMbOkCancel;
 
 struct OsVersion {
     uint32_t major = 0;

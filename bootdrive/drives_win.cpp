@@ -1,7 +1,7 @@
 // The drives of this Windows machine, as boot drive recognition asks for them.
 #include <windows.h>
 
-#include "app/unique_handle_win.h"
+#include "base/unique_handle_win.h"
 #include "bootdrive/drive_paths.h"
 #include "bootdrive/drive_system.h"
 

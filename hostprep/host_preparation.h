@@ -4,7 +4,7 @@
 
 #include <memory>
 
-namespace app { class Dialogs; }
+namespace base { class Dialogs; }
 
 namespace hostprep {
 
@@ -22,6 +22,6 @@ public:
 };
 
 // The host preparation of this Windows machine (hostprep/*_win.cpp).
-std::unique_ptr<HostPreparation> makeSystemHostPreparation(app::Dialogs& dialogs);
+std::unique_ptr<HostPreparation> makeSystemHostPreparation(base::Dialogs& dialogs);
 
 }  // namespace hostprep

@@ -11,7 +11,7 @@ namespace {
 
 class SystemHostPreparation final : public HostPreparation {
 public:
-    explicit SystemHostPreparation(app::Dialogs& dialogs) : flow_(registry_, host_, dialogs) {}
+    explicit SystemHostPreparation(base::Dialogs& dialogs) : flow_(registry_, host_, dialogs) {}
     int CheckIndexingPolicy() override { return flow_.CheckIndexingPolicy(); }
     void WriteResumeEntry() override { flow_.WriteResumeEntry(); }
     void RestartWindows() override { flow_.RestartWindows(); }
@@ -24,7 +24,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<HostPreparation> makeSystemHostPreparation(app::Dialogs& dialogs) {
+std::unique_ptr<HostPreparation> makeSystemHostPreparation(base::Dialogs& dialogs) {
     return std::make_unique<SystemHostPreparation>(dialogs);
 }
 

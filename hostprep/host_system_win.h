@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/unique_handle_win.h"
+#include "base/unique_handle_win.h"
 #include "hostprep/host_system.h"
 
 namespace hostprep {

@@ -1,6 +1,6 @@
 #include "hostprep/indexing_policy.h"
 
-#include "app/platform.h"
+#include "base/dialogs.h"
 
 namespace hostprep {
 
@@ -22,7 +22,7 @@ bool IndexingPolicyPreparation::policyInForce() {
 
 int IndexingPolicyPreparation::CheckIndexingPolicy() {
     if (policyInForce()) return kPolicyInForce;
-    if (dialogs_.messageBox(kRestartQuestion, kRestartCaption, app::kMbOkCancel) != app::kIdOk) return kPolicyStop;
+    if (dialogs_.messageBox(kRestartQuestion, kRestartCaption, base::kMbOkCancel) != base::kIdOk) return kPolicyStop;
 
     auto key = registry_.createKey(RootKey::LocalMachine, kPolicyKeyPath, kKeyAllAccess);
     // A key that opens but refuses the value ends the same way as one that
@@ -30,7 +30,7 @@ int IndexingPolicyPreparation::CheckIndexingPolicy() {
     // restart follows.
     if (!key || !key->setDword(kPolicyValueName, 1)) {
         key.reset();
-        dialogs_.messageBox(kStep1Message, app::kApplicationTitle, app::kMbOk);
+        dialogs_.messageBox(kStep1Message, base::kApplicationTitle, base::kMbOk);
         return kPolicyStop;
     }
     return kPolicyJustWritten;
@@ -42,7 +42,7 @@ void IndexingPolicyPreparation::WriteResumeEntry() {
     auto key = registry_.createKey(RootKey::CurrentUser, kRunOnceKeyPath, kKeyAllAccess);
     const bool written = key && key->setString(kResumeValueName, ResumeCommand(host_.programPath()));
     key.reset();
-    if (!written) dialogs_.messageBox(kStep2Message, app::kApplicationTitle, app::kMbOk);
+    if (!written) dialogs_.messageBox(kStep2Message, base::kApplicationTitle, base::kMbOk);
 }
 
 // Neither result is acted on: the program ends either way, and the policy

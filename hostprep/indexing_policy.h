@@ -7,7 +7,7 @@
 #include "hostprep/host_system.h"
 #include "hostprep/registry.h"
 
-namespace app { class Dialogs; }
+namespace base { class Dialogs; }
 
 namespace hostprep {
 
@@ -31,7 +31,7 @@ std::string ResumeCommand(const std::string& programPath);
 
 class IndexingPolicyPreparation final : public HostPreparation {
 public:
-    IndexingPolicyPreparation(Registry& registry, HostSystem& host, app::Dialogs& dialogs)
+    IndexingPolicyPreparation(Registry& registry, HostSystem& host, base::Dialogs& dialogs)
         : registry_(registry), host_(host), dialogs_(dialogs) {}
 
     int CheckIndexingPolicy() override;
@@ -42,7 +42,7 @@ private:
     bool policyInForce();
     Registry& registry_;
     HostSystem& host_;
-    app::Dialogs& dialogs_;
+    base::Dialogs& dialogs_;
 };
 
 }  // namespace hostprep

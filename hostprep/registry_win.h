@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/unique_handle_win.h"
+#include "base/unique_handle_win.h"
 #include "hostprep/registry.h"
 
 namespace hostprep {

@@ -8,7 +8,7 @@ namespace resources {
 
 namespace {
 
-using app::Picture;
+using base::Picture;
 
 constexpr double kPi = 3.14159265358979323846;
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/component.h"
+#include "base/picture.h"
 
 namespace resources {
 
@@ -15,10 +15,10 @@ struct Bitmap {
 };
 
 // Natural size of each picture.
-void pictureSize(app::Picture picture, int& width, int& height);
+void pictureSize(base::Picture picture, int& width, int& height);
 
 // Draws the picture at its natural size.
-Bitmap drawPicture(app::Picture picture);
+Bitmap drawPicture(base::Picture picture);
 
 // The maker's emblem at any square size (application icon).
 Bitmap drawEmblem(int size);

@@ -1,7 +1,7 @@
 // Owners of the Win32 handles of the serial link.
 #pragma once
 
-#include "app/unique_handle_win.h"
+#include "base/unique_handle_win.h"
 
 namespace serial {
 

@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: picture_sheet OUT.ppm\n");
         return 2;
     }
-    using app::Picture;
+    using base::Picture;
     const Picture all[] = {Picture::InfoIcon, Picture::Star, Picture::Document, Picture::BlueArrow,
                            Picture::PointingHand, Picture::ExitDoor, Picture::GreenCheck};
     const int w = 600, h = 260;

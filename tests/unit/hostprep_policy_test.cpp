@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/platform.h"
+#include "base/dialogs.h"
 #include "hostprep/indexing_policy.h"
 
 namespace {
@@ -113,13 +113,13 @@ struct Box {
     bool operator==(const Box& o) const { return text == o.text && caption == o.caption && flags == o.flags; }
 };
 
-class ScriptedDialogs final : public app::Dialogs {
+class ScriptedDialogs final : public base::Dialogs {
 public:
     std::deque<int> answers;
     std::vector<Box> shown;
     int messageBox(const std::string& t, const std::string& c, unsigned f) override {
         shown.push_back({t, c, f});
-        if (answers.empty()) return app::kIdOk;
+        if (answers.empty()) return base::kIdOk;
         const int a = answers.front();
         answers.pop_front();
         return a;
@@ -194,7 +194,7 @@ TEST_P(PolicyCheck, DecidesOnTheValueAndTheAnswer) {
     }
 }
 
-const int kOk = app::kIdOk, kCancel = app::kIdCancel;
+const int kOk = base::kIdOk, kCancel = base::kIdCancel;
 
 INSTANTIATE_TEST_SUITE_P(
     Flow, PolicyCheck,

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "base/dialogs.h"
 #include "hostprep/host_preparation.h"
 #include "hostprep/host_system_win.h"
 #include "hostprep/indexing_policy.h"
@@ -24,7 +24,7 @@ using hostprep::RootKey;
 
 const char* const kScratchKey = "Software\\WizardHostprepTest";
 
-class AnsweringDialogs final : public app::Dialogs {
+class AnsweringDialogs final : public base::Dialogs {
 public:
     explicit AnsweringDialogs(int answer) : answer_(answer) {}
     std::vector<std::string> texts;
@@ -117,7 +117,7 @@ TEST(Win32HostSystem, KnowsItsFileAndEnablesThePrivilege) {
 // resume entry, then the restart is requested.
 TEST(PreparedPrefix, MissingPolicyAndOk) {
     requireCase("missing-ok");
-    AnsweringDialogs dialogs(app::kIdOk);
+    AnsweringDialogs dialogs(base::kIdOk);
     auto prep = hostprep::makeSystemHostPreparation(dialogs);
     ASSERT_EQ(prep->CheckIndexingPolicy(), hostprep::kPolicyJustWritten);
     prep->WriteResumeEntry();
@@ -152,7 +152,7 @@ TEST(PreparedPrefix, MissingPolicyAndOk) {
 
 TEST(PreparedPrefix, CancelWritesNothing) {
     requireCase("cancel");
-    AnsweringDialogs dialogs(app::kIdCancel);
+    AnsweringDialogs dialogs(base::kIdCancel);
     auto prep = hostprep::makeSystemHostPreparation(dialogs);
     EXPECT_EQ(prep->CheckIndexingPolicy(), hostprep::kPolicyStop);
     EXPECT_EQ(dialogs.texts, std::vector<std::string>{hostprep::kRestartQuestion});
@@ -160,7 +160,7 @@ TEST(PreparedPrefix, CancelWritesNothing) {
 
 TEST(PreparedPrefix, PolicySetShowsNothing) {
     requireCase("policy-set");
-    AnsweringDialogs dialogs(app::kIdCancel);
+    AnsweringDialogs dialogs(base::kIdCancel);
     auto prep = hostprep::makeSystemHostPreparation(dialogs);
     EXPECT_EQ(prep->CheckIndexingPolicy(), hostprep::kPolicyInForce);
     EXPECT_TRUE(dialogs.texts.empty());
