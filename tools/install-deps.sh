@@ -8,7 +8,8 @@ packages=(cmake ninja-build g++ make
           g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
           wine wine64 xvfb xdotool x11-utils imagemagick fonts-liberation socat procps psmisc)
 if [ "$what" = test ]; then
-  packages+=(googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev zip unzip file)
+  packages+=(googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev zip unzip file
+             g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386)
 fi
 
 missing=()
@@ -24,5 +25,9 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
+# The 32-bit build runs under Wine's 32-bit loader, from the i386 archive.
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
 apt-get update -qq
 apt-get install -y -qq "${missing[@]}" >/dev/null

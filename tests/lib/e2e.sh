@@ -65,16 +65,20 @@ e2e_boot_drive() {
   if [ "${E2E_SMALL_DRIVE:-}" ]; then mount -t tmpfs -o "size=$E2E_SMALL_DRIVE" tmpfs "$E2E/drive" || return 1; fi
   printf '%s' "$label" >"$E2E/drive/.windows-label"
   ln -sfn "$E2E/drive" "$WINEPREFIX/dosdevices/${letter}:"
-  wine reg add 'HKLM\Software\Wine\Drives' /v "${letter}:" /d floppy /f >/dev/null 2>&1
+  wine reg add 'HKLM\Software\Wine\Drives' /v "${letter}:" /d floppy /f /reg:64 >/dev/null 2>&1
   wineserver -w
 }
 
-# e2e_windows_version 6.2|6.1
+# e2e_windows_version 6.2|6.1. Each program reads the version keys in the
+# registry view of its own bitness: both views are set.
 e2e_windows_version() {
   [ "$1" = 6.2 ] || return 0
-  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion /d 10.0 /f >/dev/null 2>&1
-  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentMajorVersionNumber /t REG_DWORD /d 10 /f >/dev/null 2>&1
-  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentMinorVersionNumber /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion' view
+  for view in /reg:64 /reg:32; do
+    wine reg add "$key" /v CurrentVersion /d 10.0 /f $view >/dev/null 2>&1
+    wine reg add "$key" /v CurrentMajorVersionNumber /t REG_DWORD /d 10 /f $view >/dev/null 2>&1
+    wine reg add "$key" /v CurrentMinorVersionNumber /t REG_DWORD /d 0 /f $view >/dev/null 2>&1
+  done
   wineserver -w
 }
 

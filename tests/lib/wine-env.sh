@@ -40,7 +40,10 @@ wz_new_prefix() {
 }
 
 # Imports a .reg file into the prefix $WINEPREFIX.
-wz_reg_import() { wine regedit /S "$1" >/dev/null 2>&1; wineserver -w; }
+# With wine32 installed, `wine` starts the 32-bit tools, whose writes under
+# HKLM\Software land in Wow6432Node: import into the 64-bit view, which is
+# where Wine and 64-bit programs look.
+wz_reg_import() { wine reg import "$1" /reg:64 >/dev/null 2>&1; wineserver -w; }
 
 # Starts Xvfb on a display that the server itself finds free (so that
 # parallel tests never share one); sets DISPLAY and WZ_XVFB_PID.

@@ -12,7 +12,7 @@ question="A system restart is required. You must restart Windows before installi
 Click Yes to restart the system. Make sure all applications are saved and closed.
 Click Cancel to abort the firmware upgrade process."
 snapshot() {
-  { wine reg query "$policy" /s 2>&1; wine reg query "$runonce" /s 2>&1; } | tr -d '\r'
+  { wine reg query "$policy" /s /reg:64 2>&1; wine reg query "$runonce" /s /reg:64 2>&1; } | tr -d '\r'
 }
 app="$E2E/Program Files/ZEMO Wizard"
 
@@ -29,9 +29,9 @@ if xdotool search --name 'ZEMO ZOD Ezodi' >/dev/null 2>&1; then e2e_fail "the wi
 e2e_start_wizard "$app"
 e2e_expect_box Information "$question" OK 90
 e2e_check "program ended after OK" wz_wait_for "! kill -0 $E2E_WIZARD_PID 2>/dev/null" 30
-value=$(wine reg query "$policy" /v DisableRemovableDriveIndexing 2>/dev/null | tr -d '\r' | grep DisableRemovableDriveIndexing)
+value=$(wine reg query "$policy" /v DisableRemovableDriveIndexing /reg:64 2>/dev/null | tr -d '\r' | grep DisableRemovableDriveIndexing)
 e2e_check "policy value is REG_DWORD 1" grep -qE 'REG_DWORD[[:space:]]+0x1$' <<<"$value"
-entry=$(wine reg query "$runonce" /v "VAR Uzudivid Orirere" 2>/dev/null | tr -d '\r' | grep 'VAR Uzudivid Orirere')
+entry=$(wine reg query "$runonce" /v "VAR Uzudivid Orirere" /reg:64 2>/dev/null | tr -d '\r' | grep 'VAR Uzudivid Orirere')
 expected="\"$(winepath -w "$app/FirmwareUpgrade.exe" 2>/dev/null)\""
 e2e_check "resume entry holds the quoted path ($entry)" grep -qF "REG_SZ    $expected" <<<"$entry"
 

@@ -39,7 +39,7 @@ snapshot() {
   local key
   for key in 'HKLM\SOFTWARE\Policies' "$runonce_key"; do
     echo "== $key"
-    if wine reg export "$key" "$work/key.reg" /y >/dev/null 2>&1; then
+    if wine reg export "$key" "$work/key.reg" /y /reg:64 >/dev/null 2>&1; then
       iconv -f UTF-16LE -t UTF-8 "$work/key.reg" | tr -d '\r'
     else
       echo absent
@@ -48,7 +48,7 @@ snapshot() {
   rm -f "$work/key.reg"
 }
 
-query() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -F "    $2    " || true; }
+query() { wine reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' | grep -F "    $2    " || true; }
 
 # 1. The Win32 layer on its own.
 out="$work/layer.txt"
@@ -73,7 +73,7 @@ line=$(query "$runonce_key" 'VAR Uzudivid Orirere')
 run_case policy-set 'PreparedPrefix.PolicySetShowsNothing'
 
 # 5. The policy stored as text counts as not set; Cancel leaves it as text.
-wine reg add "$policy_key" /v DisableRemovableDriveIndexing /t REG_SZ /d 1 /f >/dev/null 2>&1
+wine reg add "$policy_key" /v DisableRemovableDriveIndexing /t REG_SZ /d 1 /f /reg:64 >/dev/null 2>&1
 wineserver -w
 before=$(snapshot)
 run_case cancel 'PreparedPrefix.CancelWritesNothing'
