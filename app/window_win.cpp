@@ -9,6 +9,11 @@ namespace app {
 namespace {
 
 constexpr const char* kWindowClass = "TFormMain";
+constexpr const char* kOwnerClass = "FirmwareUpgradeApplication";
+// The owner is shown, so that the task bar lists it, but has no size.
+constexpr DWORD kOwnerStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS;
+// Posted to the owner: hand the activation on to the main window.
+constexpr UINT kActivateMain = WM_APP + 1;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOPMOST;
 
@@ -43,13 +48,30 @@ void MainWindow::detach() {
     if (layout_)
         for (const auto& c : layout_->all()) c->setObserver(nullptr);
     layout_ = nullptr;
+    closeRequest_ = nullptr;
     if (hwnd_) DestroyWindow(hwnd_);
     hwnd_ = nullptr;
+    if (owner_) DestroyWindow(owner_);
+    owner_ = nullptr;
+}
+
+void MainWindow::createOwner(HINSTANCE instance) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &MainWindow::ownerProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
+    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
+    wc.lpszClassName = kOwnerClass;
+    RegisterClassExA(&wc);
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
+    CreateWindowExA(0, kOwnerClass, kApplicationTitle, kOwnerStyle, x, y, 0, 0, nullptr, nullptr, instance, this);
 }
 
 void MainWindow::create(Layout& layout) {
     layout_ = &layout;
     HINSTANCE instance = GetModuleHandleA(nullptr);
+    createOwner(instance);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS;
@@ -65,7 +87,7 @@ void MainWindow::create(Layout& layout) {
     RECT frame{0, 0, form.width, form.height};
     AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
     hwnd_ = CreateWindowExA(kExStyle, kWindowClass, form.caption().c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
+                            frame.right - frame.left, frame.bottom - frame.top, owner_, nullptr, instance, this);
 
     Component& bar = layout.get("ProgressBar2");
     const RECT pr = absoluteRect(bar);
@@ -94,6 +116,7 @@ void MainWindow::show() {
     const int w = r.right - r.left, h = r.bottom - r.top;
     SetWindowPos(hwnd_, HWND_TOPMOST, work.left + (work.right - work.left - w) / 2,
                  work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE);
+    ShowWindow(owner_, SW_SHOWNORMAL);
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
 }
@@ -223,6 +246,48 @@ void MainWindow::paint() {
     EndPaint(hwnd_, &ps);
 }
 
+LRESULT CALLBACK MainWindow::ownerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        static_cast<MainWindow*>(cs->lpCreateParams)->owner_ = hwnd;
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
+    const LRESULT result = self->handleOwner(msg, wp, lp);
+    if (msg == WM_NCDESTROY) self->owner_ = nullptr;
+    return result;
+}
+
+// The owner stands for the program on the task bar: minimising and
+// restoring it hides and shows the main window, closing it asks the main
+// window to close, and its activation goes on to the main window (or to the
+// box the main window shows).
+LRESULT MainWindow::handleOwner(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_SIZE:
+            if (hwnd_ && wp == SIZE_MINIMIZED) {
+                ShowWindow(hwnd_, SW_HIDE);
+            } else if (hwnd_ && wp == SIZE_RESTORED && !IsWindowVisible(hwnd_)) {
+                ShowWindow(hwnd_, SW_SHOW);
+                PostMessageA(owner_, kActivateMain, 0, 0);
+            }
+            break;
+        case WM_ACTIVATE:
+            if (LOWORD(wp) != WA_INACTIVE && !IsIconic(owner_)) PostMessageA(owner_, kActivateMain, 0, 0);
+            break;
+        case kActivateMain:
+            if (hwnd_ && IsWindowVisible(hwnd_) && !IsIconic(owner_)) SetActiveWindow(GetLastActivePopup(hwnd_));
+            return 0;
+        case WM_CLOSE:
+            if (hwnd_) SendMessageA(hwnd_, WM_CLOSE, 0, 0);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(owner_, msg, wp, lp);
+}
+
 LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
@@ -305,6 +370,11 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SYSCOMMAND:
             // A fixed window: neither maximised nor resized, whoever asks.
             if ((wp & 0xFFF0) == SC_MAXIMIZE || (wp & 0xFFF0) == SC_SIZE) return 0;
+            // Minimised, the program is its task bar button.
+            if ((wp & 0xFFF0) == SC_MINIMIZE && owner_) {
+                ShowWindow(owner_, SW_MINIMIZE);
+                return 0;
+            }
             break;
         case WM_GETMINMAXINFO: {
             RECT frame{0, 0, layout_->form().width, layout_->form().height};

@@ -22,12 +22,16 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // Creates the window, hidden, with its controls.
+    // Creates the window, hidden, with its controls, and the hidden owner
+    // window that stands for the program on the task bar.
     void create(Layout& layout);
-    // Shows it centred on the desktop.
+    // Shows it centred on the desktop, with its task bar button.
     void show();
     HWND handle() const { return hwnd_; }
-    // Lets go of the layout and destroys the window, if it still exists.
+    // The owner window: the task bar button, titled with the application
+    // title; minimising the program minimises it.
+    HWND owner() const { return owner_; }
+    // Lets go of the layout and destroys both windows, if they still exist.
     void detach();
     // Decides a close request: true frees the window and ends the loop.
     void onCloseRequest(std::function<bool()> decide) { closeRequest_ = std::move(decide); }
@@ -37,7 +41,10 @@ public:
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK ownerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT handleOwner(UINT msg, WPARAM wp, LPARAM lp);
+    void createOwner(HINSTANCE instance);
     void paint();
     void invalidate(const Component& c);
     void syncTimer(Component& timer);
@@ -47,6 +54,7 @@ private:
     void setHot(Component* c);
 
     HWND hwnd_ = nullptr;
+    HWND owner_ = nullptr;
     HWND progress_ = nullptr;
     HWND tooltip_ = nullptr;
     bool tooltipActive_ = false;

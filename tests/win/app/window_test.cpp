@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -66,6 +67,7 @@ public:
     Program& operator=(const Program&) = delete;
 
     bool started() const { return started_; }
+    DWORD pid() const { return pi_.dwProcessId; }
     bool running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
     bool waitExit(DWORD ms) const { return WaitForSingleObject(pi_.hProcess, ms) == WAIT_OBJECT_0; }
     DWORD exitCode() const {
@@ -85,6 +87,35 @@ HWND mainWindow() {
 }
 
 HWND exitBox() { return FindWindowA("#32770", "Exit!"); }
+
+// The windows of a process that the task bar shows a button for: visible,
+// top-level, unowned and no tool window, or carrying the app-window style.
+std::vector<HWND> taskBarWindows(DWORD pid) {
+    struct Search {
+        DWORD pid;
+        std::vector<HWND> found;
+    } search{pid, {}};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(h, &owner);
+            const LONG ex = GetWindowLongA(h, GWL_EXSTYLE);
+            const bool listed = (ex & WS_EX_APPWINDOW) || (!GetWindow(h, GW_OWNER) && !(ex & WS_EX_TOOLWINDOW));
+            if (owner == s->pid && IsWindowVisible(h) && listed) s->found.push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Answers the exit question that a close request raises.
+void answerExitQuestion(int button) {
+    HWND box = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (box = exitBox()) != nullptr; }, 20000)) << "no exit question";
+    SendMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
+    ASSERT_TRUE(waitFor([] { return exitBox() == nullptr; }, 20000));
+}
 
 void pressAltF4(HWND target) {
     SetForegroundWindow(target);
@@ -147,6 +178,48 @@ TEST(MainWindow, FrameSizeAndCloseConfirmation) {
     PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(waitFor([&] { return (box = exitBox()) != nullptr; }, 20000));
     SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(program.waitExit(30000));
+    EXPECT_EQ(program.exitCode(), 0u);
+}
+
+// The program is one task bar button with the application title; the
+// window itself keeps its caption. Minimising from the window or from the
+// button hides the window, restoring through the button shows it as it
+// was, and closing from the button's menu asks as every close does.
+TEST(MainWindow, OneTaskBarButtonWithTheApplicationTitle) {
+    Program program;
+    ASSERT_TRUE(program.started()) << "set WIZARD_EXE to the program's path";
+    HWND w = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (w = mainWindow()) != nullptr; }, 60000));
+
+    const std::vector<HWND> buttons = taskBarWindows(program.pid());
+    ASSERT_EQ(buttons.size(), 1u);
+    HWND button = buttons[0];
+    EXPECT_EQ(windowText(button), "ZEMO DAZ Adoze R Irodidiz Odovuz");
+    EXPECT_EQ(GetWindow(w, GW_OWNER), button);
+    EXPECT_EQ(windowText(w), "ZEMO ZOD Ezodi R Iravevod Idavedi");
+
+    const auto minimised = [&] { return IsIconic(button) && !IsWindowVisible(w); };
+    const auto restored = [&] { return !IsIconic(button) && IsWindowVisible(w) && !IsIconic(w); };
+    for (HWND minimiseFrom : {w, button}) {
+        PostMessageA(minimiseFrom, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        EXPECT_TRUE(waitFor(minimised, 20000)) << (minimiseFrom == w ? "from the window" : "from the button");
+        PostMessageA(button, WM_SYSCOMMAND, SC_RESTORE, 0);
+        EXPECT_TRUE(waitFor(restored, 20000));
+        RECT client;
+        GetClientRect(w, &client);
+        EXPECT_EQ(client.right, 554);
+        EXPECT_EQ(client.bottom, 420);
+        EXPECT_TRUE(GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_EQ(taskBarWindows(program.pid()).size(), 1u);
+    }
+
+    PostMessageA(button, WM_SYSCOMMAND, SC_CLOSE, 0);
+    answerExitQuestion(IDCANCEL);
+    EXPECT_TRUE(program.running());
+    EXPECT_NE(mainWindow(), nullptr);
+    PostMessageA(button, WM_SYSCOMMAND, SC_CLOSE, 0);
+    answerExitQuestion(IDOK);
     ASSERT_TRUE(program.waitExit(30000));
     EXPECT_EQ(program.exitCode(), 0u);
 }
