@@ -9,7 +9,8 @@ namespace hostprep {
 class HostSystem {
 public:
     virtual ~HostSystem() = default;
-    // Full path of the running program's executable file.
+    // Full path of the running program's executable file; empty when it
+    // cannot be had whole.
     virtual std::string programPath() = 0;
     // Enables the shutdown privilege in the process's token; true when
     // every step succeeded.

@@ -1,21 +1,6 @@
 #include "hostprep/host_system_win.h"
 
-#include <vector>
-
 namespace hostprep {
-
-std::string ModuleFilePath() {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), size);
-        if (n == 0) return std::string();
-        // A path that fills the buffer may have been cut: try a bigger one.
-        if (n < size) return std::string(buffer.data(), n);
-        if (buffer.size() >= 32768) return std::string(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 bool Win32HostSystem::enableShutdownPrivilege() {
     HANDLE raw = nullptr;

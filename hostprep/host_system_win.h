@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "base/module_path_win.h"
 #include "base/unique_handle_win.h"
 #include "hostprep/host_system.h"
 
@@ -12,12 +13,9 @@ namespace hostprep {
 // Owns one kernel handle (here the process token).
 using KernelHandle = win::KernelHandle;
 
-// Full path of the running executable (GetModuleFileNameA), however long.
-std::string ModuleFilePath();
-
 class Win32HostSystem final : public HostSystem {
 public:
-    std::string programPath() override { return ModuleFilePath(); }
+    std::string programPath() override { return win::ModuleFilePath(); }
     bool enableShutdownPrivilege() override;
     bool initiateRestart() override;
 };

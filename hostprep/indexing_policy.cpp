@@ -36,11 +36,13 @@ int IndexingPolicyPreparation::CheckIndexingPolicy() {
     return kPolicyJustWritten;
 }
 
-// When the entry cannot be left, for want of the key or of the value, the
+// When the entry cannot be left, for want of the key, of the value or of
+// the program's own path (an empty or cut path would start nothing), the
 // user is told to start the program again by hand after the restart.
 void IndexingPolicyPreparation::WriteResumeEntry() {
-    auto key = registry_.createKey(RootKey::CurrentUser, kRunOnceKeyPath, kKeyAllAccess);
-    const bool written = key && key->setString(kResumeValueName, ResumeCommand(host_.programPath()));
+    const std::string path = host_.programPath();
+    auto key = path.empty() ? nullptr : registry_.createKey(RootKey::CurrentUser, kRunOnceKeyPath, kKeyAllAccess);
+    const bool written = key && key->setString(kResumeValueName, ResumeCommand(path));
     key.reset();
     if (!written) dialogs_.messageBox(kStep2Message, base::kApplicationTitle, base::kMbOk);
 }

@@ -238,17 +238,19 @@ TEST(ResumeEntry, StoresTheQuotedProgramPath) {
 }
 
 // Without the entry the user is told to start the program again; the
-// restart follows all the same.
+// restart follows all the same. An empty program path (its name could not
+// be had whole) is no entry either: it would start nothing.
 TEST(ResumeEntry, FailureShowsStep2AndRestartStillFollows) {
-    for (const bool keyFails : {true, false}) {
+    enum class Failure { KeyRefused, ValueRefused, NoProgramPath };
+    for (const Failure failure : {Failure::KeyRefused, Failure::ValueRefused, Failure::NoProgramPath}) {
+        SCOPED_TRACE(static_cast<int>(failure));
         Fixture f;
-        if (keyFails)
-            f.registry.cannotCreate.insert(kRunOnceKey);
-        else
-            f.registry.setFails = true;
+        if (failure == Failure::KeyRefused) f.registry.cannotCreate.insert(kRunOnceKey);
+        if (failure == Failure::ValueRefused) f.registry.setFails = true;
+        if (failure == Failure::NoProgramPath) f.host.path.clear();
         f.prep.WriteResumeEntry();
         f.prep.RestartWindows();
-        EXPECT_EQ(f.dialogs.shown, std::vector<Box>{kStep2}) << keyFails;
+        EXPECT_EQ(f.dialogs.shown, std::vector<Box>{kStep2});
         EXPECT_EQ(f.registry.openKeys, 0);
         EXPECT_TRUE(f.registry.keys[kRunOnceKey].empty());
         EXPECT_EQ(f.host.calls.back(), "restart");

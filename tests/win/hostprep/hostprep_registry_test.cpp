@@ -147,7 +147,7 @@ TEST(PreparedPrefix, MissingPolicyAndOk) {
                                &size),
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(std::string(text), "\"" + hostprep::ModuleFilePath() + "\"");
+    EXPECT_EQ(std::string(text), "\"" + win::ModuleFilePath() + "\"");
 }
 
 TEST(PreparedPrefix, CancelWritesNothing) {
