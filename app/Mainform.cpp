@@ -52,6 +52,7 @@ TFormMain::TFormMain(Services& services)
       TimerBlinkingText(layout_.get("TimerBlinkingText")),
       TimerCopyFileProgressCTL(layout_.get("TimerCopyFileProgressCTL")),
       ImageList1(layout_.get("ImageList1")) {
+    readCopyProgress_ = [] { return bootdrive::CopyProgressPercent.load(std::memory_order_relaxed); };
     // 1. The base construction: the window from the layout, then the
     //    creation event.
     bindHandlers();
@@ -114,7 +115,7 @@ void TFormMain::bindHandlers() {
 
 void TFormMain::FormCreate() {
     services_.desktop.registerPortNotifications();
-    CopyWorker = std::make_unique<bootdrive::CopyFileThread>(services_.copier);
+    CopyWorker = std::make_unique<bootdrive::CopyFileThread>(services_.copier, services_.launchWorker);
 }
 
 bool TFormMain::FormClose() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,8 @@ struct Services {
     serial::SerialPortSystem& ports;
     bootdrive::DriveSystem& drives;
     bootdrive::FileCopier& copier;
+    // Starts the copy worker's thread.
+    bootdrive::WorkerLauncher launchWorker = bootdrive::LaunchDetachedThread;
 };
 
 // Process-wide values of the wizard.
@@ -58,6 +61,9 @@ public:
 
     Layout& layout() { return layout_; }
     bool terminated() const { return terminated_; }
+    // How the control timer reads CopyProgressPercent: one relaxed load by
+    // default; tests watch or steer the reads through it.
+    void setCopyProgressReader(std::function<int32_t()> read) { readCopyProgress_ = std::move(read); }
 
     // Event handlers, bound to their components by the constructor.
     void FormCreate();
@@ -101,9 +107,18 @@ private:
     void bindHandlers();
     void showError(const char* text);
 
+    // Lets the desktop's window go before the layout it shows goes: also
+    // when the construction fails after the window was made.
+    struct WindowRelease {
+        Desktop& desktop;
+        ~WindowRelease() { desktop.releaseWindow(); }
+    };
+
     Services& services_;
     Layout layout_;
+    WindowRelease windowRelease_{services_.desktop};
     bool terminated_ = false;
+    std::function<int32_t()> readCopyProgress_;
 
 public:
     // Components, under their layout names.

@@ -1,12 +1,12 @@
-// Program entry: the application, its main window and the message loop.
+// Program entry: the services of this Windows machine, then the wizard.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <exception>
 #include <memory>
 
-#include "app/Mainform.h"
 #include "app/platform_win.h"
+#include "app/program_entry.h"
 #include "app/window_win.h"
 
 namespace {
@@ -25,31 +25,22 @@ int run() {
     // window goes: what it copies with lives as long as the process.
     static bootdrive::FileCopier& copier = *bootdrive::makeSystemFileCopier().release();
     app::Services services{dialogs, desktop, *hostPreparation, *ports, *drives, copier};
-
-    app::TFormMain form(services);
-    window.onCloseRequest([&form] { return form.FormClose(); });
-    if (!form.terminated()) window.show();
-
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    window.detach();
-    // The copy worker is not waited for: a copy still running ends with the
-    // process.
-    return 0;
+    // A copy still running when the window closes ends with the process.
+    return app::RunWizard(services);
 }
+
+void showError(const char* text) { MessageBoxA(nullptr, text, app::kApplicationTitle, MB_OK | MB_ICONERROR); }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // What fails before the wizard's own services exist is shown the same way.
     try {
         return run();
     } catch (const std::exception& e) {
-        MessageBoxA(nullptr, e.what(), app::kApplicationTitle, MB_OK | MB_ICONERROR);
+        showError(e.what());
     } catch (...) {
-        MessageBoxA(nullptr, "", app::kApplicationTitle, MB_OK | MB_ICONERROR);
+        showError("");
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "base/dialogs.h"
@@ -32,6 +33,15 @@ public:
     // Builds the window and its controls from the layout (hidden until the
     // start-up sequence has run).
     virtual void createWindow(Layout& layout) = 0;
+    // Shows the window, centred on the desktop.
+    virtual void showWindow() = 0;
+    // Runs the message loop until the application ends.
+    virtual void runMessageLoop() = 0;
+    // Decides every request to close the window: true lets it close.
+    virtual void setCloseRequest(std::function<bool()> decide) = 0;
+    // Lets go of the layout and destroys the window, if there is one; the
+    // layout may go afterwards.
+    virtual void releaseWindow() = 0;
     // Full path of the running program's file.
     virtual std::string programPath() = 0;
     virtual OsVersion osVersion() = 0;

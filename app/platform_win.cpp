@@ -3,7 +3,8 @@
 #include <dbt.h>
 #include <shellapi.h>
 
-#include <vector>
+#include "base/module_path_win.h"
+
 
 namespace app {
 
@@ -11,15 +12,7 @@ int WinDialogs::messageBox(const std::string& text, const std::string& caption, 
     return MessageBoxA(window_.handle(), text.c_str(), caption.c_str(), flags);
 }
 
-std::string WinDesktop::programPath() {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return std::string();
-        if (n < buffer.size()) return std::string(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);  // the name was cut: try with more room
-    }
-}
+std::string WinDesktop::programPath() { return win::ModuleFilePath(); }
 
 OsVersion WinDesktop::osVersion() {
     OSVERSIONINFOA info{};
@@ -42,6 +35,14 @@ void WinDesktop::registerPortNotifications() {
 
 void WinDesktop::openWebPage(const std::string& address) {
     ShellExecuteA(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void WinDesktop::runMessageLoop() {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
 }
 
 void WinDesktop::terminate() { PostQuitMessage(0); }

@@ -21,6 +21,10 @@ class WinDesktop final : public Desktop {
 public:
     explicit WinDesktop(MainWindow& window) : window_(window) {}
     void createWindow(Layout& layout) override { window_.create(layout); }
+    void showWindow() override { window_.show(); }
+    void runMessageLoop() override;
+    void setCloseRequest(std::function<bool()> decide) override { window_.onCloseRequest(std::move(decide)); }
+    void releaseWindow() override { window_.detach(); }
     std::string programPath() override;
     OsVersion osVersion() override;
     void registerPortNotifications() override;

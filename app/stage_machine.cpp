@@ -125,9 +125,8 @@ void TFormMain::StartFirmwareCopy() {
 }
 
 void TFormMain::TimerCopyFileProgressCTLTimer() {
-    // The worker writes the progress on its own thread: one relaxed 32-bit
-    // access at a time.
-    auto read = [] { return bootdrive::CopyProgressPercent.load(std::memory_order_relaxed); };
+    // The worker writes the progress on its own thread: the tick reads it
+    // once and judges everything on that one reading.
     auto write = [](int32_t v) { bootdrive::CopyProgressPercent.store(v, std::memory_order_relaxed); };
 
     if (Upgrade.CopyInProgress == 0 && Upgrade.WaitingForBootDrive == 1) {
@@ -154,11 +153,12 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
     if (Upgrade.CopyInProgress != 1) return;
 
     // Watching the copy.
-    if (Upgrade.LastProgressPercent == read())
+    const int32_t percent = readCopyProgress_();
+    if (Upgrade.LastProgressPercent == percent)
         ++Upgrade.StallTicks;
     else
         Upgrade.StallTicks = 0;
-    Upgrade.LastProgressPercent = read();
+    Upgrade.LastProgressPercent = percent;
 
     if (Upgrade.StallTicks > 30) {
         Upgrade.StallTicks = 0;
@@ -172,9 +172,11 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         // upgrade there: "Finish!" and 100% on the start page.
         return;
     }
-    if (read() >= 100) {
+    int32_t shown = percent;
+    if (percent >= 100) {
         Upgrade.StallTicks = 0;
         write(100);
+        shown = 100;
         TimerBlinkingText.setEnabled(false);
         StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
         StaticTextFrmUpgMessage1.setCaption("");
@@ -184,7 +186,7 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         TimerCopyFileProgressCTL.setEnabled(false);
         Upgrade.CopyInProgress = 0;
     }
-    ShowProgress(read());
+    ShowProgress(shown);
 }
 
 void TFormMain::TimerBlinkingTextTimer() {

@@ -29,10 +29,13 @@ struct CopyFileThread::State {
     bool ended = false;
 };
 
-CopyFileThread::CopyFileThread(FileCopier& copier) : state_(std::make_shared<State>(copier)) {
+void LaunchDetachedThread(std::function<void()> body) { std::thread(std::move(body)).detach(); }
+
+CopyFileThread::CopyFileThread(FileCopier& copier, const WorkerLauncher& launch)
+    : state_(std::make_shared<State>(copier)) {
     liveWorkerThreads.fetch_add(1);
     try {
-        std::thread(RunWorker, state_).detach();
+        launch([state = state_]() mutable { RunWorker(std::move(state)); });
     } catch (...) {
         liveWorkerThreads.fetch_sub(1);
         throw;

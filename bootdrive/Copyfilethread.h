@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace bootdrive {
@@ -31,11 +32,17 @@ public:
     virtual void nameThisThread(const char* name) = 0;
 };
 
+// Starts a thread that runs `body`, detached from its starter; throws
+// (std::system_error) when the system refuses the thread.
+using WorkerLauncher = std::function<void(std::function<void()> body)>;
+void LaunchDetachedThread(std::function<void()> body);
+
 class CopyFileThread {
 public:
     // Created waiting; nothing is copied before the first Resume().
-    // `copier` must outlive every copy this worker runs.
-    explicit CopyFileThread(FileCopier& copier);
+    // `copier` must outlive every copy this worker runs. Throws what
+    // `launch` throws when the thread cannot be created.
+    explicit CopyFileThread(FileCopier& copier, const WorkerLauncher& launch = LaunchDetachedThread);
     // Never waits for a running copy: a waiting worker is told to end, a
     // copying one is left to finish (or to end with the process) and then
     // ends without copying again.

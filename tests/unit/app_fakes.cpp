@@ -40,10 +40,36 @@ int RecordingObserver::repaintCount(const std::string& component) const {
     return n;
 }
 
+FakeDesktop::~FakeDesktop() { letGo(); }
+
+void FakeDesktop::letGo() {
+    if (window_)
+        for (const auto& c : window_->all()) c->setObserver(nullptr);
+    window_ = nullptr;
+    dialogs_.layout = nullptr;
+    closeRequest = nullptr;
+}
+
 void FakeDesktop::createWindow(app::Layout& layout) {
     log_.push_back("createWindow");
+    window_ = &layout;
     for (const auto& c : layout.all()) c->setObserver(&observer);
     dialogs_.layout = &layout;
+}
+
+void FakeDesktop::showWindow() { log_.push_back("showWindow"); }
+
+void FakeDesktop::runMessageLoop() {
+    log_.push_back("runMessageLoop");
+    if (messageLoop) messageLoop();
+}
+
+void FakeDesktop::setCloseRequest(std::function<bool()> decide) { closeRequest = std::move(decide); }
+
+void FakeDesktop::releaseWindow() {
+    if (!window_) return;
+    log_.push_back("releaseWindow");
+    letGo();
 }
 
 std::string FakeDesktop::programPath() {
@@ -209,6 +235,7 @@ Rig::Rig(const Options& options, const std::function<void(Rig&)>& arrange) {
     desktop.version = options.version;
     host.result = options.policy;
     if (arrange) arrange(*this);
+    if (!options.buildForm) return;
     form_ = std::make_unique<app::TFormMain>(services);
     dialogs.form = form_.get();
 }

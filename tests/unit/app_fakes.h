@@ -66,10 +66,18 @@ public:
     std::vector<std::string> repaints;
 };
 
+// Holds the layout it was given as the real window does, and lets go of it
+// only when released: a window that outlives its layout unreleased walks
+// freed components when it goes (AddressSanitizer reports it).
 class FakeDesktop : public app::Desktop {
 public:
     FakeDesktop(CallLog& log, FakeDialogs& dialogs) : log_(log), dialogs_(dialogs) {}
+    ~FakeDesktop() override;
     void createWindow(app::Layout& layout) override;
+    void showWindow() override;
+    void runMessageLoop() override;
+    void setCloseRequest(std::function<bool()> decide) override;
+    void releaseWindow() override;
     std::string programPath() override;
     app::OsVersion osVersion() override;
     void registerPortNotifications() override;
@@ -81,10 +89,14 @@ public:
     app::OsVersion version{6, 1};
     std::vector<std::string> webPages;
     RecordingObserver observer;
+    std::function<bool()> closeRequest;
+    std::function<void()> messageLoop;  // what the message loop does; nothing by default
 
 private:
+    void letGo();
     CallLog& log_;
     FakeDialogs& dialogs_;
+    app::Layout* window_ = nullptr;
 };
 
 class FakeHostPreparation : public hostprep::HostPreparation {
@@ -203,12 +215,14 @@ public:
         std::string catalogue = "Image,Version\nBin\\App_K40.SBIN,2.05\n";
         app::OsVersion version{6, 1};
         int policy = hostprep::kPolicyInForce;
+        bool buildForm = true;  // false: the test builds it, e.g. through the program entry
     };
     Rig() : Rig(Options{}) {}
     explicit Rig(const Options& options, const std::function<void(Rig&)>& arrange = {});
     ~Rig();
 
     app::TFormMain& form() { return *form_; }
+    bool hasForm() const { return form_ != nullptr; }
     app::Component& get(const std::string& name) { return form_->layout().get(name); }
     std::string activePage();
 

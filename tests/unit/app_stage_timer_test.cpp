@@ -116,6 +116,35 @@ TEST(AppStageMachine, ChangingProgressNeverStalls) {
     EXPECT_EQ(rig.get("LabelProgressPersent").caption(), "89%");
 }
 
+// The worker may publish between any two reads of the tick. Each read
+// here returns the value and then moves it on, as such a worker would: a
+// tick that read more than once would judge one value and show another.
+TEST(AppStageMachine, EachWatchTickReadsTheProgressOnce) {
+    Rig rig(Rig::Options{}, bootModeDevice);
+    int reads = 0;
+    int32_t published = 97;
+    rig.form().setCopyProgressReader([&] {
+        ++reads;
+        return published++;
+    });
+    toWaiting(rig);
+    rig.tick();
+    EXPECT_EQ(reads, 0) << "no read while waiting for the drive";
+    const struct {
+        int32_t judged;
+        bool completes;
+    } ticks[] = {{97, false}, {98, false}, {99, false}, {100, true}};
+    for (const auto& t : ticks) {
+        SCOPED_TRACE(t.judged);
+        const int before = reads;
+        rig.tick();  // the first of them starts the copy and watches at once
+        EXPECT_EQ(reads - before, 1);
+        EXPECT_EQ(app::Upgrade.LastProgressPercent, t.judged);
+        EXPECT_EQ(rig.get("SpeedButtonFrmUpgFinish").enabled(), t.completes);
+        EXPECT_EQ(rig.get("LabelProgressPersent").caption(), std::to_string(t.judged) + "%");
+    }
+}
+
 TEST(AppStageMachine, CompletionAtOneHundredAndAbove) {
     struct {
         int32_t percent;

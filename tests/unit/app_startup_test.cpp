@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <system_error>
 
+#include "app/program_entry.h"
 #include "tests/unit/app_fakes.h"
 
 namespace {
@@ -224,6 +226,50 @@ TEST(AppClose, EscapeCountsAsCancel) {
     EXPECT_FALSE(rig.form().FormClose());
     rig.dialogs.answers = {0};  // the box could not be shown
     EXPECT_FALSE(rig.form().FormClose());
+}
+
+// The program entry on fakes: a worker thread the system refuses ends in the
+// error box with the application title, once the window has let go of the
+// layout (run under AddressSanitizer, a window still holding it would walk
+// freed components), and the exit code is 0 either way.
+TEST(ProgramEntry, ErrorsEndInTheEntrysBoxWithExitCode0) {
+    const std::system_error refused(std::make_error_code(std::errc::resource_unavailable_try_again), "no thread");
+    struct Row {
+        const char* name;
+        bootdrive::WorkerLauncher launch;
+        bool errorBox;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"worker refused", [&](std::function<void()>) { throw refused; }, true, refused.what()},
+        {"not a standard error", [](std::function<void()>) { throw 42; }, true, ""},
+        {"normal run", bootdrive::LaunchDetachedThread, false, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig::Options options;
+        options.buildForm = false;
+        Rig rig(options);
+        rig.services.launchWorker = row.launch;
+        rig.desktop.messageLoop = [&] { EXPECT_NE(rig.desktop.closeRequest, nullptr); };
+
+        EXPECT_EQ(app::RunWizard(rig.services), 0);
+
+        const auto& log = rig.log;
+        EXPECT_TRUE(logged(log, "releaseWindow"));
+        EXPECT_EQ(logged(log, "showWindow"), !row.errorBox);
+        EXPECT_EQ(logged(log, "runMessageLoop"), !row.errorBox);
+        if (row.errorBox) {
+            ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+            EXPECT_EQ(rig.dialogs.boxes[0].text, row.text);
+            EXPECT_EQ(rig.dialogs.boxes[0].caption, app::kApplicationTitle);
+            EXPECT_EQ(rig.dialogs.boxes[0].flags, app::kMbOk | app::kMbIconError);
+            EXPECT_LT(at(log, "releaseWindow"), at(log, "box:" + row.text));
+        } else {
+            EXPECT_TRUE(rig.dialogs.boxes.empty());
+        }
+        EXPECT_EQ(rig.desktop.closeRequest, nullptr) << "nothing is left that refers to the gone window";
+    }
 }
 
 }  // namespace

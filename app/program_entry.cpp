@@ -1,0 +1,29 @@
+#include "app/program_entry.h"
+
+#include <exception>
+
+namespace app {
+
+namespace {
+
+void showEntryError(Dialogs& dialogs, const char* text) {
+    dialogs.messageBox(text, kApplicationTitle, kMbOk | kMbIconError);
+}
+
+}  // namespace
+
+int RunWizard(Services& services) {
+    try {
+        TFormMain form(services);
+        services.desktop.setCloseRequest([&form] { return form.FormClose(); });
+        if (!form.terminated()) services.desktop.showWindow();
+        services.desktop.runMessageLoop();
+    } catch (const std::exception& e) {
+        showEntryError(services.dialogs, e.what());
+    } catch (...) {
+        showEntryError(services.dialogs, "");
+    }
+    return 0;
+}
+
+}  // namespace app

@@ -1,0 +1,15 @@
+// The program's body, on the services it runs with: the main window, its
+// message loop, and the one place where an error that escapes them is shown.
+#pragma once
+
+#include "app/Mainform.h"
+
+namespace app {
+
+// Builds the main window, shows it unless start-up ended the program, and
+// runs the message loop until the window closes. An error that escapes is
+// shown in a box with the application title and the error icon, once the
+// window is gone. The exit code is 0 in every case.
+int RunWizard(Services& services);
+
+}  // namespace app
