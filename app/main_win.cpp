@@ -1,20 +1,17 @@
 // Program entry: the services of this Windows machine, then the wizard.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <exception>
 #include <memory>
 
 #include "app/platform_win.h"
 #include "app/program_entry.h"
+#include "app/system_dll_win.h"
 #include "app/window_win.h"
 
 namespace {
 
 int run() {
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&icc);
-
     app::MainWindow window;
     app::WinDialogs dialogs(window);
     app::WinDesktop desktop(window);
@@ -34,6 +31,9 @@ void showError(const char* text) { MessageBoxA(nullptr, text, app::kApplicationT
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before any window, box or DLL load: no DLL beside the program or in
+    // the current folder is ever loaded.
+    app::RestrictDllSearchToSystemFolder();
     // What fails before the wizard's own services exist is shown the same way.
     try {
         return run();

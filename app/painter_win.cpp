@@ -21,30 +21,90 @@ void fillRect(HDC dc, const RECT& r, COLORREF colour) {
     FillRect(dc, &r, brush.get());
 }
 
-void line(HDC dc, int x0, int y0, int x1, int y1, COLORREF colour) {
-    PenHandle pen(CreatePen(PS_SOLID, 1, colour));
-    Selected sel(dc, pen.get());
-    MoveToEx(dc, x0, y0, nullptr);
-    LineTo(dc, x1, y1);
-}
-
-// A one-pixel raised (or sunken) frame inside r.
-void frame(HDC dc, const RECT& r, bool raised) {
-    const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT), dark = GetSysColor(COLOR_BTNSHADOW);
-    const COLORREF tl = raised ? light : dark, br = raised ? dark : light;
-    line(dc, r.left, r.bottom - 1, r.left, r.top, tl);
-    line(dc, r.left, r.top, r.right - 1, r.top, tl);
-    line(dc, r.right - 1, r.top, r.right - 1, r.bottom - 1, br);
-    line(dc, r.left, r.bottom - 1, r.right, r.bottom - 1, br);
+void fillRect(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
+    const RECT r{left, top, right, bottom};
+    if (right > left && bottom > top) fillRect(dc, r, colour);
 }
 
 }  // namespace
 
+void Painter::setScale(const Scale& scale) {
+    if (scale.dpi() == scale_.dpi()) return;
+    scale_ = scale;
+    fonts_.clear();
+    pictures_.clear();
+}
+
+RECT Painter::rectOf(const Component& c) const { return scaledRect(c, scale_); }
+
+// A raised (or sunken) frame inside r, as wide as one design pixel: the
+// light edge along the top and the left, the dark one along the right and
+// the bottom, which holds both bottom corners.
+void Painter::frame(HDC dc, const RECT& r, bool raised) {
+    const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT), dark = GetSysColor(COLOR_BTNSHADOW);
+    const COLORREF tl = raised ? light : dark, br = raised ? dark : light;
+    const int t = scale_.line(1);
+    fillRect(dc, r.left, r.top, r.right - t, r.top + t, tl);
+    fillRect(dc, r.left, r.top + t, r.left + t, r.bottom - t, tl);
+    fillRect(dc, r.right - t, r.top, r.right, r.bottom - t, br);
+    fillRect(dc, r.left, r.bottom - t, r.right, r.bottom, br);
+}
+
+// The face of an ordinary push button. At the design DPI it is the
+// system's own; at other DPIs its two edges are drawn as wide as the scale
+// asks.
+void Painter::paintButtonFace(HDC dc, const RECT& r, bool down) {
+    if (scale_.dpi() == kDesignDpi) {
+        RECT face = r;
+        DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (down ? DFCS_PUSHED : 0));
+        return;
+    }
+    fillRect(dc, r, GetSysColor(COLOR_BTNFACE));
+    const int t = scale_.line(1);
+    const COLORREF outerTl = GetSysColor(down ? COLOR_3DDKSHADOW : COLOR_BTNHIGHLIGHT);
+    const COLORREF outerBr = GetSysColor(down ? COLOR_BTNHIGHLIGHT : COLOR_3DDKSHADOW);
+    const COLORREF innerTl = GetSysColor(down ? COLOR_BTNSHADOW : COLOR_3DLIGHT);
+    const COLORREF innerBr = GetSysColor(down ? COLOR_3DLIGHT : COLOR_BTNSHADOW);
+    const RECT inner{r.left + t, r.top + t, r.right - t, r.bottom - t};
+    for (const auto& [box, tl, br] : {std::make_tuple(r, outerTl, outerBr), std::make_tuple(inner, innerTl, innerBr)}) {
+        fillRect(dc, box.left, box.top, box.right - t, box.top + t, tl);
+        fillRect(dc, box.left, box.top + t, box.left + t, box.bottom - t, tl);
+        fillRect(dc, box.right - t, box.top, box.right, box.bottom - t, br);
+        fillRect(dc, box.left, box.bottom - t, box.right, box.bottom, br);
+    }
+}
+
+// The progress bar: smooth and continuous, in the same look under every
+// visual style, with a border two design pixels wide: a sunken edge, then a
+// grey frame around the white trough. The filled part is the system's
+// highlight colour, as wide as the position's share of the trough.
+void Painter::paintProgressBar(HDC dc, const Component& c) {
+    constexpr COLORREF kFrame = RGB(0xAE, 0xAE, 0xAE);
+    const RECT r = rectOf(c);
+    const int t = scale_.line(1);
+    const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), light = GetSysColor(COLOR_BTNHIGHLIGHT);
+    fillRect(dc, r.left, r.top, r.right - t, r.top + t, shadow);
+    fillRect(dc, r.left, r.top + t, r.left + t, r.bottom - t, shadow);
+    fillRect(dc, r.right - t, r.top, r.right, r.bottom, light);
+    fillRect(dc, r.left, r.bottom - t, r.right - t, r.bottom, light);
+    const RECT ring{r.left + t, r.top + t, r.right - t, r.bottom - t};
+    fillRect(dc, ring.left, ring.top, ring.right, ring.top + t, kFrame);
+    fillRect(dc, ring.left, ring.bottom - t, ring.right, ring.bottom, kFrame);
+    fillRect(dc, ring.left, ring.top + t, ring.left + t, ring.bottom - t, kFrame);
+    fillRect(dc, ring.right - t, ring.top + t, ring.right, ring.bottom - t, kFrame);
+    const RECT trough{ring.left + t, ring.top + t, ring.right - t, ring.bottom - t};
+    const int span = c.max() - c.min();
+    const int filled = span > 0 ? MulDiv(c.position() - c.min(), trough.right - trough.left, span) : 0;
+    fillRect(dc, trough.left, trough.top, trough.left + filled, trough.bottom, GetSysColor(COLOR_HIGHLIGHT));
+    fillRect(dc, trough.left + filled, trough.top, trough.right, trough.bottom, GetSysColor(COLOR_WINDOW));
+}
+
 HFONT Painter::font(const Font& f) {
-    auto key = std::make_tuple(f.size, f.bold, f.italic);
+    const int height = scale_.px(f.size);
+    auto key = std::make_tuple(height, f.bold, f.italic);
     auto it = fonts_.find(key);
     if (it == fonts_.end()) {
-        HFONT h = CreateFontA(-f.size, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic, FALSE, FALSE,
+        HFONT h = CreateFontA(-height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, f.italic, FALSE, FALSE,
                               DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                               DEFAULT_PITCH | FF_SWISS, "Arial");
         it = fonts_.emplace(key, FontHandle(h)).first;
@@ -52,12 +112,21 @@ HFONT Painter::font(const Font& f) {
     return it->second.get();
 }
 
-const Painter::Picture32& Painter::picture(Picture p, int width, int height, bool disabled) {
-    auto key = std::make_tuple(static_cast<int>(p), width, height, disabled);
+// A picture as it is shown in a box of width x height: stretched pictures
+// are drawn at the scaled natural size and then fitted to the box, the
+// others are drawn at the scaled natural size and only as much of them as
+// the box shows.
+const Painter::Picture32& Painter::picture(Picture p, int width, int height, bool stretch, bool disabled) {
+    auto key = std::make_tuple(static_cast<int>(p), width, height, stretch, disabled);
     auto it = pictures_.find(key);
     if (it != pictures_.end()) return it->second;
-    resources::Bitmap b = resources::drawPicture(p);
-    if (b.width != width || b.height != height) b = resources::scaled(b, width, height);
+    resources::Bitmap b;
+    if (stretch) {
+        b = resources::drawPicture(p, scale_.factor(), 0, 0);
+        if (b.width != width || b.height != height) b = resources::scaled(b, width, height);
+    } else {
+        b = resources::drawPicture(p, scale_.factor(), width, height);
+    }
     if (disabled) b = resources::greyed(b);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -76,19 +145,12 @@ const Painter::Picture32& Painter::picture(Picture p, int width, int height, boo
 }
 
 void Painter::drawPicture(HDC dc, Picture p, const RECT& r, bool stretch, bool disabled) {
-    int w = 0, h = 0;
-    resources::pictureSize(p, w, h);
-    if (stretch) {
-        w = r.right - r.left;
-        h = r.bottom - r.top;
-    }
-    const Picture32& pic = picture(p, w, h, disabled);
+    const Picture32& pic = picture(p, r.right - r.left, r.bottom - r.top, stretch, disabled);
     if (!pic.bitmap) return;
     MemoryDc mem(CreateCompatibleDC(dc));
     Selected sel(mem.get(), pic.bitmap.get());
-    const int cw = std::min<int>(pic.width, r.right - r.left), ch = std::min<int>(pic.height, r.bottom - r.top);
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, r.left, r.top, cw, ch, mem.get(), 0, 0, cw, ch, blend);
+    GdiAlphaBlend(dc, r.left, r.top, pic.width, pic.height, mem.get(), 0, 0, pic.width, pic.height, blend);
 }
 
 void Painter::paintText(HDC dc, const Component& c, const RECT& r, UINT flags) {
@@ -96,7 +158,7 @@ void Painter::paintText(HDC dc, const Component& c, const RECT& r, UINT flags) {
     SetBkMode(dc, TRANSPARENT);
     RECT box = r;
     if (!c.enabled()) {
-        OffsetRect(&box, 1, 1);
+        OffsetRect(&box, scale_.line(1), scale_.line(1));
         SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
         DrawTextA(dc, c.caption().c_str(), -1, &box, flags);
         box = r;
@@ -108,12 +170,11 @@ void Painter::paintText(HDC dc, const Component& c, const RECT& r, UINT flags) {
 }
 
 void Painter::paintSpeedButton(HDC dc, const Component& c, const ButtonState& buttons) {
-    const RECT r = absoluteRect(c);
+    const RECT r = rectOf(c);
     const bool down = c.enabled() && buttons.pressed == &c && buttons.hot == &c;
     const bool hot = c.enabled() && buttons.hot == &c;
     if (!c.flat) {
-        RECT face = r;
-        DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (down ? DFCS_PUSHED : 0));
+        paintButtonFace(dc, r, down);
     } else if (down) {
         frame(dc, r, false);
     } else if (hot) {
@@ -121,15 +182,19 @@ void Painter::paintSpeedButton(HDC dc, const Component& c, const ButtonState& bu
     }
     // Glyph to the left of the caption, the pair centred, 4 pixels apart.
     int gw = 0, gh = 0;
-    if (c.glyph != Picture::None) resources::pictureSize(c.glyph, gw, gh);
+    if (c.glyph != Picture::None) {
+        resources::pictureSize(c.glyph, gw, gh);
+        gw = scale_.px(gw);
+        gh = scale_.px(gh);
+    }
     SIZE text{0, 0};
     {
         Selected sel(dc, font(c.font()));
         GetTextExtentPoint32A(dc, c.caption().c_str(), static_cast<int>(c.caption().size()), &text);
     }
-    const int spacing = gw > 0 && !c.caption().empty() ? 4 : 0;
+    const int spacing = gw > 0 && !c.caption().empty() ? scale_.px(4) : 0;
     const int total = gw + spacing + text.cx;
-    const int offset = down ? 1 : 0;
+    const int offset = down ? scale_.line(1) : 0;
     int x = r.left + (r.right - r.left - total) / 2 + offset;
     const int cy = (r.top + r.bottom) / 2 + offset;
     if (gw > 0) {
@@ -137,12 +202,12 @@ void Painter::paintSpeedButton(HDC dc, const Component& c, const ButtonState& bu
         drawPicture(dc, c.glyph, g, false, !c.enabled());
         x += gw + spacing;
     }
-    RECT t{x, cy - text.cy / 2, x + text.cx + 2, cy - text.cy / 2 + text.cy};
+    RECT t{x, cy - text.cy / 2, x + text.cx + scale_.px(2), cy - text.cy / 2 + text.cy};
     paintText(dc, c, t, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
 }
 
 void Painter::paintOne(HDC dc, const Component& c, const ButtonState& buttons) {
-    RECT r = absoluteRect(c);
+    RECT r = rectOf(c);
     switch (c.kind) {
         case Kind::Panel:
         case Kind::TabSheet: {
@@ -160,12 +225,13 @@ void Painter::paintOne(HDC dc, const Component& c, const ButtonState& buttons) {
             Selected b(dc, brush.get());
             Selected p(dc, GetStockObject(NULL_PEN));
             // Without a pen GDI leaves out the right and bottom edge: add one.
+            const int w = r.right - r.left, h = r.bottom - r.top;
             if (c.shape == ShapeKind::Circle) {
-                const int d = std::min(c.width, c.height);
-                const int x = r.left + (c.width - d) / 2, y = r.top + (c.height - d) / 2;
+                const int d = std::min(w, h);
+                const int x = r.left + (w - d) / 2, y = r.top + (h - d) / 2;
                 Ellipse(dc, x, y, x + d + 1, y + d + 1);
             } else if (c.shape == ShapeKind::RoundRect) {
-                const int s = std::min(c.width, c.height) / 4;
+                const int s = std::min(w, h) / 4;
                 RoundRect(dc, r.left, r.top, r.right + 1, r.bottom + 1, s, s);
             } else {
                 Rectangle(dc, r.left, r.top, r.right + 1, r.bottom + 1);
@@ -173,7 +239,7 @@ void Painter::paintOne(HDC dc, const Component& c, const ButtonState& buttons) {
             break;
         }
         case Kind::Label: {
-            if (c.autoSize) r.right = r.left + 1000;
+            if (c.autoSize) r.right = r.left + scale_.px(1000);
             const UINT align = c.alignment == Align::Centre ? DT_CENTER : DT_LEFT;
             paintText(dc, c, r, align | DT_SINGLELINE | DT_NOPREFIX | (c.autoSize ? DT_NOCLIP : 0));
             break;
@@ -186,8 +252,9 @@ void Painter::paintOne(HDC dc, const Component& c, const ButtonState& buttons) {
         }
         case Kind::Bevel:
             if (c.bevel == BevelKind::BottomLine) {
-                line(dc, r.left, r.bottom - 2, r.right, r.bottom - 2, GetSysColor(COLOR_BTNSHADOW));
-                line(dc, r.left, r.bottom - 1, r.right, r.bottom - 1, GetSysColor(COLOR_BTNHIGHLIGHT));
+                const int t = scale_.line(1);
+                fillRect(dc, r.left, r.bottom - 2 * t, r.right, r.bottom - t, GetSysColor(COLOR_BTNSHADOW));
+                fillRect(dc, r.left, r.bottom - t, r.right, r.bottom, GetSysColor(COLOR_BTNHIGHLIGHT));
             } else {
                 frame(dc, r, true);
             }
@@ -195,9 +262,12 @@ void Painter::paintOne(HDC dc, const Component& c, const ButtonState& buttons) {
         case Kind::SpeedButton:
             paintSpeedButton(dc, c, buttons);
             break;
+        case Kind::ProgressBar:
+            paintProgressBar(dc, c);
+            break;
         case Kind::PageControl:
             if (c.activePage()) {
-                const RECT pr = absoluteRect(*c.activePage());
+                const RECT pr = rectOf(*c.activePage());
                 const int saved = SaveDC(dc);
                 IntersectClipRect(dc, pr.left, pr.top, pr.right, pr.bottom);
                 paintOne(dc, *c.activePage(), buttons);

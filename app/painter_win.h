@@ -1,4 +1,4 @@
-// Paints the components of the layout with GDI.
+// Paints the components of the layout with GDI, at the window's scale.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "app/component.h"
+#include "app/dpi_scale.h"
 #include "app/gdi_win.h"
 #include "app/layout.h"
 
@@ -19,6 +20,10 @@ struct ButtonState {
 
 class Painter {
 public:
+    // Paints at this scale from now on; fonts and pictures of another scale
+    // are let go.
+    void setScale(const Scale& scale);
+    const Scale& scale() const { return scale_; }
     // Paints the whole client area within `clip` onto `dc`.
     void paint(HDC dc, Layout& layout, const RECT& clip, const ButtonState& buttons);
     HFONT font(const Font& f);
@@ -28,15 +33,21 @@ private:
         BitmapHandle bitmap;
         int width = 0, height = 0;
     };
+    RECT rectOf(const Component& c) const;
     void paintChildren(HDC dc, const Component& parent, const ButtonState& buttons);
     void paintOne(HDC dc, const Component& c, const ButtonState& buttons);
     void paintText(HDC dc, const Component& c, const RECT& r, UINT flags);
     void paintSpeedButton(HDC dc, const Component& c, const ButtonState& buttons);
+    void paintButtonFace(HDC dc, const RECT& r, bool down);
+    void paintProgressBar(HDC dc, const Component& c);
+    void frame(HDC dc, const RECT& r, bool raised);
     void drawPicture(HDC dc, Picture p, const RECT& r, bool stretch, bool disabled);
-    const Picture32& picture(Picture p, int width, int height, bool disabled);
+    const Picture32& picture(Picture p, int width, int height, bool stretch, bool disabled);
 
+    Scale scale_;
     std::map<std::tuple<int, bool, bool>, FontHandle> fonts_;
-    std::map<std::tuple<int, int, int, bool>, Picture32> pictures_;
+    // Each picture is drawn once per size it is shown at.
+    std::map<std::tuple<int, int, int, bool, bool>, Picture32> pictures_;
 };
 
 COLORREF toColorRef(Colour c);

@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include "app/dpi_win.h"
 #include "app/painter_win.h"
+#include "app/system_dll_win.h"
 
 namespace app {
 
@@ -14,6 +16,8 @@ constexpr const char* kOwnerClass = "FirmwareUpgradeApplication";
 constexpr DWORD kOwnerStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS;
 // Posted to the owner: hand the activation on to the main window.
 constexpr UINT kActivateMain = WM_APP + 1;
+// Posted to the main window once it is on screen.
+constexpr UINT kCreateTooltip = WM_APP + 2;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOPMOST;
 
@@ -29,10 +33,9 @@ bool clickable(const Component& c) {
 
 }  // namespace
 
-RECT absoluteRect(const Component& c) {
-    RECT r{c.left, c.top, c.left + c.width, c.top + c.height};
-    for (const Component* p = c.parent; p && p->kind != Kind::Form; p = p->parent) OffsetRect(&r, p->left, p->top);
-    return r;
+RECT scaledRect(const Component& c, const Scale& scale) {
+    const Box b = ScaledBox(c, scale);
+    return RECT{b.left, b.top, b.right, b.bottom};
 }
 
 bool onActivePage(const Component& c) {
@@ -49,8 +52,10 @@ void MainWindow::detach() {
         for (const auto& c : layout_->all()) c->setObserver(nullptr);
     layout_ = nullptr;
     closeRequest_ = nullptr;
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (hwnd_) DestroyWindow(hwnd_);  // its tooltip goes with it
     hwnd_ = nullptr;
+    tooltip_ = nullptr;
+    tooltipActive_ = false;
     if (owner_) DestroyWindow(owner_);
     owner_ = nullptr;
 }
@@ -83,29 +88,57 @@ void MainWindow::create(Layout& layout) {
     wc.lpszClassName = kWindowClass;
     RegisterClassExA(&wc);
 
-    Component& form = layout.form();
-    RECT frame{0, 0, form.width, form.height};
-    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-    hwnd_ = CreateWindowExA(kExStyle, kWindowClass, form.caption().c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            frame.right - frame.left, frame.bottom - frame.top, owner_, nullptr, instance, this);
-
-    Component& bar = layout.get("ProgressBar2");
-    const RECT pr = absoluteRect(bar);
-    progress_ = CreateWindowExA(WS_EX_STATICEDGE, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH,
-                                pr.left, pr.top, pr.right - pr.left, pr.bottom - pr.top, hwnd_, nullptr, instance,
-                                nullptr);
-    SendMessageA(progress_, PBM_SETSTEP, 1, 0);
-
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance,
-                               nullptr);
+    // Made at the design size, then sized for the DPI of where it is.
+    const RECT frame = FrameAround(kClientWidth, kClientHeight, kStyle, kExStyle, kDesignDpi);
+    hwnd_ = CreateWindowExA(kExStyle, kWindowClass, layout.form().caption().c_str(), kStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, owner_, nullptr,
+                            instance, this);
 
     for (const auto& c : layout.all()) {
         c->setObserver(this);
         if (c->kind == Kind::Timer) syncTimer(*c);
     }
-    syncProgressBar();
+    applyDpi(WindowDpi(hwnd_));
+}
+
+// The tooltip needs the common controls, and is not needed before the
+// window is on screen: it is made from the message loop, right after.
+void MainWindow::createTooltip() {
+    if (tooltip_ || !hwnd_) return;
+    using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    const auto init = SystemFunction<InitFn>(L"comctl32.dll", "InitCommonControlsEx");
+    if (!init) return;
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
+    init(&icc);
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
     syncTooltip();
+}
+
+RECT MainWindow::frameRect() const {
+    const Box client = ClientBox(scale_);
+    return FrameAround(client.width(), client.height(), kStyle, kExStyle, scale_.dpi());
+}
+
+void MainWindow::applyDpi(int dpi, const RECT* suggested) {
+    scale_ = Scale(dpi);
+    painter_->setScale(scale_);
+    RECT window;
+    GetWindowRect(hwnd_, &window);
+    if (suggested) window = *suggested;
+    const RECT frame = frameRect();
+    SetWindowPos(hwnd_, nullptr, window.left, window.top, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (tooltipActive_) {
+        TOOLINFOA ti{};
+        ti.cbSize = TTTOOLINFOA_V2_SIZE;
+        ti.hwnd = hwnd_;
+        ti.uId = 1;
+        ti.rect = scaledRect(layout_->get("SpeedButtonStart"), scale_);
+        SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void MainWindow::show() {
@@ -119,13 +152,14 @@ void MainWindow::show() {
     ShowWindow(owner_, SW_SHOWNORMAL);
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
+    PostMessageA(hwnd_, kCreateTooltip, 0, 0);
 }
 
 void MainWindow::invalidate(const Component& c) {
     if (!hwnd_ || !onActivePage(c)) return;
-    RECT r = absoluteRect(c);
+    RECT r = scaledRect(c, scale_);
     // Labels sized to their text may grow to the right.
-    if (c.kind == Kind::Label && c.autoSize) r.right = layout_->form().width;
+    if (c.kind == Kind::Label && c.autoSize) r.right = ClientBox(scale_).right;
     InvalidateRect(hwnd_, &r, FALSE);
 }
 
@@ -146,7 +180,9 @@ void MainWindow::changed(Component& c, Prop p) {
             break;
         case Prop::Position:
         case Prop::Range:
-            syncProgressBar();
+            // The serial scan blocks this thread: show the bar's new place now.
+            invalidate(c);
+            UpdateWindow(hwnd_);
             break;
         case Prop::ActivePage:
             if (hot_ && !onActivePage(*hot_)) hot_ = nullptr;
@@ -179,14 +215,6 @@ void MainWindow::syncTimer(Component& timer) {
         KillTimer(hwnd_, id);
 }
 
-void MainWindow::syncProgressBar() {
-    const Component& bar = layout_->get("ProgressBar2");
-    SendMessageA(progress_, PBM_SETRANGE32, bar.min(), bar.max());
-    SendMessageA(progress_, PBM_SETPOS, bar.position(), 0);
-    // The serial scan blocks this thread: show the bar's new place now.
-    UpdateWindow(progress_);
-}
-
 void MainWindow::syncTooltip() {
     // Only Start has a tooltip, and only while its page is shown.
     Component& start = layout_->get("SpeedButtonStart");
@@ -198,7 +226,7 @@ void MainWindow::syncTooltip() {
     ti.hwnd = hwnd_;
     ti.uId = 1;
     if (want) {
-        ti.rect = absoluteRect(start);
+        ti.rect = scaledRect(start, scale_);
         ti.lpszText = const_cast<char*>(start.hint.c_str());
         SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
     } else {
@@ -213,7 +241,7 @@ Component* MainWindow::hitTest(int x, int y, bool clickableOnly) const {
         if (clickableOnly && !clickable(*c)) continue;
         if (!clickableOnly && !(c->kind == Kind::SpeedButton)) continue;
         if (!onActivePage(*c)) continue;
-        const RECT r = absoluteRect(*c);
+        const RECT r = scaledRect(*c, scale_);
         const POINT pt{x, y};
         if (PtInRect(&r, pt)) found = c.get();  // the last one is on top
     }
@@ -347,7 +375,7 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             pressed_ = nullptr;
             ReleaseCapture();
             invalidate(*c);
-            const RECT r = absoluteRect(*c);
+            const RECT r = scaledRect(*c, scale_);
             const POINT pt{x, y};
             if (PtInRect(&r, pt) && c->enabled() && onActivePage(*c) && c->onClick) {
                 UpdateWindow(hwnd_);
@@ -377,11 +405,19 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             }
             break;
         case WM_GETMINMAXINFO: {
-            RECT frame{0, 0, layout_->form().width, layout_->form().height};
-            AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+            const RECT frame = frameRect();
             auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
             mm->ptMinTrackSize = mm->ptMaxTrackSize = POINT{frame.right - frame.left, frame.bottom - frame.top};
             mm->ptMaxSize = mm->ptMaxTrackSize;
+            return 0;
+        }
+        case kCreateTooltip:
+            createTooltip();
+            return 0;
+        case kWmDpiChanged: {
+            // Moved to a monitor of another scaling: the window goes where
+            // Windows suggests, at the size of the new DPI, and draws at it.
+            applyDpi(LOWORD(wp), reinterpret_cast<const RECT*>(lp));
             return 0;
         }
         case WM_CLOSE:

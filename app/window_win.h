@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/component.h"
+#include "app/dpi_scale.h"
 #include "app/layout.h"
 
 namespace app {
@@ -48,14 +49,19 @@ private:
     void paint();
     void invalidate(const Component& c);
     void syncTimer(Component& timer);
-    void syncProgressBar();
     void syncTooltip();
+    void createTooltip();
+    // Takes the DPI the window is shown at: its size (at the suggested
+    // place, if any), the progress bar's place, the tooltip's area, and
+    // everything painted.
+    void applyDpi(int dpi, const RECT* suggested = nullptr);
+    RECT frameRect() const;
     Component* hitTest(int x, int y, bool clickableOnly) const;
     void setHot(Component* c);
 
     HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
-    HWND progress_ = nullptr;
+    Scale scale_;
     HWND tooltip_ = nullptr;
     bool tooltipActive_ = false;
     Layout* layout_ = nullptr;
@@ -66,8 +72,8 @@ private:
     std::function<bool()> closeRequest_;
 };
 
-// Absolute place of a component in the window's client area.
-RECT absoluteRect(const Component& c);
+// Place of a component in the window's client area at that scale.
+RECT scaledRect(const Component& c, const Scale& scale);
 // True when the component is on screen: its page (if any) is the active one.
 bool onActivePage(const Component& c);
 

@@ -86,8 +86,12 @@ Paint radial(double cx, double cy, double radius, const Rgba& inner, const Rgba&
     return [=](double x, double y) { return mix(inner, outer, std::hypot(x - cx, y - cy) / radius); };
 }
 
-Canvas::Canvas(int width, int height)
-    : width_(width), height_(height), pixels_(static_cast<size_t>(width) * height, Rgba{0, 0, 0, 0}) {}
+Canvas::Canvas(int width, int height, double scaleX, double scaleY)
+    : width_(width),
+      height_(height),
+      scaleX_(scaleX),
+      scaleY_(scaleY),
+      pixels_(static_cast<size_t>(width) * height, Rgba{0, 0, 0, 0}) {}
 
 namespace {
 
@@ -110,9 +114,9 @@ void Canvas::fill(const Inside& inside, const Paint& paint) {
             int hits = 0;
             for (int sy = 0; sy < kSamples; ++sy)
                 for (int sx = 0; sx < kSamples; ++sx)
-                    if (inside(x + (sx + 0.5) / kSamples, y + (sy + 0.5) / kSamples)) ++hits;
+                    if (inside((x + (sx + 0.5) / kSamples) / scaleX_, (y + (sy + 0.5) / kSamples) / scaleY_)) ++hits;
             if (hits == 0) continue;
-            blend(pixels_[static_cast<size_t>(y) * width_ + x], paint(x + 0.5, y + 0.5),
+            blend(pixels_[static_cast<size_t>(y) * width_ + x], paint((x + 0.5) / scaleX_, (y + 0.5) / scaleY_),
                   static_cast<double>(hits) / (kSamples * kSamples));
         }
     }
@@ -120,7 +124,8 @@ void Canvas::fill(const Inside& inside, const Paint& paint) {
 
 void Canvas::paintAll(const Paint& paint) {
     for (int y = 0; y < height_; ++y)
-        for (int x = 0; x < width_; ++x) blend(pixels_[static_cast<size_t>(y) * width_ + x], paint(x + 0.5, y + 0.5), 1);
+        for (int x = 0; x < width_; ++x)
+            blend(pixels_[static_cast<size_t>(y) * width_ + x], paint((x + 0.5) / scaleX_, (y + 0.5) / scaleY_), 1);
 }
 
 std::vector<uint32_t> Canvas::premultipliedArgb() const {

@@ -35,9 +35,12 @@ Paint solid(const Rgba& c);
 Paint linear(double x0, double y0, const Rgba& c0, double x1, double y1, const Rgba& c1);
 Paint radial(double cx, double cy, double radius, const Rgba& inner, const Rgba& outer);
 
+// Shapes and paints take picture coordinates; the canvas has its own pixel
+// size and maps picture coordinates to pixels by scaleX and scaleY, so that
+// a picture is drawn sharp at any size instead of resampled.
 class Canvas {
 public:
-    Canvas(int width, int height);
+    Canvas(int width, int height, double scaleX = 1, double scaleY = 1);
     int width() const { return width_; }
     int height() const { return height_; }
     void fill(const Inside& inside, const Paint& paint);
@@ -50,6 +53,7 @@ public:
 
 private:
     int width_, height_;
+    double scaleX_, scaleY_;
     std::vector<Rgba> pixels_;
 };
 

@@ -1,5 +1,6 @@
 #include "resources/pictures.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "resources/canvas.h"
@@ -14,6 +15,22 @@ constexpr double kPi = 3.14159265358979323846;
 
 Bitmap toBitmap(const Canvas& c) { return Bitmap{c.width(), c.height(), c.premultipliedArgb()}; }
 
+// How a picture is drawn: its scale from the natural size, and the most of
+// it that is wanted, from its top-left corner.
+struct Frame {
+    double scaleX = 1, scaleY = 1;
+    int maxWidth = 0, maxHeight = 0;  // 0: all of it
+};
+
+// The canvas of a picture of natural size width x height in that frame.
+Canvas canvasFor(int width, int height, const Frame& f) {
+    int w = static_cast<int>(std::lround(width * f.scaleX));
+    int h = static_cast<int>(std::lround(height * f.scaleY));
+    if (f.maxWidth > 0) w = std::min(w, f.maxWidth);
+    if (f.maxHeight > 0) h = std::min(h, f.maxHeight);
+    return Canvas(std::max(w, 0), std::max(h, 0), f.scaleX, f.scaleY);
+}
+
 // Moves a shape by (dx, dy) and scales it about the origin by s.
 Inside place(Inside in, double dx, double dy, double s) {
     return [in = std::move(in), dx, dy, s](double x, double y) { return in((x - dx) / s, (y - dy) / s); };
@@ -24,14 +41,14 @@ Inside slant(Inside in, double baseline, double k) {
     return [in = std::move(in), baseline, k](double x, double y) { return in(x - k * (baseline - y), y); };
 }
 
-Bitmap background() {
-    Canvas c(640, 480);
+Bitmap background(const Frame& f) {
+    Canvas c = canvasFor(640, 480, f);
     c.paintAll(radial(30, 20, 620, rgba(0x9CCBF2), rgba(0xFFFFFF)));
     return toBitmap(c);
 }
 
-Bitmap infoIcon() {
-    Canvas c(32, 32);
+Bitmap infoIcon(const Frame& f) {
+    Canvas c = canvasFor(32, 32, f);
     c.fill(circle(16, 16.5, 15), rgba(0x0A3C8C, 0.35));  // soft shadow
     c.fill(circle(16, 16, 15), rgba(0x1E4FA8));
     c.fill(circle(16, 16, 14), radial(11, 9, 20, rgba(0x7DB8F5), rgba(0x1F5FCC)));
@@ -51,16 +68,16 @@ std::vector<Point> starPoints(double cx, double cy, double outer, double inner) 
     return pts;
 }
 
-Bitmap star() {
-    Canvas c(32, 32);
+Bitmap star(const Frame& f) {
+    Canvas c = canvasFor(32, 32, f);
     c.fill(polygon(starPoints(16, 17.5, 15.5, 6.6)), rgba(0xB86E00));
     c.fill(polygon(starPoints(16, 17.5, 13.5, 5.6)), linear(0, 4, rgba(0xFFF27A), 0, 28, rgba(0xF5A300)));
     c.fill(polygon(starPoints(16, 16.5, 6, 2.5)), rgba(0xFFFFFF, 0.45));
     return toBitmap(c);
 }
 
-Bitmap document() {
-    Canvas c(48, 48);
+Bitmap document(const Frame& f) {
+    Canvas c = canvasFor(48, 48, f);
     const std::vector<Point> page{{8, 3}, {31, 3}, {40, 12}, {40, 45}, {8, 45}};
     c.fill(polygon({{10, 5}, {33, 5}, {42, 14}, {42, 47}, {10, 47}}), rgba(0x000000, 0.18));
     c.fill(polygon({{7, 2}, {31.5, 2}, {41, 11.5}, {41, 46}, {7, 46}}), rgba(0x5A6E82));
@@ -74,8 +91,8 @@ Bitmap document() {
     return toBitmap(c);
 }
 
-Bitmap blueArrow() {
-    Canvas c(48, 48);
+Bitmap blueArrow(const Frame& f) {
+    Canvas c = canvasFor(48, 48, f);
     const std::vector<Point> arrow{{5, 17}, {25, 17}, {25, 7}, {44, 24}, {25, 41}, {25, 31}, {5, 31}};
     c.fill(place(polygon(arrow), 1.5, 1.5, 1), rgba(0x000000, 0.2));
     c.fill(polygon({{4, 16}, {24, 16}, {24, 5}, {45.5, 24}, {24, 43}, {24, 32}, {4, 32}}), rgba(0x0B3A8F));
@@ -84,8 +101,8 @@ Bitmap blueArrow() {
     return toBitmap(c);
 }
 
-Bitmap pointingHand() {
-    Canvas c(32, 32);
+Bitmap pointingHand(const Frame& f) {
+    Canvas c = canvasFor(32, 32, f);
     const Rgba edge = rgba(0x8A5A2B);
     const Rgba skin = rgba(0xFFD9AE);
     // Sleeve.
@@ -105,8 +122,8 @@ Bitmap pointingHand() {
     return toBitmap(c);
 }
 
-Bitmap exitDoor() {
-    Canvas c(24, 24);
+Bitmap exitDoor(const Frame& f) {
+    Canvas c = canvasFor(24, 24, f);
     c.fill(rect(2, 2, 13.5, 22.5), rgba(0x4D4D4D));
     c.fill(rect(3.2, 3.2, 12.3, 22.5), rgba(0x1A1A1A));
     c.fill(polygon({{3.2, 3.2}, {10.5, 5.5}, {10.5, 23.5}, {3.2, 22.5}}), linear(3, 0, rgba(0xC9823A), 11, 0, rgba(0x8A4E16)));
@@ -117,8 +134,8 @@ Bitmap exitDoor() {
     return toBitmap(c);
 }
 
-Bitmap greenCheck() {
-    Canvas c(24, 24);
+Bitmap greenCheck(const Frame& f) {
+    Canvas c = canvasFor(24, 24, f);
     c.fill(unite(segment(3.5, 12.5, 9.5, 18.5, 5.6), segment(9.5, 18.5, 20.5, 5, 5.6)), rgba(0x0E6B1F));
     c.fill(unite(segment(3.5, 12.5, 9.5, 18.5, 3.8), segment(9.5, 18.5, 20.5, 5, 3.8)),
            linear(0, 4, rgba(0x6CE06A), 0, 20, rgba(0x1E9A2C)));
@@ -152,8 +169,8 @@ Inside wordmark() {
     return unite(unite(z, e), unite(m, o));
 }
 
-Bitmap logo() {
-    Canvas c(145, 49);
+Bitmap logo(const Frame& f) {
+    Canvas c = canvasFor(145, 49, f);
     paintEmblem(c, 24.5, 24.5, 22);
     const double h = 26, x0 = 54, y0 = 6;
     Inside word = slant(place(wordmark(), x0, y0, h), y0 + h, 0.18);
@@ -182,17 +199,20 @@ void pictureSize(Picture picture, int& width, int& height) {
     width = height = 0;
 }
 
-Bitmap drawPicture(Picture picture) {
+Bitmap drawPicture(Picture picture) { return drawPicture(picture, 1.0, 0, 0); }
+
+Bitmap drawPicture(Picture picture, double scale, int maxWidth, int maxHeight) {
+    const Frame f{scale, scale, maxWidth, maxHeight};
     switch (picture) {
-        case Picture::Background: return background();
-        case Picture::InfoIcon: return infoIcon();
-        case Picture::Star: return star();
-        case Picture::Document: return document();
-        case Picture::BlueArrow: return blueArrow();
-        case Picture::PointingHand: return pointingHand();
-        case Picture::ExitDoor: return exitDoor();
-        case Picture::GreenCheck: return greenCheck();
-        case Picture::Logo: return logo();
+        case Picture::Background: return background(f);
+        case Picture::InfoIcon: return infoIcon(f);
+        case Picture::Star: return star(f);
+        case Picture::Document: return document(f);
+        case Picture::BlueArrow: return blueArrow(f);
+        case Picture::PointingHand: return pointingHand(f);
+        case Picture::ExitDoor: return exitDoor(f);
+        case Picture::GreenCheck: return greenCheck(f);
+        case Picture::Logo: return logo(f);
         case Picture::None: break;
     }
     return Bitmap{};

@@ -20,6 +20,12 @@ void pictureSize(base::Picture picture, int& width, int& height);
 // Draws the picture at its natural size.
 Bitmap drawPicture(base::Picture picture);
 
+// Draws the picture at `scale` times its natural size, rounded to whole
+// pixels: its shapes are drawn at that size, not resampled, so it is as
+// sharp as at its natural size. With a maximum width or height above 0,
+// only that much of it is drawn, from its top-left corner.
+Bitmap drawPicture(base::Picture picture, double scale, int maxWidth, int maxHeight);
+
 // The maker's emblem at any square size (application icon).
 Bitmap drawEmblem(int size);
 

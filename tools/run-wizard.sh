@@ -6,6 +6,7 @@
 #    one line tells the result, and a screenshot of each page is written to
 #    a folder that it names.
 # Usage: tools/run-wizard.sh   (as root on a fresh machine: installs what it needs)
+#        WIZARD_DPI=144 tools/run-wizard.sh   the same at 150 % display scaling
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${WIZARD_OUT:-$root/build}
@@ -23,11 +24,14 @@ fi
 
 export WIZARD_SOURCE_DIR="$root" WIZARD_BUILD_DIR="$out/win" WIZARD_NATIVE_BUILD_DIR="$out/native"
 export WIZARD_SHOTS_DIR="$out/screenshots"
+export E2E_DPI=${WIZARD_DPI:-96}
+run=run
+[ "$E2E_DPI" = 96 ] || run="run-${E2E_DPI}dpi"
 source "$root/tests/lib/e2e.sh"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   user_display=$DISPLAY
-  e2e_begin run
+  e2e_begin "$run"
   export DISPLAY=$user_display
   e2e_standard_bench --version 2.0.1 --ready-delay 3000
   echo "A simulated transponder answers on COM5; its boot drive is E:."
@@ -37,8 +41,8 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exit 0
 fi
 
-rm -rf "$WIZARD_SHOTS_DIR/run"
-e2e_begin run
+rm -rf "${WIZARD_SHOTS_DIR:?}/$run"
+e2e_begin "$run"
 e2e_standard_bench --version 2.0.1 --ready-delay 3000
 e2e_start_wizard
 result="the upgrade did not finish"
@@ -73,5 +77,5 @@ if e2e_wait_window 120 && e2e_wait_page start 30; then
 else
   result="the wizard's window did not appear"
 fi
-echo "Result: $result. Screenshots: $WIZARD_SHOTS_DIR/run"
+echo "Result: $result. Screenshots: $WIZARD_SHOTS_DIR/$run"
 case "$result" in upgrade\ finished*) exit 0 ;; *) exit 1 ;; esac

@@ -12,6 +12,9 @@ E2E_DRIVER="$WIZARD_BUILD_DIR/tests/wizard_driver.exe"
 E2E_PIDS=()
 declare -A E2E_SIM_PIDS=()
 E2E_FAILED=0
+# The display scaling the case runs at (Wine's LogPixels); every place the
+# harness clicks or looks at is given at 96 DPI and scaled to it.
+E2E_DPI=${E2E_DPI:-96}
 
 e2e_fail() { echo "FAIL: $*" >&2; E2E_FAILED=1; }
 e2e_check() {  # message, command...
@@ -38,9 +41,17 @@ e2e_begin() {
   export WINEPREFIX="$E2E/prefix"
   trap e2e_cleanup EXIT
   wz_new_prefix "$WINEPREFIX" || exit 1
+  if [ "$E2E_DPI" != 96 ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$E2E_DPI" /f >/dev/null 2>&1
+    wineserver -w
+  fi
   wz_start_xvfb || exit 1
   [ -x "$E2E_SIM" ] || { echo "simulator missing: $E2E_SIM" >&2; exit 1; }
 }
+
+# e2e_px V: a length or coordinate given at 96 DPI, at the case's DPI
+# (halves rounded up, as the wizard rounds).
+e2e_px() { echo $(( ($1 * E2E_DPI * 2 + 96) / 192 )); }
 
 # e2e_ports N...: serial port devices COMn present in the port class.
 e2e_ports() {
@@ -127,7 +138,7 @@ e2e_wait_window() {
 
 # e2e_click X Y: a left click at client coordinates of the window.
 e2e_click() {
-  xdotool mousemove --sync $((E2E_X + $1)) $((E2E_Y + $2)) click 1
+  xdotool mousemove --sync $((E2E_X + $(e2e_px "$1"))) $((E2E_Y + $(e2e_px "$2"))) click 1
 }
 e2e_click_start()  { e2e_click 261 290; }
 e2e_click_exit()   { e2e_click 469 313; }
@@ -148,7 +159,7 @@ e2e_shot() { import -window "$E2E_WIN" "$E2E_SHOTS/$1.png" 2>/dev/null; }
 
 # Colour of one client pixel as "R G B" (0..255).
 e2e_pixel() {
-  import -window "$E2E_WIN" -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
+  import -window "$E2E_WIN" -crop "1x1+$(e2e_px "$1")+$(e2e_px "$2")" -depth 8 txt:- 2>/dev/null |
     sed -n 's/.*(\([0-9.]*\),\([0-9.]*\),\([0-9.]*\).*/\1 \2 \3/p' | awk '{printf "%d %d %d\n", $1, $2, $3}'
 }
 

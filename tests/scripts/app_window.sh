@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The real program's window under Wine on a display of its own: frame,
-# size, topmost, close confirmation.
+# size, topmost, close confirmation, task bar button. Then its frame and
+# size again at the display scalings laptops use (Wine's LogPixels: 120,
+# 144 and 192 DPI), where the client area must be the design's scaled.
 set -u
 source "$WIZARD_SOURCE_DIR/tests/lib/wine-env.sh"
 work=$(mktemp -d "$WIZARD_BUILD_DIR/app-window.XXXXXX")
@@ -9,6 +11,15 @@ cleanup() { wineserver -k >/dev/null 2>&1; wz_stop_xvfb; rm -rf "$work"; }
 trap cleanup EXIT
 wz_new_prefix "$WINEPREFIX" || exit 1
 wz_start_xvfb || exit 1
-export WIZARD_EXE
+export WIZARD_EXE WIZARD_DPI
 WIZARD_EXE=$(winepath -w "$WIZARD_BUILD_DIR/dist/FirmwareUpgrade.exe" 2>/dev/null)
-wine "$WIZARD_BUILD_DIR/tests/win_app_tests.exe"
+status=0
+WIZARD_DPI=96 wine "$WIZARD_BUILD_DIR/tests/win_app_tests.exe" || status=1
+for WIZARD_DPI in 120 144 192; do
+  echo "=== at $WIZARD_DPI DPI"
+  wineserver -k >/dev/null 2>&1; wineserver -w
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$WIZARD_DPI" /f >/dev/null 2>&1
+  wineserver -w
+  wine "$WIZARD_BUILD_DIR/tests/win_app_tests.exe" --gtest_filter='MainWindow.FrameSizeAndCloseConfirmation' || status=1
+done
+exit $status

@@ -2,11 +2,14 @@
 # A whole upgrade as a user does it: Start finds the transponder on COM5
 # (after a silent COM3), Yes sends the boot command, the boot drive comes
 # up with READY.TXT, the image is copied, "Finish!", and Finish returns to
-# the start page.
+# the start page. With E2E_DPI set, the same at that display scaling, the
+# clicks at the scaled places.
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
-e2e_begin full-upgrade
+if [ "$E2E_DPI" = 96 ]; then e2e_begin full-upgrade; else e2e_begin "full-upgrade-${E2E_DPI}dpi"; fi
 e2e_standard_bench --version 2.0.1 --ready-delay 3000
 e2e_launch
+size=$(xwininfo -id "$E2E_WIN" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
+e2e_check "client area $(e2e_px 554)x$(e2e_px 420) at $E2E_DPI DPI" [ "$size" = "$(e2e_px 554)x$(e2e_px 420)" ]
 e2e_shot 1-start-page
 e2e_start_to_version
 e2e_shot 2-version-page

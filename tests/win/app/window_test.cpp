@@ -81,6 +81,14 @@ private:
     bool started_ = false;
 };
 
+// The display scaling the prefix reports (LogPixels), and the client area
+// the window must have at it: the design's 554 by 420 scaled and rounded.
+int expectedDpi() {
+    const char* dpi = std::getenv("WIZARD_DPI");
+    return dpi ? std::atoi(dpi) : 96;
+}
+int scaled(int v) { return (v * expectedDpi() * 2 + 96) / 192; }
+
 HWND mainWindow() {
     HWND h = FindWindowA("TFormMain", nullptr);
     return h && IsWindowVisible(h) ? h : nullptr;
@@ -138,8 +146,8 @@ TEST(MainWindow, FrameSizeAndCloseConfirmation) {
     EXPECT_EQ(windowText(w), "ZEMO ZOD Ezodi R Iravevod Idavedi");
     RECT client;
     GetClientRect(w, &client);
-    EXPECT_EQ(client.right - client.left, 554);
-    EXPECT_EQ(client.bottom - client.top, 420);
+    EXPECT_EQ(client.right - client.left, scaled(554)) << "at " << expectedDpi() << " DPI";
+    EXPECT_EQ(client.bottom - client.top, scaled(420)) << "at " << expectedDpi() << " DPI";
     const LONG style = GetWindowLongA(w, GWL_STYLE), exStyle = GetWindowLongA(w, GWL_EXSTYLE);
     EXPECT_TRUE(style & WS_CAPTION);
     EXPECT_TRUE(style & WS_SYSMENU);
@@ -158,8 +166,8 @@ TEST(MainWindow, FrameSizeAndCloseConfirmation) {
     // A maximise request leaves the size as it is.
     SendMessageA(w, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     GetClientRect(w, &client);
-    EXPECT_EQ(client.right, 554);
-    EXPECT_EQ(client.bottom, 420);
+    EXPECT_EQ(client.right, scaled(554));
+    EXPECT_EQ(client.bottom, scaled(420));
     EXPECT_FALSE(IsZoomed(w));
 
     // Alt+F4, answered with Cancel: the window stays.
@@ -208,8 +216,8 @@ TEST(MainWindow, OneTaskBarButtonWithTheApplicationTitle) {
         EXPECT_TRUE(waitFor(restored, 20000));
         RECT client;
         GetClientRect(w, &client);
-        EXPECT_EQ(client.right, 554);
-        EXPECT_EQ(client.bottom, 420);
+        EXPECT_EQ(client.right, scaled(554));
+        EXPECT_EQ(client.bottom, scaled(420));
         EXPECT_TRUE(GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
         EXPECT_EQ(taskBarWindows(program.pid()).size(), 1u);
     }

@@ -1,0 +1,23 @@
+// The display scaling of a window on Windows 7 to 11. The calls that came
+// after Windows 7 are looked up at run time; without them the system DPI
+// of the screen stands in.
+#pragma once
+
+#include <windows.h>
+
+namespace app {
+
+// WM_DPICHANGED (Windows 8.1 and later): the window moved to a monitor of
+// another DPI, or the user changed the scaling.
+inline constexpr UINT kWmDpiChanged = 0x02E0;
+
+// The DPI the window is drawn at: GetDpiForWindow where the system has it
+// (Windows 10 1607 and later), otherwise the screen's LOGPIXELSX.
+int WindowDpi(HWND hwnd);
+
+// The window rectangle around a client area of width x height for the
+// style, at the DPI: AdjustWindowRectExForDpi where the system has it,
+// otherwise AdjustWindowRectEx (the system DPI's frame).
+RECT FrameAround(int width, int height, DWORD style, DWORD exStyle, int dpi);
+
+}  // namespace app

@@ -1,0 +1,51 @@
+#include "app/system_dll_win.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "base/unique_handle_win.h"
+
+namespace app {
+
+namespace {
+
+// LOAD_LIBRARY_SEARCH_SYSTEM32, declared only for Windows 8 and later.
+constexpr DWORD kSearchSystem32 = 0x00000800;
+
+HMODULE LoadFromSystemFolder(const wchar_t* name) {
+    HMODULE module = LoadLibraryExW(name, nullptr, kSearchSystem32);
+    if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+    // A Windows 7 without KB2533623 does not know the flag: name the
+    // system folder itself.
+    wchar_t folder[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    const std::wstring path = std::wstring(folder, n) + L"\\" + name;
+    return LoadLibraryW(path.c_str());
+}
+
+}  // namespace
+
+void RestrictDllSearchToSystemFolder() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");  // always loaded; not owned
+    if (kernel) {
+        const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+        if (setDefault) setDefault(kSearchSystem32);
+    }
+    SetDllDirectoryW(L"");
+}
+
+HMODULE SystemLibrary(const wchar_t* name) {
+    // Loaded once, freed when the process ends.
+    static std::mutex mutex;
+    static std::map<std::wstring, win::LibraryHandle> loaded;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = loaded.find(name);
+    if (it == loaded.end()) it = loaded.emplace(name, win::LibraryHandle(LoadFromSystemFolder(name))).first;
+    return it->second.get();
+}
+
+}  // namespace app
