@@ -16,12 +16,17 @@ sims_begin serial_ports
 wz_reg_import "$(winepath -w "$WIZARD_SOURCE_DIR/tests/win/serial/ports.reg")"
 
 mkdir -p "$work/rec"
-rec() { echo "$work/rec/port$1.bin"; }
-start_sim 3 --record "$(rec 3)" --silent
-start_sim 5 --record "$(rec 5)"
-start_sim 7 --record "$(rec 7)" --version 7.7.7
-start_sim 9 --record "$(rec 9)" --busy
-start_sim 261 --record "$(rec 261)" --version 2.6.1
+# Each simulator records the bytes it receives and the line settings of
+# each request.
+recorded_sim() {  # port, options...
+  local port=$1; shift
+  start_sim "$port" --record "$work/rec/port$port.bin" --line-log "$work/rec/port$port.line" "$@"
+}
+recorded_sim 3 --silent
+recorded_sim 5
+recorded_sim 7 --version 7.7.7
+recorded_sim 9 --busy
+recorded_sim 261 --version 2.6.1
 wait_sims 3 5 7 9 261
 
 WZ_SERIAL_RECORDS=$(winepath -w "$work/rec"); export WZ_SERIAL_RECORDS
