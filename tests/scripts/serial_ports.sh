@@ -4,7 +4,8 @@
 # the exact bytes on the wire. Devices (see tests/win/serial/ports.reg):
 #   COM3 silent, COM5 transponder, COM7 transponder, COM9 in use elsewhere,
 #   COM261 transponder "2.6.1", LPT1, a COMBO adapter whose "COM" is not
-#   followed by digits, and one device without a friendly name.
+#   followed by digits, one device without a friendly name, and a paired
+#   Bluetooth device's port, COM11, which discovery leaves out.
 # A port "in use elsewhere": Wine does not refuse a share-0 open of a serial
 # device that another Wine process holds open, so the simulator puts its
 # terminal in exclusive mode (TIOCEXCL) and the open fails as on Windows.

@@ -112,7 +112,7 @@ public:
         std::string out;
         std::size_t readMax;
     };
-    bool listFriendlyNames(std::vector<std::optional<std::string>>& names) override;
+    bool listPortDevices(std::vector<serial::PortDevice>& devices) override;
     bool canOpenExclusive(int port) override;
     bool exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
                   std::size_t readMax, std::string& in) override;
@@ -123,7 +123,7 @@ public:
     // Exchanges that wrote the boot command.
     std::vector<Exchange> bootCommands() const;
 
-    std::vector<std::optional<std::string>> names;
+    std::vector<serial::PortDevice> devices;
     std::map<int, bool> openable;
     std::map<int, std::string> replies;
     std::vector<Exchange> exchanges;

@@ -21,8 +21,8 @@ struct Exchange {
 
 class FakePorts final : public serial::SerialPortSystem {
 public:
-    bool listFriendlyNames(std::vector<std::optional<std::string>>& out) override {
-        out = names;
+    bool listPortDevices(std::vector<serial::PortDevice>& out) override {
+        out = devices;
         return classOpens;
     }
     bool canOpenExclusive(int port) override {
@@ -37,10 +37,14 @@ public:
         in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
         return true;
     }
-    // Friendly names "USB Serial Port (COMn)" for the given ports.
+    // USB devices "USB Serial Port (COMn)" for the given ports.
     void present(std::initializer_list<int> ports) {
-        for (int p : ports) names.emplace_back("USB Serial Port (COM" + std::to_string(p) + ")");
+        for (int p : ports) {
+            devices.push_back({"USB Serial Port (COM" + std::to_string(p) + ")",
+                               "FTDIBUS\\VID_0403+PID_6001+A" + std::to_string(p) + "\\0000"});
+        }
     }
+
     std::vector<int> queried() const {
         std::vector<int> ports;
         for (const auto& e : exchanges) ports.push_back(e.port);
@@ -48,7 +52,7 @@ public:
     }
 
     bool classOpens = true;
-    std::vector<std::optional<std::string>> names;
+    std::vector<serial::PortDevice> devices;
     std::set<int> busy;
     std::map<int, std::string> replies;
     std::vector<int> probed;

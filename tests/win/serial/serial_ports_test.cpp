@@ -72,15 +72,24 @@ protected:
 };
 
 TEST_F(SerialOnWine, DiscoveryListsRegisteredPortsAndLeavesOutTheHeldOne) {
-    std::vector<std::optional<std::string>> names;
-    ASSERT_TRUE(ports->listFriendlyNames(names));
-    ASSERT_EQ(names.size(), 8u);
-    EXPECT_EQ(names[0], std::optional<std::string>("USB Serial Port (COM3)"));
-    EXPECT_EQ(names[7], std::nullopt);  // registered without a friendly name
+    std::vector<serial::PortDevice> devices;
+    ASSERT_TRUE(ports->listPortDevices(devices));
+    ASSERT_EQ(devices.size(), 9u);
+    auto withId = [&](const std::string& id) {
+        for (const auto& d : devices)
+            if (d.instanceId == id) return d;
+        ADD_FAILURE() << "no device " << id;
+        return serial::PortDevice{};
+    };
+    EXPECT_EQ(withId("ROOT\\PORTS\\0000").friendlyName, std::optional<std::string>("USB Serial Port (COM3)"));
+    EXPECT_EQ(withId("ROOT\\PORTS\\0007").friendlyName, std::nullopt);  // registered without a friendly name
+    const auto bluetooth =
+        withId("BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&2A1B3C4D&0&0012A3B4C5D6_C00000000");
+    EXPECT_EQ(bluetooth.friendlyName, std::optional<std::string>("Standard Serial over Bluetooth link (COM11)"));
 
     PortLists lists;
     serial::EnumeratePortNumbers(*ports, lists);
-    EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{3, 5, 7, 9, 261}));
+    EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{3, 5, 7, 9, 261}));  // not the Bluetooth COM11
     serial::ProbeOpenablePorts(*ports, lists);
     EXPECT_EQ(lists.OpenablePorts, (std::vector<int>{3, 5, 7, 261}));  // COM9 is in use elsewhere
     serial::SelectCandidatePorts(lists);
