@@ -98,12 +98,14 @@ private:
     int progressPosition() override;
     void showProgress(int32_t percent) override;
     void showDeviceVersion(const std::string& version) override;
+    void answerSystem() override;
     void bindHandlers();
     void showError(const char* text);
 
     Services& services_;
     Layout layout_;
     bool terminated_ = false;
+    bool startRunning_ = false;  // SpeedButtonStartClick is under way
 
 public:
     // Components, under their layout names.

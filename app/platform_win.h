@@ -27,6 +27,7 @@ public:
     void openWebPage(const std::string& address) override;
     void terminate() override;
     void closeWindow() override;
+    void answerSystem() override;
 
 private:
     MainWindow& window_;

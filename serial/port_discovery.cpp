@@ -32,10 +32,11 @@ void EnumeratePortNumbers(SerialPortSystem& system, PortLists& lists) {
     std::stable_sort(lists.EnumeratedPorts.begin(), lists.EnumeratedPorts.end());
 }
 
-void ProbeOpenablePorts(SerialPortSystem& system, PortLists& lists) {
+void ProbeOpenablePorts(SerialPortSystem& system, PortLists& lists, const std::function<void()>& beforeEachOpen) {
     if (lists.EnumeratedPorts.empty()) return;
     lists.OpenablePorts.clear();
     for (int port : lists.EnumeratedPorts) {
+        if (beforeEachOpen) beforeEachOpen();
         if (system.canOpenExclusive(port)) lists.OpenablePorts.push_back(port);
     }
     std::stable_sort(lists.OpenablePorts.begin(), lists.OpenablePorts.end());

@@ -2,6 +2,7 @@
 // of the port class with a COM number, kept when they open exclusively now.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,8 +24,10 @@ bool IsBluetoothPort(const std::optional<std::string>& instanceId);
 void EnumeratePortNumbers(SerialPortSystem& system, PortLists& lists);
 
 // Rebuilds OpenablePorts (ascending) from the enumerated ports that open
-// exclusively at this moment. Does nothing when none was enumerated.
-void ProbeOpenablePorts(SerialPortSystem& system, PortLists& lists);
+// exclusively at this moment, calling `beforeEachOpen` (when given) before
+// each try. Does nothing when none was enumerated.
+void ProbeOpenablePorts(SerialPortSystem& system, PortLists& lists,
+                        const std::function<void()>& beforeEachOpen = {});
 
 // Rebuilds CandidatePorts: each enumerated port for each equal openable one,
 // in the order of the enumerated list.

@@ -67,6 +67,11 @@ void FakeDesktop::terminate() { log_.push_back("terminate"); }
 
 void FakeDesktop::closeWindow() { log_.push_back("closeWindow"); }
 
+void FakeDesktop::answerSystem() {
+    ++answers;
+    if (whileAnswering) whileAnswering();
+}
+
 int FakeHostPreparation::CheckIndexingPolicy() {
     log_.push_back("CheckIndexingPolicy");
     imagePathAtCheck = bootdrive::FirmwareImagePath;

@@ -76,8 +76,11 @@ public:
     void openWebPage(const std::string& address) override;
     void terminate() override;
     void closeWindow() override;
+    void answerSystem() override;
 
     std::string path = "/nowhere/FirmwareUpgrade.exe";
+    int answers = 0;                      // answerSystem calls
+    std::function<void()> whileAnswering;  // runs inside each (what a sent message may do)
     app::OsVersion version{6, 1};
     std::vector<std::string> webPages;
     RecordingObserver observer;

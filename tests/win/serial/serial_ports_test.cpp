@@ -57,6 +57,7 @@ public:
         position = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
     }
     void showDeviceVersion(const std::string& v) override { version = v; }
+    void answerSystem() override {}
     int position = 0;
     std::vector<int32_t> shown;
     std::string version;
