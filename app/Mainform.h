@@ -104,6 +104,7 @@ private:
     int progressPosition() override;
     void showProgress(int32_t percent) override;
     void showDeviceVersion(const std::string& version) override;
+    void answerSystem() override;
     void bindHandlers();
     void showError(const char* text);
 
@@ -119,6 +120,7 @@ private:
     WindowRelease windowRelease_{services_.desktop};
     bool terminated_ = false;
     std::function<int32_t()> readCopyProgress_;
+    bool startRunning_ = false;  // SpeedButtonStartClick is under way
 
 public:
     // Components, under their layout names.

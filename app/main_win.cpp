@@ -6,6 +6,7 @@
 
 #include "app/platform_win.h"
 #include "app/program_entry.h"
+#include "app/single_instance_win.h"
 #include "app/system_dll_win.h"
 #include "app/window_win.h"
 
@@ -34,6 +35,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Before any window, box or DLL load: no DLL beside the program or in
     // the current folder is ever loaded.
     app::RestrictDllSearchToSystemFolder();
+    // One wizard at a time, decided before anything else is asked or shown;
+    // the lock is held until the process ends.
+    app::WinInstanceSystem instance;
+    if (!app::ClaimSingleInstance(instance)) return 0;
     // What fails before the wizard's own services exist is shown the same way.
     try {
         return run();

@@ -53,6 +53,11 @@ public:
     virtual void terminate() = 0;
     // Asks the main window to close (runs the close confirmation).
     virtual void closeWindow() = 0;
+    // Lets the window's thread answer what other threads and programs have
+    // sent to its windows (PeekMessageA without removing anything), so that
+    // a long task on that thread is not taken for a hung window. Posted
+    // input and timers stay queued for the message loop.
+    virtual void answerSystem() = 0;
 };
 
 }  // namespace app

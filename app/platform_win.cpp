@@ -49,4 +49,12 @@ void WinDesktop::terminate() { PostQuitMessage(0); }
 
 void WinDesktop::closeWindow() { PostMessageA(window_.handle(), WM_CLOSE, 0, 0); }
 
+void WinDesktop::answerSystem() {
+    // A peek delivers the messages sent to this thread's windows before it
+    // looks at the queue, and counts as the thread taking its messages;
+    // with PM_NOREMOVE what it finds (a click, a key, a timer) stays queued.
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
+
 }  // namespace app

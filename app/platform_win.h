@@ -31,6 +31,7 @@ public:
     void openWebPage(const std::string& address) override;
     void terminate() override;
     void closeWindow() override;
+    void answerSystem() override;
 
 private:
     MainWindow& window_;

@@ -51,6 +51,16 @@ void TFormMain::ShowProgress(int32_t percent) {
 }
 
 void TFormMain::SpeedButtonStartClick() {
+    // The scan lets the window answer what is sent to it; should that open
+    // a nested message loop (a modal box), a queued Start is dispatched
+    // there, inside this one: it does nothing.
+    if (startRunning_) return;
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+    } running(startRunning_);
+
     BootDriveLetter = static_cast<uint8_t>(bootdrive::FindBootDrive(services_.drives));
     if (BootDriveLetter != bootdrive::kNoBootDrive &&
         bootdrive::BootDriveHasFile(services_.drives, BootDriveLetter, bootdrive::kReadyFile)) {
@@ -87,6 +97,7 @@ void TFormMain::showDeviceVersion(const std::string& version) {
     LabelFrmVerOriginal1.setCaption(version);
     LabelFrmVerOriginal3.setCaption(version);
 }
+void TFormMain::answerSystem() { services_.desktop.answerSystem(); }
 
 void TFormMain::SpeedButtonFrmVerWantToContinueYesClick() {
     TimerBlinkingText.setEnabled(true);

@@ -10,8 +10,6 @@ namespace app {
 
 namespace {
 
-constexpr const char* kWindowClass = "TFormMain";
-constexpr const char* kOwnerClass = "FirmwareUpgradeApplication";
 // The owner is shown, so that the task bar lists it, but has no size.
 constexpr DWORD kOwnerStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS;
 // Posted to the owner: hand the activation on to the main window.
@@ -67,10 +65,10 @@ void MainWindow::createOwner(HINSTANCE instance) {
     wc.hInstance = instance;
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
     wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
-    wc.lpszClassName = kOwnerClass;
+    wc.lpszClassName = kOwnerWindowClass;
     RegisterClassExA(&wc);
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
-    CreateWindowExA(0, kOwnerClass, kApplicationTitle, kOwnerStyle, x, y, 0, 0, nullptr, nullptr, instance, this);
+    CreateWindowExA(0, kOwnerWindowClass, kApplicationTitle, kOwnerStyle, x, y, 0, 0, nullptr, nullptr, instance, this);
 }
 
 void MainWindow::create(Layout& layout) {
@@ -85,12 +83,12 @@ void MainWindow::create(Layout& layout) {
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
     wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.lpszClassName = kWindowClass;
+    wc.lpszClassName = kMainWindowClass;
     RegisterClassExA(&wc);
 
     // Made at the design size, then sized for the DPI of where it is.
     const RECT frame = FrameAround(kClientWidth, kClientHeight, kStyle, kExStyle, kDesignDpi);
-    hwnd_ = CreateWindowExA(kExStyle, kWindowClass, layout.form().caption().c_str(), kStyle, CW_USEDEFAULT,
+    hwnd_ = CreateWindowExA(kExStyle, kMainWindowClass, layout.form().caption().c_str(), kStyle, CW_USEDEFAULT,
                             CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, owner_, nullptr,
                             instance, this);
 

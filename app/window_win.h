@@ -14,6 +14,11 @@
 
 namespace app {
 
+// The window classes of the main window and of the owner that stands for
+// the program on the task bar.
+inline constexpr const char* kMainWindowClass = "TFormMain";
+inline constexpr const char* kOwnerWindowClass = "FirmwareUpgradeApplication";
+
 class Painter;
 
 class MainWindow final : public ComponentObserver {

@@ -22,6 +22,11 @@
 #                 others silent, against the bound: the time-outs of the
 #                 silent ports asked before it plus 150 ms
 #                 (bench/serial_identify.sh); target: within the bound;
+#   identify with Bluetooth ports
+#                 the same detection with two ports of paired Bluetooth
+#                 devices registered before the device's, against the same
+#                 without them (bench/serial_identify.sh --bluetooth);
+#                 target: within 5%;
 #   memory        the wizard's peak private memory while it copies a 64 MiB
 #                 image in a whole upgrade (bench/peak_memory.sh); target:
 #                 below 20 MiB;
@@ -107,6 +112,13 @@ out=$(bash "$root/bench/serial_identify.sh" 3)
 while read -r n k ms bound r; do
   row "identify, device on port $k of $n (ms)" "$ms" "bound $bound" "$r" 1
 done < <(awk '$1 ~ /^[0-9]+$/' <<<"$out")
+
+say "identification: two Bluetooth ports before the device"
+out=$(bash "$root/bench/serial_identify.sh" --bluetooth)
+with_bt=$(awk '$1 == "with_two_bluetooth" { print $2 }' <<<"$out")
+without_bt=$(awk '$1 == "without_bluetooth" { print $2 }' <<<"$out")
+[ -n "$with_bt" ] && [ -n "$without_bt" ] || { echo "Bluetooth identification failed: $out" >&2; exit 1; }
+row "identify, 2 Bluetooth ports first (ms)" "$with_bt" "without them $without_bt" "$(ratio "$with_bt" "$without_bt")" 1.05
 
 # 5. Peak memory during a copy.
 say "peak memory: one upgrade with a 64 MiB image"

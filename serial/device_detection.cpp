@@ -28,7 +28,7 @@ uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay&
 void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDisplay& display,
                          DeviceFields& device) {
     EnumeratePortNumbers(system, lists);
-    ProbeOpenablePorts(system, lists);
+    ProbeOpenablePorts(system, lists, [&display] { display.answerSystem(); });
     SelectCandidatePorts(lists);
     const std::size_t n = lists.CandidatePorts.size();
     if (n == 0) {
@@ -39,6 +39,7 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
     for (int port : lists.CandidatePorts) {
         const float position = static_cast<float>(display.progressPosition());
         display.showProgress(static_cast<int32_t>(position + step));
+        display.answerSystem();
         if (QueryDeviceVersion(system, port, display, device) == kQueryIdentified) {
             display.showProgress(100);
             return;

@@ -25,6 +25,11 @@ public:
     virtual int progressPosition() = 0;                        // ProgressBar2's position
     virtual void showProgress(int32_t percent) = 0;            // ShowProgress
     virtual void showDeviceVersion(const std::string& v) = 0;  // both installed-version labels
+    // The scan runs on the window's thread and each port may block it for
+    // about a second: between ports, the window answers what the system and
+    // other programs send it, so that it is never taken for hung. Clicks,
+    // keys and timers stay queued; nothing of the scan may change here.
+    virtual void answerSystem() = 0;
 };
 
 // Identification outcome written into the main window's fields.
@@ -35,7 +40,8 @@ struct DeviceFields {
 
 // Enumerates, probes and selects, then queries the candidates in ascending
 // order until one answers. Afterwards lists.CandidatePorts is empty exactly
-// when no device answered.
+// when no device answered. The display answers the system before each
+// probe and before each query.
 void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDisplay& display,
                          DeviceFields& device);
 

@@ -23,13 +23,19 @@ struct CommTimeouts {
 inline constexpr CommTimeouts kQueryTimeouts{1, 3, 2, 30, 50};
 inline constexpr CommTimeouts kBootTimeouts{50, 50, 50, 30, 30};
 
+// One present device of the serial port class, as far as it could be read.
+struct PortDevice {
+    std::optional<std::string> friendlyName;  // "USB Serial Port (COM7)"; none when unreadable
+    std::optional<std::string> instanceId;    // "USB\VID_0403&PID_6001\A1B2"; none when unreadable
+};
+
 class SerialPortSystem {
 public:
     virtual ~SerialPortSystem() = default;
-    // Friendly names of the present devices of the serial port class, in
-    // enumeration order; an entry is empty when that device's name could
-    // not be read. False when the class itself cannot be opened.
-    virtual bool listFriendlyNames(std::vector<std::optional<std::string>>& names) = 0;
+    // The present devices of the serial port class, in enumeration order,
+    // each with its friendly name and its device instance ID. False when
+    // the class itself cannot be opened.
+    virtual bool listPortDevices(std::vector<PortDevice>& devices) = 0;
     // Opens \\.\COMn exclusively (overlapped) and closes it at once.
     virtual bool canOpenExclusive(int port) = 0;
     // Opens \\.\COMn exclusively for synchronous use, sets 115200 8N1 and the

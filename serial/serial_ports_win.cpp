@@ -13,25 +13,46 @@ namespace {
 // The device setup class of serial and parallel ports.
 const GUID kPortsClass = {0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 constexpr DWORD kFriendlyNameSize = 128;
+// Device instance IDs are at most 200 characters (MAX_DEVICE_ID_LEN).
+constexpr DWORD kInstanceIdSize = 201;
+
+std::optional<std::string> FriendlyName(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    BYTE name[kFriendlyNameSize] = {};
+    if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, nullptr, name, kFriendlyNameSize,
+                                           nullptr)) {
+        return std::nullopt;
+    }
+    const char* text = reinterpret_cast<const char*>(name);
+    return std::string(text, strnlen(text, kFriendlyNameSize));
+}
+
+// The instance ID names the bus that enumerated the device ("BTHENUM\..."
+// for a paired Bluetooth device), which SPDRP_ENUMERATOR_NAME would too,
+// but Wine does not answer that property.
+std::optional<std::string> InstanceId(HDEVINFO set, SP_DEVINFO_DATA& device) {
+    std::vector<char> id(kInstanceIdSize);
+    DWORD required = 0;
+    if (!SetupDiGetDeviceInstanceIdA(set, &device, id.data(), static_cast<DWORD>(id.size()), &required)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= id.size()) return std::nullopt;
+        id.resize(required);
+        if (!SetupDiGetDeviceInstanceIdA(set, &device, id.data(), static_cast<DWORD>(id.size()), nullptr)) {
+            return std::nullopt;
+        }
+    }
+    return std::string(id.data(), strnlen(id.data(), id.size()));
+}
 
 class WindowsSerialPorts final : public SerialPortSystem {
 public:
-    bool listFriendlyNames(std::vector<std::optional<std::string>>& names) override {
-        names.clear();
+    bool listPortDevices(std::vector<PortDevice>& devices) override {
+        devices.clear();
         DeviceInfoList set(SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT));
         if (!set.valid()) return false;
         for (DWORD index = 0;; ++index) {
             SP_DEVINFO_DATA device{};
             device.cbSize = sizeof device;
             if (!SetupDiEnumDeviceInfo(set.get(), index, &device)) break;
-            BYTE name[kFriendlyNameSize] = {};
-            if (SetupDiGetDeviceRegistryPropertyA(set.get(), &device, SPDRP_FRIENDLYNAME, nullptr, name,
-                                                  kFriendlyNameSize, nullptr)) {
-                const char* text = reinterpret_cast<const char*>(name);
-                names.emplace_back(std::string(text, strnlen(text, kFriendlyNameSize)));
-            } else {
-                names.emplace_back(std::nullopt);
-            }
+            devices.push_back({FriendlyName(set.get(), device), InstanceId(set.get(), device)});
         }
         return true;
     }

@@ -67,6 +67,22 @@ e2e_ports() {
   wz_reg_import "$(winepath -w "$reg")"
 }
 
+# e2e_bluetooth_ports N...: serial ports of paired Bluetooth devices, COMn
+# in the port class as Windows enumerates them (under Enum\BTHENUM).
+e2e_bluetooth_ports() {
+  local reg="$E2E/bluetooth.reg" i=0 n
+  local key='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Enum\BTHENUM\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002'
+  printf 'Windows Registry Editor Version 5.00\n\n' >"$reg"
+  for n in "$@"; do
+    printf '[%s\\7&2A1B3C4D&0&0012A3B4C5D%X_C00000000]\n' "$key" "$i" >>"$reg"
+    printf '"ClassGUID"="{4D36E978-E325-11CE-BFC1-08002BE10318}"\n"Class"="Ports"\n' >>"$reg"
+    printf '"FriendlyName"="Standard Serial over Bluetooth link (COM%s)"\n' "$n" >>"$reg"
+    printf '"HardwareID"=hex(7):42,00,54,00,48,00,45,00,4e,00,55,00,4d,00,00,00,00,00\n\n' >>"$reg"
+    i=$((i + 1))
+  done
+  wz_reg_import "$(winepath -w "$reg")"
+}
+
 # e2e_boot_drive LETTER LABEL: a removable drive whose root is $E2E/drive.
 # Wine reads a drive's type and label when its server starts, so the drive
 # exists from the start; the device makes it "ready" by READY.TXT.

@@ -4,7 +4,8 @@
 # the exact bytes on the wire. Devices (see tests/win/serial/ports.reg):
 #   COM3 silent, COM5 transponder, COM7 transponder, COM9 in use elsewhere,
 #   COM261 transponder "2.6.1", LPT1, a COMBO adapter whose "COM" is not
-#   followed by digits, and one device without a friendly name.
+#   followed by digits, one device without a friendly name, and a paired
+#   Bluetooth device's port, COM11, which discovery leaves out.
 # A port "in use elsewhere": Wine does not refuse a share-0 open of a serial
 # device that another Wine process holds open, so the simulator puts its
 # terminal in exclusive mode (TIOCEXCL) and the open fails as on Windows.
@@ -16,12 +17,17 @@ sims_begin serial_ports
 wz_reg_import "$(winepath -w "$WIZARD_SOURCE_DIR/tests/win/serial/ports.reg")"
 
 mkdir -p "$work/rec"
-rec() { echo "$work/rec/port$1.bin"; }
-start_sim 3 --record "$(rec 3)" --silent
-start_sim 5 --record "$(rec 5)"
-start_sim 7 --record "$(rec 7)" --version 7.7.7
-start_sim 9 --record "$(rec 9)" --busy
-start_sim 261 --record "$(rec 261)" --version 2.6.1
+# Each simulator records the bytes it receives and the line settings of
+# each request.
+recorded_sim() {  # port, options...
+  local port=$1; shift
+  start_sim "$port" --record "$work/rec/port$port.bin" --line-log "$work/rec/port$port.line" "$@"
+}
+recorded_sim 3 --silent
+recorded_sim 5
+recorded_sim 7 --version 7.7.7
+recorded_sim 9 --busy
+recorded_sim 261 --version 2.6.1
 wait_sims 3 5 7 9 261
 
 WZ_SERIAL_RECORDS=$(winepath -w "$work/rec"); export WZ_SERIAL_RECORDS

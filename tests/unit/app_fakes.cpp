@@ -93,6 +93,11 @@ void FakeDesktop::terminate() { log_.push_back("terminate"); }
 
 void FakeDesktop::closeWindow() { log_.push_back("closeWindow"); }
 
+void FakeDesktop::answerSystem() {
+    ++answers;
+    if (whileAnswering) whileAnswering();
+}
+
 int FakeHostPreparation::CheckIndexingPolicy() {
     log_.push_back("CheckIndexingPolicy");
     imagePathAtCheck = bootdrive::FirmwareImagePath;
@@ -104,9 +109,9 @@ void FakeHostPreparation::WriteResumeEntry() { log_.push_back("WriteResumeEntry"
 
 void FakeHostPreparation::RestartWindows() { log_.push_back("RestartWindows"); }
 
-bool FakeSerialPorts::listFriendlyNames(std::vector<std::optional<std::string>>& out) {
+bool FakeSerialPorts::listPortDevices(std::vector<serial::PortDevice>& out) {
     ++calls;
-    out = names;
+    out = devices;
     return true;
 }
 
@@ -128,7 +133,8 @@ bool FakeSerialPorts::exchange(int port, const serial::CommTimeouts& timeouts, c
 }
 
 void FakeSerialPorts::addPort(int port, const std::string& reply) {
-    names.push_back("USB Serial Port (COM" + std::to_string(port) + ")");
+    const std::string n = std::to_string(port);
+    devices.push_back({"USB Serial Port (COM" + n + ")", "USB\\VID_0403&PID_6001\\A" + n});
     openable[port] = true;
     replies[port] = reply;
 }

@@ -84,8 +84,11 @@ public:
     void openWebPage(const std::string& address) override;
     void terminate() override;
     void closeWindow() override;
+    void answerSystem() override;
 
     std::string path = "/nowhere/FirmwareUpgrade.exe";
+    int answers = 0;                      // answerSystem calls
+    std::function<void()> whileAnswering;  // runs inside each (what a sent message may do)
     app::OsVersion version{6, 1};
     std::vector<std::string> webPages;
     RecordingObserver observer;
@@ -124,7 +127,7 @@ public:
         std::string out;
         std::size_t readMax;
     };
-    bool listFriendlyNames(std::vector<std::optional<std::string>>& names) override;
+    bool listPortDevices(std::vector<serial::PortDevice>& devices) override;
     bool canOpenExclusive(int port) override;
     bool exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
                   std::size_t readMax, std::string& in) override;
@@ -135,7 +138,7 @@ public:
     // Exchanges that wrote the boot command.
     std::vector<Exchange> bootCommands() const;
 
-    std::vector<std::optional<std::string>> names;
+    std::vector<serial::PortDevice> devices;
     std::map<int, bool> openable;
     std::map<int, std::string> replies;
     std::vector<Exchange> exchanges;

@@ -60,6 +60,27 @@ std::vector<TransitionRow> transitionRows() {
              EXPECT_EQ(app::Upgrade.BootCommandPending, 1);
              EXPECT_TRUE(r.ports.bootCommands().empty());
          }},
+        {"start_pressed_again_during_the_scan",
+         [](Rig& r) {
+             r.ports.addPort(3, "");
+             serialDevice(r);
+             // A message sent to the window during the scan opens a nested
+             // loop that dispatches a queued Start.
+             r.desktop.whileAnswering = [&r, pressed = false]() mutable {
+                 if (pressed) return;
+                 pressed = true;
+                 r.clickStart();
+             };
+         },
+         [](Rig&) {}, toVersion, {1, kVersionPage, 0, 0, false, false, false, {}, "", "0%"},
+         [](Rig& r) {
+             // One scan: answers before the two probes and the two queries.
+             EXPECT_EQ(r.desktop.answers, 4);
+             ASSERT_EQ(r.ports.exchanges.size(), 2u);
+             EXPECT_EQ(r.ports.exchanges[1].port, 5);
+             EXPECT_EQ(r.form().DevicePortNumber, 5);
+             EXPECT_EQ(r.get("LabelFrmVerOriginal1").caption(), kDeviceVersion);
+         }},
         {"start_finds_nothing", noDevice, [](Rig&) {}, toVersion,
          {0, kStartPage, 0, 0, false, false, false, {kNoDevice}, "", "0%"},
          [](Rig& r) {

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "app/program_entry.h"
+#include "app/single_instance.h"
 #include "tests/unit/app_fakes.h"
 
 namespace {
@@ -269,6 +270,43 @@ TEST(ProgramEntry, ErrorsEndInTheEntrysBoxWithExitCode0) {
             EXPECT_TRUE(rig.dialogs.boxes.empty());
         }
         EXPECT_EQ(rig.desktop.closeRequest, nullptr) << "nothing is left that refers to the gone window";
+    }
+}
+
+// A second start: the running wizard's window is brought forward and the
+// new start ends; a lock left by a crashed wizard, or one that cannot be
+// made at all, lets the start run.
+TEST(SingleInstance, DecidesWhetherThisStartRuns) {
+    using app::InstanceLock;
+    struct Fake : app::InstanceSystem {
+        InstanceLock lock;
+        bool windowOnScreen;
+        int broughtForward = 0;
+        InstanceLock takeLock() override { return lock; }
+        bool bringRunningWizardForward() override {
+            ++broughtForward;
+            return windowOnScreen;
+        }
+    };
+    struct Row {
+        const char* name;
+        InstanceLock lock;
+        bool windowOnScreen;
+        bool runs;
+    } rows[] = {
+        {"lock free", InstanceLock::Taken, false, true},
+        {"held, its window on screen", InstanceLock::HeldElsewhere, true, false},
+        {"held, no window yet", InstanceLock::HeldElsewhere, false, false},
+        {"abandoned by a crash", InstanceLock::Abandoned, true, true},
+        {"lock cannot be made", InstanceLock::Unavailable, false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fake fake;
+        fake.lock = row.lock;
+        fake.windowOnScreen = row.windowOnScreen;
+        EXPECT_EQ(app::ClaimSingleInstance(fake), row.runs);
+        EXPECT_EQ(fake.broughtForward, row.runs ? 0 : 1);
     }
 }
 

@@ -1,6 +1,8 @@
 // The scan over the candidates, the query on the wire and the boot command.
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "serial/device_detection.h"
 #include "serial/version_reply.h"
 #include "serial_fakes.h"
@@ -36,12 +38,17 @@ TEST_P(ScanProgress, StepsBeforeEachQuery) {
     FakePorts ports;
     for (int i = 0; i < c.candidates; ++i) ports.present({i + 1});
     if (c.answeringIndex >= 0) ports.replies[c.answeringIndex + 1] = kGoodReply;
-    FakeDisplay display;
+    FakeDisplay display(ports);
     serial::PortLists lists;
     serial::DeviceFields device;
     serial::DetectDeviceVersion(ports, lists, display, device);
     EXPECT_EQ(display.shown, c.shown);
     EXPECT_EQ(lists.CandidatePorts.empty(), c.answeringIndex < 0);
+    // The window answered the system right before each probe and each
+    // query, and at no other time.
+    std::vector<std::size_t> beforeEach(ports.operations());
+    std::iota(beforeEach.begin(), beforeEach.end(), std::size_t{0});
+    EXPECT_EQ(display.answeredAt, beforeEach);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -51,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgressCase{6, -1, {17, 34, 51, 68, 85, 102, 0}},
                       // 100 / 8 + 0.5 is 13 only when the division is not an integer one.
                       ProgressCase{8, -1, {13, 26, 39, 52, 65, 78, 91, 104, 0}},
+                      ProgressCase{8, 7, {13, 26, 39, 52, 65, 78, 91, 104, 100}},
                       ProgressCase{2, 1, {50, 100, 100}}));
 
 TEST(DetectDeviceVersion, FoundOnTheSecondOfThreeLeavesTheThirdUnopened) {

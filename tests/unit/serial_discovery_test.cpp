@@ -1,6 +1,10 @@
 // Finding the COM ports: friendly names, the exclusive probe, candidates.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "serial/com_number.h"
 #include "serial/port_discovery.h"
 #include "serial_fakes.h"
@@ -40,15 +44,59 @@ TEST(ComDevicePath, CarriesTheWholeNumber) {
 
 TEST(EnumeratePortNumbers, KeepsNamedPortsAscendingAndSkipsOthers) {
     FakePorts ports;
-    ports.names = {std::string("USB Serial Port (COM12)"), std::string("ECP Printer Port (LPT1)"),
-                   std::nullopt,  // this device's name cannot be read
-                   std::string("COMBO adapter (COM4)"), std::string("Communications Port (COM3)"),
-                   std::string("USB Serial Port (COM261)"), std::string("USB Serial Port (COM3)")};
+    const std::string usb = "USB\\VID_0403&PID_6001\\A1";
+    const std::string bluetooth = "BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&1&0&0_C00000000";
+    ports.devices = {{"USB Serial Port (COM12)", usb},
+                     {"Standard Serial over Bluetooth link (COM2)", bluetooth},
+                     {"ECP Printer Port (LPT1)", "ACPI\\PNP0401\\0"},
+                     {std::nullopt, usb},  // this device's name cannot be read
+                     {"COMBO adapter (COM4)", usb},
+                     {"Communications Port (COM3)", "ACPI\\PNP0501\\1"},
+                     {"Standard Serial over Bluetooth link (COM6)", bluetooth},
+                     {"USB Serial Port (COM261)", std::nullopt},  // its ID cannot be read: kept
+                     {"USB Serial Port (COM3)", usb}};
     serial::PortLists lists;
     lists.EnumeratedPorts = {99};  // a previous detection's list is replaced
     serial::EnumeratePortNumbers(ports, lists);
     EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{3, 3, 12, 261}));
 }
+
+// Which bus enumerated a port decides whether it is scanned at all: a
+// paired Bluetooth device's port is never opened.
+struct InstanceIdCase {
+    const char* what;
+    std::optional<std::string> instanceId;  // none: cannot be read
+    bool scanned;
+};
+
+void PrintTo(const InstanceIdCase& c, std::ostream* os) { *os << c.what; }
+
+class InstanceId : public ::testing::TestWithParam<InstanceIdCase> {};
+
+TEST_P(InstanceId, DecidesWhetherThePortIsScanned) {
+    FakePorts ports;
+    ports.devices = {{"Port (COM7)", GetParam().instanceId}};
+    serial::PortLists lists;
+    serial::EnumeratePortNumbers(ports, lists);
+    serial::ProbeOpenablePorts(ports, lists);
+    EXPECT_EQ(lists.EnumeratedPorts, GetParam().scanned ? std::vector<int>{7} : std::vector<int>{});
+    EXPECT_EQ(ports.probed, GetParam().scanned ? std::vector<int>{7} : std::vector<int>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Enumerators, InstanceId,
+    ::testing::Values(
+        InstanceIdCase{"Bluetooth", "BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&2A1B3C4D&0&"
+                                    "0012A3B4C5D6_C00000000", false},
+        InstanceIdCase{"Bluetooth in lower case", "bthenum\\{00001101-0000-1000-8000-00805f9b34fb}_vid&0001\\8&1", false},
+        InstanceIdCase{"Bluetooth in mixed case", "BthEnum\\{00001101}\\1", false},
+        InstanceIdCase{"Bluetooth enumerator alone", "BTHENUM", false},
+        InstanceIdCase{"USB", "USB\\VID_067B&PID_2303\\5&1A2B3C4D&0&2", true},
+        InstanceIdCase{"FTDI bus", "FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000", true},
+        InstanceIdCase{"root", "ROOT\\PORTS\\0000", true},
+        InstanceIdCase{"BTHENUM further in", "USB\\BTHENUM\\1", true},
+        InstanceIdCase{"longer enumerator", "BTHENUMX\\1", true},
+        InstanceIdCase{"empty", std::string(), true}, InstanceIdCase{"unreadable", std::nullopt, true}));
 
 TEST(EnumeratePortNumbers, ManyDevicesAllCount) {
     FakePorts ports;

@@ -21,8 +21,8 @@ struct Exchange {
 
 class FakePorts final : public serial::SerialPortSystem {
 public:
-    bool listFriendlyNames(std::vector<std::optional<std::string>>& out) override {
-        out = names;
+    bool listPortDevices(std::vector<serial::PortDevice>& out) override {
+        out = devices;
         return classOpens;
     }
     bool canOpenExclusive(int port) override {
@@ -37,10 +37,15 @@ public:
         in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
         return true;
     }
-    // Friendly names "USB Serial Port (COMn)" for the given ports.
+    // USB devices "USB Serial Port (COMn)" for the given ports.
     void present(std::initializer_list<int> ports) {
-        for (int p : ports) names.emplace_back("USB Serial Port (COM" + std::to_string(p) + ")");
+        for (int p : ports) {
+            devices.push_back({"USB Serial Port (COM" + std::to_string(p) + ")",
+                               "FTDIBUS\\VID_0403+PID_6001+A" + std::to_string(p) + "\\0000"});
+        }
     }
+    // Port operations so far: exclusive probes and exchanges.
+    std::size_t operations() const { return probed.size() + exchanges.size(); }
     std::vector<int> queried() const {
         std::vector<int> ports;
         for (const auto& e : exchanges) ports.push_back(e.port);
@@ -48,25 +53,31 @@ public:
     }
 
     bool classOpens = true;
-    std::vector<std::optional<std::string>> names;
+    std::vector<serial::PortDevice> devices;
     std::set<int> busy;
     std::map<int, std::string> replies;
     std::vector<int> probed;
     std::vector<Exchange> exchanges;
 };
 
-// ProgressBar2 keeps its position within 0..100.
+// ProgressBar2 keeps its position within 0..100. Each time the window
+// answers the system, records how many port operations `ports` had seen.
 class FakeDisplay final : public serial::DetectionDisplay {
 public:
+    FakeDisplay() = default;
+    explicit FakeDisplay(const FakePorts& p) : ports(&p) {}
     int progressPosition() override { return position; }
     void showProgress(int32_t percent) override {
         shown.push_back(percent);
         position = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
     }
     void showDeviceVersion(const std::string& v) override { versions.push_back(v); }
+    void answerSystem() override { answeredAt.push_back(ports ? ports->operations() : 0); }
+    const FakePorts* ports = nullptr;
     int position = 0;
     std::vector<int32_t> shown;
     std::vector<std::string> versions;
+    std::vector<std::size_t> answeredAt;
 };
 
 inline const char kGoodReply[] = "$AIVER,AIS-B-K40,SIM,00001234,000000000,HW1.0,,,,2.0.1,BL1.2*5C\r\n";

@@ -2,6 +2,7 @@
 // --help.
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -51,6 +52,23 @@ void WriteAll(int fd, const std::string& bytes) {
         }
     }
 }
+
+// Opens a log file afresh, empty; -1 with a note when it cannot be made.
+int OpenLog(const std::string& path) {
+    if (path.empty()) return -1;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
+    if (fd < 0) std::fprintf(stderr, "transponder_sim: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+    return fd;
+}
+
+void AppendLine(int fd, const std::string& line) {
+    if (fd >= 0) WriteAll(fd, line + "\n");
+}
+
+// What the device understands: anything else is noise to it.
+const char kDeviceLine[] = "115200 8N1";
+
+const char* RequestName(sim::Request r) { return r == sim::Request::VersionQuery ? "query" : "boot"; }
 
 void SleepMs(int ms) {
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -134,18 +152,28 @@ int Run(const sim::Options& o) {
         std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
         return 1;
     }
-    int record = -1;
-    if (!o.recordFile.empty()) {
-        record = ::open(o.recordFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
-        if (record < 0) {
-            std::fprintf(stderr, "transponder_sim: cannot open %s: %s\n", o.recordFile.c_str(), std::strerror(errno));
-            return 1;
-        }
+    const int record = OpenLog(o.recordFile);
+    const int lineLog = OpenLog(o.lineLog);
+    const int opensLog = OpenLog(o.opensLog);
+    if ((record < 0 && !o.recordFile.empty()) || (lineLog < 0 && !o.lineLog.empty()) ||
+        (opensLog < 0 && !o.opensLog.empty())) {
+        return 1;
     }
     sim::Pty pty;
     if (!pty.open(o.busy, error)) {
         std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
         return 1;
+    }
+    // Our own descriptor of the terminal is open already: from here on,
+    // every open is another process's.
+    int opens = -1;
+    if (opensLog >= 0) {
+        opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (opens < 0 || ::inotify_add_watch(opens, pty.slavePath().c_str(), IN_OPEN) < 0) {
+            std::fprintf(stderr, "transponder_sim: cannot watch %s: %s\n", pty.slavePath().c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
     }
     if (!o.pidFile.empty()) {
         FILE* f = std::fopen(o.pidFile.c_str(), "w");
@@ -166,9 +194,19 @@ int Run(const sim::Options& o) {
     sim::LineReader reader;
     char buffer[4096];
     while (!gStop) {
-        pollfd p{pty.master(), POLLIN, 0};
+        pollfd fds[2] = {{pty.master(), POLLIN, 0}, {opens, POLLIN, 0}};
+        const pollfd& p = fds[0];
         int timeout = device.nextTimeoutMs();
-        int ready = ::poll(&p, 1, timeout < 0 ? 500 : timeout);
+        int ready = ::poll(fds, opens >= 0 ? 2 : 1, timeout < 0 ? 500 : timeout);
+        if (ready > 0 && (fds[1].revents & POLLIN)) {
+            alignas(inotify_event) char events[4096];
+            const ssize_t n = ::read(opens, events, sizeof events);
+            for (ssize_t at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+                if (e->mask & IN_OPEN) AppendLine(opensLog, "open");
+                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            }
+        }
         if (ready > 0 && (p.revents & POLLIN)) {
             ssize_t n = ::read(pty.master(), buffer, sizeof buffer);
             if (n > 0) {
@@ -177,10 +215,21 @@ int Run(const sim::Options& o) {
                 }
                 for (sim::Request r = reader.feed(std::string(buffer, static_cast<std::size_t>(n)));
                      r != sim::Request::None; r = reader.next()) {
+                    // Judge the line this request came at, then put it back
+                    // to idle before any answer: the next exchange finds
+                    // 115200 8N1 only if the program sets it again.
+                    const std::string line = pty.lineSettings();
+                    pty.setIdleLine();
+                    AppendLine(lineLog, std::string(RequestName(r)) + " " + line);
+                    if (line != kDeviceLine) {
+                        std::fprintf(stderr, "transponder_sim: %s at %s, not understood (the device listens at %s)\n",
+                                     RequestName(r), line.c_str(), kDeviceLine);
+                        continue;
+                    }
                     device.onRequest(r);
                 }
             }
-        } else if (ready > 0) {
+        } else if (ready > 0 && p.revents != 0) {
             // Hang-up without a slave open cannot happen while we hold one;
             // do not spin if it does.
             SleepMs(5);
@@ -190,7 +239,9 @@ int Run(const sim::Options& o) {
     }
     if (!o.link.empty()) sim::RetractLink(pty.slavePath(), o.link);
     if (!o.pidFile.empty()) ::unlink(o.pidFile.c_str());
-    if (record >= 0) ::close(record);
+    for (int fd : {record, lineLog, opensLog, opens}) {
+        if (fd >= 0) ::close(fd);
+    }
     return 0;
 }
 

@@ -17,11 +17,24 @@ const char kHelp[] =
     "terminal is ready, and runs in the foreground until SIGTERM, SIGINT or the\n"
     "end of its parent process.\n"
     "\n"
+    "The device listens at 115200 baud, 8 data bits, no parity, 1 stop bit. Its\n"
+    "terminal starts at 9600 baud, even parity, 2 stop bits and is put back\n"
+    "there after each request, so only the line settings that the program on\n"
+    "the other side sets for an exchange can make it 115200 8N1; a request\n"
+    "received at other settings is not understood (a note goes to standard\n"
+    "error). A pseudo-terminal always holds 8 data bits, so those are not\n"
+    "proved; parity is read as Wine sets it (input parity checking).\n"
+    "\n"
     "Serial side:\n"
     "  --link PATH        make PATH a symbolic link to the slave side (for Wine:\n"
     "                     $WINEPREFIX/dosdevices/com5); made once ready\n"
     "  --record FILE      append every byte received to FILE (created empty)\n"
     "  --pidfile FILE     write the process id to FILE\n"
+    "  --line-log FILE    for each request received, append a line with what it\n"
+    "                     was and the line settings it came at, such as\n"
+    "                     \"query 115200 8N1\" or \"boot 9600 8E2\" (created empty)\n"
+    "  --watch-opens FILE append \"open\" to FILE each time another process opens\n"
+    "                     the terminal (inotify IN_OPEN; created empty)\n"
     "  --version TEXT     firmware version in field 9 of the reply (default 2.0.1)\n"
     "  --model TEXT       model text of the reply (default AIS-B-K40)\n"
     "  --other-model      answer as another model (AIS-B-K20)\n"
@@ -125,6 +138,8 @@ bool ParseOptions(int argc, char** argv, Options& o, bool& helpShown) {
         } else if (!std::strcmp(a, "--link")) o.link = value();
         else if (!std::strcmp(a, "--record")) o.recordFile = value();
         else if (!std::strcmp(a, "--pidfile")) o.pidFile = value();
+        else if (!std::strcmp(a, "--line-log")) o.lineLog = value();
+        else if (!std::strcmp(a, "--watch-opens")) o.opensLog = value();
         else if (!std::strcmp(a, "--version")) o.version = value();
         else if (!std::strcmp(a, "--model")) o.model = value();
         else if (!std::strcmp(a, "--other-model")) o.model = "AIS-B-K20";

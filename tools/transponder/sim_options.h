@@ -9,6 +9,8 @@ struct Options {
     std::string link;          // symlink made to the terminal's slave side
     std::string pidFile;       // our process id is written here
     std::string recordFile;    // every byte received is appended here
+    std::string lineLog;       // the line settings of each request received
+    std::string opensLog;      // a line for each open of the terminal by others
     std::string driveDir;      // the boot drive's folder
     std::string label = "VAZ UD40";
     std::string model = "AIS-B-K40";

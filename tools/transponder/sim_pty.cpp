@@ -36,10 +36,9 @@ bool Pty::open(bool busy, std::string& error) {
     termios t{};
     if (::tcgetattr(slave_, &t) == 0) {
         ::cfmakeraw(&t);
-        ::cfsetispeed(&t, B115200);
-        ::cfsetospeed(&t, B115200);
         ::tcsetattr(slave_, TCSANOW, &t);
     }
+    setIdleLine();
     if (busy && ::ioctl(slave_, TIOCEXCL) != 0) {
         error = std::string("TIOCEXCL failed: ") + std::strerror(errno);
         return false;
@@ -47,6 +46,48 @@ bool Pty::open(bool busy, std::string& error) {
     int flags = ::fcntl(master_, F_GETFL);
     ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
     return true;
+}
+
+std::string Pty::lineSettings() const {
+    termios t{};
+    if (::tcgetattr(slave_, &t) != 0) return "unreadable";
+    struct Speed {
+        speed_t code;
+        long baud;
+    };
+    static const Speed kSpeeds[] = {{B1200, 1200},     {B2400, 2400},     {B4800, 4800},
+                                    {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
+                                    {B57600, 57600},   {B115200, 115200}, {B230400, 230400},
+                                    {B460800, 460800}, {B921600, 921600}};
+    const speed_t code = ::cfgetospeed(&t);
+    std::string baud = "B" + std::to_string(static_cast<unsigned long>(code));  // a code we do not name
+    for (const Speed& s : kSpeeds) {
+        if (s.code == code) baud = std::to_string(s.baud);
+    }
+    int bits = 8;
+    switch (t.c_cflag & CSIZE) {
+        case CS5: bits = 5; break;
+        case CS6: bits = 6; break;
+        case CS7: bits = 7; break;
+        default: break;
+    }
+    // The pseudo-terminal drops PARENB: parity shows as input parity
+    // checking, which Wine turns on for every parity but none.
+    const bool parity = (t.c_cflag & PARENB) != 0 || (t.c_iflag & INPCK) != 0;
+    const char p = !parity ? 'N' : ((t.c_cflag & PARODD) != 0 ? 'O' : 'E');
+    const int stop = (t.c_cflag & CSTOPB) != 0 ? 2 : 1;
+    return baud + " " + std::to_string(bits) + p + std::to_string(stop);
+}
+
+void Pty::setIdleLine() {
+    termios t{};
+    if (::tcgetattr(slave_, &t) != 0) return;
+    ::cfsetispeed(&t, B9600);
+    ::cfsetospeed(&t, B9600);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARODD);
+    t.c_cflag |= CS7 | PARENB | CSTOPB;  // the terminal keeps CS8 and drops PARENB
+    t.c_iflag |= INPCK;
+    ::tcsetattr(slave_, TCSANOW, &t);
 }
 
 bool PublishLink(const std::string& target, const std::string& link, std::string& error) {

@@ -14,6 +14,7 @@ public:
     int progressPosition() override { return position; }
     void showProgress(int32_t p) override { position = p < 0 ? 0 : (p > 100 ? 100 : p); }
     void showDeviceVersion(const std::string&) override {}
+    void answerSystem() override {}
     int position = 0;
 };
 

@@ -27,22 +27,27 @@ std::string Env(const char* name) {
     return v == nullptr ? std::string() : std::string(v);
 }
 
-// Bytes a simulator received so far: <records>\portN.bin (not comN.bin:
-// Windows reads that name as the device COMn).
-std::string Received(int port) {
-    std::ifstream in(Env("WZ_SERIAL_RECORDS") + "\\port" + std::to_string(port) + ".bin", std::ios::binary);
+// What a simulator wrote so far into <records>\portN<suffix> (not comN:
+// Windows reads that name as the device COMn): ".bin" the bytes it
+// received, ".line" each request with the line settings it came at.
+std::string Record(int port, const char* suffix = ".bin") {
+    std::ifstream in(Env("WZ_SERIAL_RECORDS") + "\\port" + std::to_string(port) + suffix, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+std::string Received(int port) { return Record(port); }
+std::string Lines(int port) { return Record(port, ".line"); }
 
-std::string WaitReceived(int port, std::size_t length) {
+// The record once it has reached `length`, or as it is after 5 s.
+std::string WaitRecord(int port, std::size_t length, const char* suffix = ".bin") {
     std::string bytes;
     for (int i = 0; i < 500; ++i) {
-        bytes = Received(port);
+        bytes = Record(port, suffix);
         if (bytes.size() >= length) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return bytes;
 }
+std::string WaitReceived(int port, std::size_t length) { return WaitRecord(port, length); }
 
 class Display final : public serial::DetectionDisplay {
 public:
@@ -52,6 +57,7 @@ public:
         position = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
     }
     void showDeviceVersion(const std::string& v) override { version = v; }
+    void answerSystem() override {}
     int position = 0;
     std::vector<int32_t> shown;
     std::string version;
@@ -67,15 +73,24 @@ protected:
 };
 
 TEST_F(SerialOnWine, DiscoveryListsRegisteredPortsAndLeavesOutTheHeldOne) {
-    std::vector<std::optional<std::string>> names;
-    ASSERT_TRUE(ports->listFriendlyNames(names));
-    ASSERT_EQ(names.size(), 8u);
-    EXPECT_EQ(names[0], std::optional<std::string>("USB Serial Port (COM3)"));
-    EXPECT_EQ(names[7], std::nullopt);  // registered without a friendly name
+    std::vector<serial::PortDevice> devices;
+    ASSERT_TRUE(ports->listPortDevices(devices));
+    ASSERT_EQ(devices.size(), 9u);
+    auto withId = [&](const std::string& id) {
+        for (const auto& d : devices)
+            if (d.instanceId == id) return d;
+        ADD_FAILURE() << "no device " << id;
+        return serial::PortDevice{};
+    };
+    EXPECT_EQ(withId("ROOT\\PORTS\\0000").friendlyName, std::optional<std::string>("USB Serial Port (COM3)"));
+    EXPECT_EQ(withId("ROOT\\PORTS\\0007").friendlyName, std::nullopt);  // registered without a friendly name
+    const auto bluetooth =
+        withId("BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&2A1B3C4D&0&0012A3B4C5D6_C00000000");
+    EXPECT_EQ(bluetooth.friendlyName, std::optional<std::string>("Standard Serial over Bluetooth link (COM11)"));
 
     PortLists lists;
     serial::EnumeratePortNumbers(*ports, lists);
-    EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{3, 5, 7, 9, 261}));
+    EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{3, 5, 7, 9, 261}));  // not the Bluetooth COM11
     serial::ProbeOpenablePorts(*ports, lists);
     EXPECT_EQ(lists.OpenablePorts, (std::vector<int>{3, 5, 7, 261}));  // COM9 is in use elsewhere
     serial::SelectCandidatePorts(lists);
@@ -84,6 +99,7 @@ TEST_F(SerialOnWine, DiscoveryListsRegisteredPortsAndLeavesOutTheHeldOne) {
 
 TEST_F(SerialOnWine, DetectionStopsAtTheSecondCandidateAndTheWireCarriesExactSentences) {
     std::string before[4] = {Received(3), Received(5), Received(7), Received(261)};
+    const std::string linesBefore[2] = {Lines(3), Lines(5)};
     PortLists lists;
     Display display;
     serial::DeviceFields device;
@@ -103,6 +119,13 @@ TEST_F(SerialOnWine, DetectionStopsAtTheSecondCandidateAndTheWireCarriesExactSen
     serial::SendBootCommand(*ports, device.DevicePortNumber, boot.data(), boot.size());
     const std::string expected = before[1] + query + boot;
     EXPECT_EQ(WaitReceived(5, expected.size()), expected);
+
+    // Each exchange set the line itself: the simulators put it back to
+    // 9600 baud, even parity, 2 stop bits after every request.
+    const std::string queried = linesBefore[0] + "query 115200 8N1\n";
+    EXPECT_EQ(WaitRecord(3, queried.size(), ".line"), queried);
+    const std::string booted = linesBefore[1] + "query 115200 8N1\nboot 115200 8N1\n";
+    EXPECT_EQ(WaitRecord(5, booted.size(), ".line"), booted);
 
     // Later candidates were never opened for a query.
     EXPECT_EQ(Received(7), before[2]);

@@ -15,6 +15,7 @@ public:
     int progressPosition() override { return 0; }
     void showProgress(int32_t) override {}
     void showDeviceVersion(const std::string& v) override { versions.push_back(v); }
+    void answerSystem() override {}
     std::vector<std::string> versions;
 };
 

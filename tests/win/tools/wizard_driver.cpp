@@ -3,6 +3,9 @@
 //   wizard_driver box CAPTION BUTTON SECONDS   wait for a box, print its text, press OK or Cancel
 //   wizard_driver nobox CAPTION SECONDS        succeed if no such box comes within the time
 //   wizard_driver gone SECONDS                 wait until the wizard's window is gone
+//   wizard_driver minimise                     minimise the wizard as its title bar button does
+//   wizard_driver shown SECONDS                wait until the wizard's window is on screen, not minimised
+//   wizard_driver count                        print how many wizard windows are on screen
 #include <windows.h>
 
 #include <cstdio>
@@ -72,6 +75,29 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    std::fprintf(stderr, "usage: wizard_driver box CAPTION OK|Cancel SECONDS | nobox CAPTION SECONDS | gone SECONDS\n");
+    if (argc >= 2 && std::strcmp(argv[1], "minimise") == 0) {
+        HWND w = FindWindowA("TFormMain", nullptr);
+        return w && PostMessageA(w, WM_SYSCOMMAND, SC_MINIMIZE, 0) ? 0 : 1;
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "shown") == 0) {
+        const DWORD limit = static_cast<DWORD>(std::atof(argv[2]) * 1000), start = GetTickCount();
+        for (;;) {
+            HWND w = FindWindowA("TFormMain", nullptr);
+            HWND owner = w ? GetWindow(w, GW_OWNER) : nullptr;
+            if (w && IsWindowVisible(w) && !(owner && IsIconic(owner))) return 0;
+            if (GetTickCount() - start > limit) return 1;
+            Sleep(50);
+        }
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "count") == 0) {
+        int n = 0;
+        for (HWND w = FindWindowExA(nullptr, nullptr, "TFormMain", nullptr); w;
+             w = FindWindowExA(nullptr, w, "TFormMain", nullptr))
+            if (IsWindowVisible(w)) ++n;
+        std::printf("%d\n", n);
+        return 0;
+    }
+    std::fprintf(stderr, "usage: wizard_driver box CAPTION OK|Cancel SECONDS | nobox CAPTION SECONDS | gone SECONDS"
+                         " | minimise | shown SECONDS | count\n");
     return 2;
 }

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The window stays alive while Start scans the ports: seven silent ports
+# and the transponder on the eighth, and another program asks the window
+# WM_NULL again and again throughout. Each ask is answered within 2 s (a
+# window silent for 5 s is drawn as "Not Responding"), and the device is
+# still found on the eighth port after a query on each silent one.
+source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
+e2e_begin scan-answers
+silent=(11 12 13 14 15 16 17)
+e2e_ports "${silent[@]}" 18
+for p in "${silent[@]}"; do e2e_sim "$p" --silent; done
+e2e_sim 18
+e2e_launch
+
+stop="$E2E/meter.stop"
+: >"$E2E/meter.txt"
+wine "$WIZARD_BUILD_DIR/tests/answer_meter.exe" TFormMain "$(winepath -w "$stop")" 120 \
+  >"$E2E/meter.txt" 2>/dev/null &
+meter=$!
+E2E_PIDS+=($meter)
+e2e_check "meter found the window" wz_wait_for "grep -q found '$E2E/meter.txt'" 60
+started=$(e2e_now)
+e2e_click_start
+e2e_check "version page after Start" e2e_wait_page version 60
+echo "scan to the version page: $(e2e_elapsed "$started") s"
+touch "$stop"
+wz_wait_for "grep -q sends= '$E2E/meter.txt'" 30
+result=$(tr -d '\r' <"$E2E/meter.txt" | grep sends= || true)
+echo "meter: ${result:-no result}"
+longest=$(sed -n 's/.*longest_ms=\([0-9]*\).*/\1/p' <<<"$result")
+sends=$(sed -n 's/.*sends=\([0-9]*\).*/\1/p' <<<"$result")
+e2e_check "the window was asked throughout the scan" [ "${sends:-0}" -ge 5 ]
+e2e_check "every ask answered within 2 s (longest ${longest:-?} ms)" [ "${longest:-99999}" -lt 2000 ]
+for p in "${silent[@]}"; do
+  e2e_check "COM$p got the query" [ "$(e2e_wire "$p")" = "$E2E_QUERY_HEX" ]
+done
+e2e_check "COM18 got the query" [ "$(e2e_wire 18)" = "$E2E_QUERY_HEX" ]
+e2e_end
