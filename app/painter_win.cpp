@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/window_win.h"
+#include "base/utf8_text.h"
 #include "resources/bitmap_ops.h"
 #include "resources/pictures.h"
 
@@ -19,6 +20,20 @@ namespace {
 void fillRect(HDC dc, const RECT& r, COLORREF colour) {
     BrushHandle brush(CreateSolidBrush(colour));
     FillRect(dc, &r, brush.get());
+}
+
+// Draws a caption. Where the program's code page is UTF-8, a caption that
+// is not UTF-8 came from outside in a legacy code page: it is decoded here
+// rather than left to show replacement marks. Elsewhere the system's own
+// code page holds, as it always did.
+void drawCaption(HDC dc, const std::string& text, RECT* box, UINT flags) {
+    if (GetACP() != CP_UTF8) {
+        DrawTextA(dc, text.c_str(), -1, box, flags);
+        return;
+    }
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 on Windows");
+    const std::u16string wide = base::DisplayText(text);
+    DrawTextW(dc, reinterpret_cast<const wchar_t*>(wide.c_str()), static_cast<int>(wide.size()), box, flags);
 }
 
 void fillRect(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
@@ -160,13 +175,13 @@ void Painter::paintText(HDC dc, const Component& c, const RECT& r, UINT flags) {
     if (!c.enabled()) {
         OffsetRect(&box, scale_.line(1), scale_.line(1));
         SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
-        DrawTextA(dc, c.caption().c_str(), -1, &box, flags);
+        drawCaption(dc, c.caption(), &box, flags);
         box = r;
         SetTextColor(dc, GetSysColor(COLOR_BTNSHADOW));
     } else {
         SetTextColor(dc, toColorRef(c.font().colour));
     }
-    DrawTextA(dc, c.caption().c_str(), -1, &box, flags);
+    drawCaption(dc, c.caption(), &box, flags);
 }
 
 void Painter::paintSpeedButton(HDC dc, const Component& c, const ButtonState& buttons) {

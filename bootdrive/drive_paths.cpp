@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+
+#include "base/utf8_text.h"
 
 namespace bootdrive {
 
@@ -16,7 +19,9 @@ void FormatTargetPath(char letter, char (&out)[kPathBufferSize]) {
 void CopyPath(char (&out)[kPathBufferSize], const char* from) {
     std::size_t n = 0;
     if (from != nullptr) {
-        while (n < kPathBufferSize - 1 && from[n] != '\0') ++n;
+        while (n < kPathBufferSize && from[n] != '\0') ++n;
+        // Never a cut character: a path cut inside one names another file.
+        n = base::Utf8PrefixLength(std::string_view(from, n), kPathBufferSize - 1);
         std::memcpy(out, from, n);
     }
     out[n] = '\0';

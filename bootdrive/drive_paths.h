@@ -19,7 +19,8 @@ std::string RootTxtPattern(char letter);
 // Writes "E:\AIS_Firmware.S19" for drive E into `out`, never past its end.
 void FormatTargetPath(char letter, char (&out)[kPathBufferSize]);
 
-// Copies the zero-terminated `from` into `out`, cut to 255 characters.
+// Copies the zero-terminated `from` into `out`, cut to 255 bytes, and
+// never inside a UTF-8 character.
 void CopyPath(char (&out)[kPathBufferSize], const char* from);
 
 }  // namespace bootdrive

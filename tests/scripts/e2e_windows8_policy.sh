@@ -3,6 +3,9 @@
 #   missing + OK     -> policy 1, quoted resume entry, restart asked, program ends
 #   missing + Cancel -> registry exactly as before, program ends
 #   already set      -> the normal start page, no question
+#   missing + OK, run from a folder named in Cyrillic and Chinese
+#                    -> the resume entry, read back through the wide
+#                       registry calls, is that folder's program, quoted
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 e2e_begin windows8-policy
 e2e_windows_version 6.2
@@ -42,4 +45,17 @@ e2e_wait_window 60 || e2e_fail "no window with the policy set"
 e2e_check "start page" e2e_wait_page start 30
 e2e_check "Start enabled" e2e_start_enabled
 e2e_shot start-page-policy-set
+
+# From a folder that no ANSI code page holds: the entry names the program.
+wineserver -k; wineserver -w  # the wizard above ends
+wine reg delete "$policy" /v DisableRemovableDriveIndexing /f /reg:64 >/dev/null 2>&1
+wine reg delete "$runonce" /v "VAR Uzudivid Orirere" /f >/dev/null 2>&1
+wineserver -w
+unicode_app="$WINEPREFIX/drive_c/Обновление 升级"
+e2e_start_wizard "$unicode_app"
+e2e_expect_box Information "$question" OK 90
+e2e_check "program ended after OK" wz_wait_for "! kill -0 $E2E_WIZARD_PID 2>/dev/null" 30
+wine "$E2E_DRIVER" runonce "$(winepath -w "$E2E/runonce.txt")" 2>/dev/null
+e2e_check "resume entry is the program in that folder, quoted" \
+  [ "$(cat "$E2E/runonce.txt" 2>/dev/null)" = '"C:\Обновление 升级\FirmwareUpgrade.exe"' ]
 e2e_end

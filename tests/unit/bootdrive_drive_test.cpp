@@ -173,6 +173,11 @@ TEST(DrivePaths, CopyPathCutsAtTheBufferAndTerminates) {
         {"C:\\Bin\\App_K40.SBIN", "C:\\Bin\\App_K40.SBIN"},
         {std::string(255, 'p'), std::string(255, 'p')},
         {std::string(400, 'p'), std::string(255, 'p')},
+        // UTF-8 paths are cut before a character that would not fit whole.
+        {std::string(252, 'p') + "\xE5\x8D\x87", std::string(252, 'p') + "\xE5\x8D\x87"},
+        {std::string(253, 'p') + "\xE5\x8D\x87", std::string(253, 'p')},
+        {std::string(254, 'p') + "\xD0\x96q", std::string(254, 'p')},
+        {std::string(252, 'p') + "\xF0\x9F\x9A\xA2", std::string(252, 'p')},
     };
     for (const Case& c : cases) {
         char out[bootdrive::kPathBufferSize + 8];

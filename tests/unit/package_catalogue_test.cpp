@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/utf8_text.h"
 #include "package/catalogue.h"
 
 namespace {
@@ -144,18 +145,48 @@ TEST(FirmwareImage, MissingImageLeavesThePath) {
 
 // The image path fills the 256-byte buffer at 255 characters; one more
 // counts as an image that cannot be opened, even though the file is there.
+// The limit counts bytes: a folder named in Cyrillic (two bytes a letter in
+// UTF-8) reaches it with fewer letters.
 TEST(FirmwareImage, PathLengthLimit) {
     for (const std::size_t length : {std::size_t{255}, std::size_t{256}}) {
+      for (const bool cyrillic : {false, true}) {
         ProgramFolder folder;
         const std::size_t fixed = folder.path().size() + std::strlen("/Bin/App_K40.SBIN");
-        folder.descend(std::string(length - fixed, 'd'));
+        std::string name;
+        while (cyrillic && name.size() + 2 <= length - fixed) name += "\xD0\x96";  // Ж
+        name.resize(length - fixed, 'd');
+        folder.descend(name);
         folder.write("App_K40.SBIN", "S0");
         ASSERT_EQ(folder.path().size() + kKey.size(), length);
         char path[256] = "untouched";
         const bool fits = length <= 255;
-        EXPECT_EQ(package::OpenFirmwareImage(folder.path(), path), fits) << length;
+        EXPECT_EQ(package::OpenFirmwareImage(folder.path(), path), fits) << length << (cyrillic ? " cyrillic" : "");
         EXPECT_EQ(std::strlen(path), fits ? length : std::strlen("untouched"));
+      }
     }
+}
+
+// A version text is shown as it was written: in UTF-8, or in a Western
+// single-byte code page (a catalogue saved as Latin-1), never as marks.
+TEST(CatalogueVersionText, ShownAsWrittenInUtf8OrLatin1) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::u16string shown;
+    } rows[] = {
+        {"plain", "2.05", u"2.05"},
+        {"utf-8 e acute", "2.05-\xC3\xA9", u"2.05-\u00E9"},
+        {"latin-1 e acute", "2.05-\xE9", u"2.05-\u00E9"},
+        {"cyrillic", "\xD0\x92\xD0\xB5\xD1\x80 2", u"\u0412\u0435\u0440 2"},
+        {"chinese", "\xE7\x89\x88 3", u"\u7248 3"},
+        {"beyond the basic plane", "\xF0\x9F\x9A\xA2", u"\U0001F6A2"},
+        {"windows-1252 euro", "\x80 9", u"\u20AC 9"},
+        {"overlong form", "\xC0\x80", u"\u00C0\u20AC"},
+        {"encoded surrogate", "\xED\xA0\x80", u"\u00ED\u00A0\u20AC"},
+        {"cut sequence", "1.\xE5\x8D", u"1.\u00E5\u008D"},
+        {"stray continuation", "\xA9 1", u"\u00A9 1"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(base::DisplayText(row.bytes), row.shown) << row.name;
 }
 
 TEST(SampleFiles, ShippedCatalogueNamesTheShippedImage) {

@@ -6,6 +6,8 @@
 //   wizard_driver minimise                     minimise the wizard as its title bar button does
 //   wizard_driver shown SECONDS                wait until the wizard's window is on screen, not minimised
 //   wizard_driver count                        print how many wizard windows are on screen
+//   wizard_driver runonce FILE                 write the wizard's resume entry, read through the
+//                                              wide registry calls, to FILE in UTF-8
 #include <windows.h>
 
 #include <cstdio>
@@ -97,7 +99,25 @@ int main(int argc, char** argv) {
         std::printf("%d\n", n);
         return 0;
     }
+    if (argc >= 3 && std::strcmp(argv[1], "runonce") == 0) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0,
+                          KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+            return 1;
+        wchar_t value[1024] = {};
+        DWORD size = sizeof value - sizeof(wchar_t), type = 0;
+        const LONG rc = RegQueryValueExW(key, L"VAR Uzudivid Orirere", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+        RegCloseKey(key);
+        if (rc != ERROR_SUCCESS || type != REG_SZ) return 1;
+        char utf8[4096] = {};
+        const int n = WideCharToMultiByte(CP_UTF8, 0, value, -1, utf8, sizeof utf8, nullptr, nullptr);
+        FILE* out = std::fopen(argv[2], "wb");
+        if (!out || n <= 0) return 1;
+        std::fwrite(utf8, 1, static_cast<std::size_t>(n - 1), out);
+        std::fclose(out);
+        return 0;
+    }
     std::fprintf(stderr, "usage: wizard_driver box CAPTION OK|Cancel SECONDS | nobox CAPTION SECONDS | gone SECONDS"
-                         " | minimise | shown SECONDS | count\n");
+                         " | minimise | shown SECONDS | count | runonce FILE\n");
     return 2;
 }
