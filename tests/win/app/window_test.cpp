@@ -1,12 +1,19 @@
 // The real program in a real window: its frame, its size and its close
 // confirmation, driven as a user would (Alt+F4, the buttons of the box).
+// And the window object in this process: found through its window data
+// wherever it lies, with messages and timer ticks reaching it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <new>
 #include <string>
+
+#include "app/layout.h"
+#include "app/window_win.h"
 
 namespace {
 
@@ -149,6 +156,69 @@ TEST(MainWindow, FrameSizeAndCloseConfirmation) {
     SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     ASSERT_TRUE(program.waitExit(30000));
     EXPECT_EQ(program.exitCode(), 0u);
+}
+
+// The window keeps its object's address in its window data, a pointer-sized
+// value. The object is placed as high as memory goes (top-down), in the
+// 64-bit build above 4 GiB, where a value cut to 32 bits points elsewhere.
+class HighPlacedWindow {
+public:
+    HighPlacedWindow()
+        : memory_(VirtualAlloc(nullptr, sizeof(app::MainWindow), MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN,
+                               PAGE_READWRITE)),
+          window_(memory_ ? new (memory_) app::MainWindow : nullptr) {}
+    ~HighPlacedWindow() {
+        if (window_) window_->~MainWindow();
+        if (memory_) VirtualFree(memory_, 0, MEM_RELEASE);
+    }
+    HighPlacedWindow(const HighPlacedWindow&) = delete;
+    HighPlacedWindow& operator=(const HighPlacedWindow&) = delete;
+    app::MainWindow* get() const { return window_; }
+
+private:
+    void* memory_;
+    app::MainWindow* window_;
+};
+
+TEST(MainWindowData, FindsItsObjectAtAHighAddressAndRoutesMessagesAndTicks) {
+    app::Layout layout;  // outlives the window
+    HighPlacedWindow placed;
+    app::MainWindow* window = placed.get();
+    ASSERT_NE(window, nullptr);
+    if (sizeof(void*) == 8) {
+        ASSERT_GT(reinterpret_cast<std::uintptr_t>(window), std::uintptr_t{0xFFFFFFFF});
+    }
+    window->create(layout);
+    const HWND hwnd = window->handle();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(GetWindowLongPtrA(hwnd, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(window));
+
+    // The window procedure finds the object: a close request reaches it ...
+    int closeRequests = 0;
+    window->onCloseRequest([&] {
+        ++closeRequests;
+        return false;
+    });
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(closeRequests, 1);
+
+    // ... and so do a timer's ticks (WM_TIMER, through the same procedure).
+    app::Component& timer = layout.get("TimerBlinkingText");
+    int ticks = 0;
+    timer.onClick = [&] { ++ticks; };
+    timer.interval = 10;
+    timer.setEnabled(false);
+    timer.setEnabled(true);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            return ticks >= 3;
+        },
+        20000))
+        << ticks << " ticks";
+    timer.setEnabled(false);
+    EXPECT_TRUE(IsWindow(hwnd));
 }
 
 }  // namespace
