@@ -103,6 +103,10 @@ void MainWindow::create(Layout& layout) {
 // window is on screen: it is made from the message loop, right after.
 void MainWindow::createTooltip() {
     if (tooltip_ || !hwnd_) return;
+    // comctl32 (version 6, from the side-by-side store) imports msimg32,
+    // which is no known DLL: loaded from the system folder first, it is the
+    // one those imports find, wherever the loader would have looked.
+    SystemLibrary(L"msimg32.dll");
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
     const auto init = SystemFunction<InitFn>(L"comctl32.dll", "InitCommonControlsEx");
     if (!init) return;

@@ -7,6 +7,8 @@
 #   bench/copy_bench.sh [RUNS]
 # Uses WIZARD_BUILD_DIR for its Wine prefix template when set (a cross
 # build folder); otherwise a temporary one, which takes a few seconds more.
+# BENCH_CXX names the cross compiler, and so the width of the measured
+# program (default x86_64-w64-mingw32-g++-posix; i686-... for 32-bit).
 set -euo pipefail
 
 runs=${1:-5}
@@ -28,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -DWIN32_LEAN_AND_MEAN -DNOMINMAX \
+"${BENCH_CXX:-x86_64-w64-mingw32-g++-posix}" -std=c++17 -O2 -Wall -Wextra -DWIN32_LEAN_AND_MEAN -DNOMINMAX \
   -D_WIN32_WINNT=0x0601 -I"$src" \
   "$src/bench/copy_bench.cpp" "$src/bootdrive/Copyfilethread.cpp" "$src/bootdrive/copy_progress.cpp" \
   "$src/bootdrive/drive_paths.cpp" "$src/bootdrive/file_copier_win.cpp" "$src/bootdrive/thread_name_win.cpp" \

@@ -11,6 +11,8 @@
 #   bare_working_peak_kib    the same for a bare Win32 window
 #                            (bench/bare_window.cpp), for comparison.
 # Run by bench/run.sh; needs WIZARD_BUILD_DIR and WIZARD_NATIVE_BUILD_DIR.
+# The bare window is built with BENCH_CXX (default the 64-bit cross
+# compiler): give the compiler of the wizard's width.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 export WIZARD_SOURCE_DIR=${WIZARD_SOURCE_DIR:-$here}
@@ -18,7 +20,7 @@ export WIZARD_SOURCE_DIR=${WIZARD_SOURCE_DIR:-$here}
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 
 e2e_begin bench-memory
-x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -mwindows -static -static-libgcc -static-libstdc++ \
+"${BENCH_CXX:-x86_64-w64-mingw32-g++-posix}" -std=c++17 -O2 -mwindows -static -static-libgcc -static-libstdc++ \
   "$WIZARD_SOURCE_DIR/bench/bare_window.cpp" -o "$E2E/bare_window.exe" || exit 1
 e2e_boot_drive e "VAZ UD40"
 e2e_ports 5
@@ -56,7 +58,7 @@ cmp -s "$E2E/drive/AIS_Firmware.S19" "$E2E/app/Bin/App_K40.SBIN" || { echo "the 
 wizard_hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status")
 
 # The bare window in the same prefix, for its peak resident set.
-wine "$E2E/bare_window.exe" >/dev/null 2>&1 &
+"$(wz_loader "$E2E/bare_window.exe")" "$E2E/bare_window.exe" >/dev/null 2>&1 &
 bare=$!
 E2E_PIDS+=("$bare")
 wz_wait_window 'Bare window' 60 >/dev/null || { echo "no bare window" >&2; exit 1; }

@@ -25,11 +25,13 @@ LONG CALLBACK SwallowThreadNameException(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// Owns one registration of a vectored exception handler.
+// Owns one registration of a vectored exception handler, called after the
+// handlers already registered: any of them sees the record first, ours only
+// keeps it from going further.
 class VectoredHandler {
 public:
     explicit VectoredHandler(PVECTORED_EXCEPTION_HANDLER handler)
-        : cookie_(AddVectoredExceptionHandler(1, handler)) {}
+        : cookie_(AddVectoredExceptionHandler(0, handler)) {}
     ~VectoredHandler() {
         if (cookie_ != nullptr) RemoveVectoredExceptionHandler(cookie_);
     }

@@ -11,7 +11,7 @@ std::string ResumeCommand(const std::string& programPath) { return "\"" + progra
 // The value is only read, so the key is opened for querying alone: a user
 // without administrator rights can still see a policy that is set.
 bool IndexingPolicyPreparation::policyInForce() {
-    auto key = registry_.openKey(RootKey::LocalMachine, kPolicyKeyPath, kKeyQueryValue);
+    auto key = registry_.openKey(RootKey::LocalMachine, kPolicyKeyPath, kKeyQueryValue | kPolicyView);
     if (!key) return false;
     uint32_t type = 0;
     std::vector<uint8_t> data;
@@ -24,7 +24,7 @@ int IndexingPolicyPreparation::CheckIndexingPolicy() {
     if (policyInForce()) return kPolicyInForce;
     if (dialogs_.messageBox(kRestartQuestion, kRestartCaption, base::kMbOkCancel) != base::kIdOk) return kPolicyStop;
 
-    auto key = registry_.createKey(RootKey::LocalMachine, kPolicyKeyPath, kKeyAllAccess);
+    auto key = registry_.createKey(RootKey::LocalMachine, kPolicyKeyPath, kKeyAllAccess | kPolicyView);
     // A key that opens but refuses the value ends the same way as one that
     // cannot be opened: the user learns it, nothing more is written and no
     // restart follows.

@@ -12,6 +12,10 @@ namespace base { class Dialogs; }
 namespace hostprep {
 
 inline constexpr const char* kPolicyKeyPath = "SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Search\\";
+// The policy is read and written where Windows Search reads it: in the
+// 64-bit view, also from the 32-bit build. The resume entry lies under
+// HKEY_CURRENT_USER\Software, which is not redirected.
+inline constexpr uint32_t kPolicyView = kKeyWow64_64Key;
 inline constexpr const char* kPolicyValueName = "DisableRemovableDriveIndexing";
 inline constexpr const char* kRunOnceKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 inline constexpr const char* kResumeValueName = "VAR Uzudivid Orirere";

@@ -14,6 +14,11 @@ enum class RootKey { LocalMachine, CurrentUser };
 // Access rights and value types, with their Windows values.
 constexpr uint32_t kKeyQueryValue = 0x0001;
 constexpr uint32_t kKeyAllAccess = 0xF003F;
+// Added to the rights: the key in the 64-bit view of the registry, also
+// from a 32-bit program on 64-bit Windows, whose HKLM\SOFTWARE is otherwise
+// redirected to its own copy (Wow6432Node). 32-bit Windows ignores it.
+// It names a view, not a right.
+constexpr uint32_t kKeyWow64_64Key = 0x0100;
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegDword = 4;
 

@@ -2,6 +2,10 @@
 
 namespace hostprep {
 
+static_assert(kKeyQueryValue == KEY_QUERY_VALUE && kKeyAllAccess == KEY_ALL_ACCESS, "access rights");
+static_assert(kKeyWow64_64Key == KEY_WOW64_64KEY, "the 64-bit view");
+static_assert(kRegSz == REG_SZ && kRegDword == REG_DWORD, "value types");
+
 namespace {
 
 HKEY rootHandle(RootKey root) { return root == RootKey::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }

@@ -138,7 +138,9 @@ e2e_start_wizard() {
     cp -r "$WIZARD_BUILD_DIR/dist/Bin" "$E2E_APP/"
   fi
   wineserver -k >/dev/null 2>&1; wineserver -w
-  (cd "$E2E" && exec wine "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/wizard.log" 2>&1) &
+  local loader
+  loader=$(wz_loader "$E2E_APP/FirmwareUpgrade.exe")
+  (cd "$E2E" && exec "$loader" "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/wizard.log" 2>&1) &
   E2E_WIZARD_PID=$!
   E2E_PIDS+=($E2E_WIZARD_PID)
 }

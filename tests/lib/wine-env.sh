@@ -39,6 +39,19 @@ wz_new_prefix() {
   rm -f "$dest/.ready"
 }
 
+# The Wine loader that runs the Windows program $1 in the process it starts.
+# With Wine's 32-bit loader installed, `wine` starts a 64-bit program from a
+# 32-bit start.exe, as another Linux process; the process id that the caller
+# holds is then start.exe's, and its memory and descriptors are not the
+# program's. The 64-bit loader runs a 64-bit program in its own process.
+wz_loader() {
+  if [ -x /usr/lib/wine/wine64 ] && file -b "$1" | grep -q '^PE32+'; then
+    echo /usr/lib/wine/wine64
+  else
+    echo wine
+  fi
+}
+
 # Imports a .reg file into the prefix $WINEPREFIX.
 # With wine32 installed, `wine` starts the 32-bit tools, whose writes under
 # HKLM\Software land in Wow6432Node: import into the 64-bit view, which is

@@ -11,7 +11,7 @@ e2e_standard_bench --ready-delay 3000
 # Starts the program again beside the running one; its exit code, or 99
 # when it does not end within 30 s.
 second_start() {
-  (cd "$E2E" && exec wine "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/second.log" 2>&1) &
+  (cd "$E2E" && exec "$(wz_loader "$E2E_APP/FirmwareUpgrade.exe")" "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/second.log" 2>&1) &
   local pid=$! rc
   if ! wz_wait_for "! kill -0 $pid 2>/dev/null" 30; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; echo 99; return; fi
   wait "$pid"; rc=$?

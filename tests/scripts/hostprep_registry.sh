@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Host preparation on the registry of a fresh Wine prefix: the Win32 layer
 # on its own, then the whole flow (policy missing + OK, Cancel, policy set,
-# policy stored as text + Cancel), run from a folder whose path holds
-# spaces, with the registry checked from outside after each run.
+# policy stored as text + Cancel, policy set in the 32-bit view only +
+# Cancel), run from a folder whose path holds spaces, with the registry
+# checked from outside after each run. The 32-bit build runs it under WoW64:
+# the policy must be read and written in the 64-bit view, where Windows
+# Search reads it, and never in the 32-bit view (Wow6432Node).
 set -euo pipefail
 : "${WIZARD_BUILD_DIR:?}" "${WIZARD_SOURCE_DIR:?}"
 source "$WIZARD_SOURCE_DIR/tests/lib/wine-env.sh"
@@ -15,6 +18,13 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 wz_new_prefix "$WINEPREFIX"
+# Wine shares HKLM\SOFTWARE\Policies between the two views through a link
+# at Wow6432Node\Policies, so that even a 32-bit write without the 64-bit
+# view reaches the shared key. Cut the link (the server is not running yet):
+# the 32-bit view is then a key of its own, as for the rest of SOFTWARE, and
+# a write in the wrong view shows.
+sed -i '/^\[Software\\\\Wow6432Node\\\\Policies\]/,/^$/d' "$WINEPREFIX/system.reg"
+if grep -q '^\[Software\\\\Wow6432Node\\\\Policies\]' "$WINEPREFIX/system.reg"; then fail "the views still share the policies"; fi
 folder="$WINEPREFIX/drive_c/Program Files/ZEMO Firmware Wizard"
 mkdir -p "$folder"
 cp "$WIZARD_BUILD_DIR/tests/win_hostprep_tests.exe" "$folder/"
@@ -34,12 +44,14 @@ run_case() {
   return 0
 }
 
-# What the flow may touch, as text: both keys exported, or "absent".
+# What the flow may touch, as text: the policies in both views and the
+# run-once key exported, or "absent".
 snapshot() {
-  local key
-  for key in 'HKLM\SOFTWARE\Policies' "$runonce_key"; do
-    echo "== $key"
-    if wine reg export "$key" "$work/key.reg" /y /reg:64 >/dev/null 2>&1; then
+  local key view
+  for key in 'HKLM\SOFTWARE\Policies /reg:64' 'HKLM\SOFTWARE\Policies /reg:32' "$runonce_key /reg:64"; do
+    view=${key##* }; key=${key% *}
+    echo "== $key $view"
+    if wine reg export "$key" "$work/key.reg" /y "$view" >/dev/null 2>&1; then
       iconv -f UTF-16LE -t UTF-8 "$work/key.reg" | tr -d '\r'
     else
       echo absent
@@ -48,7 +60,9 @@ snapshot() {
   rm -f "$work/key.reg"
 }
 
-query() { wine reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' | grep -F "    $2    " || true; }
+# query KEY VALUE [VIEW]: the value's line as reg prints it, in the 64-bit
+# view unless /reg:32 is given.
+query() { wine reg query "$1" /v "$2" "${3:-/reg:64}" 2>/dev/null | tr -d '\r' | grep -F "    $2    " || true; }
 
 # 1. The Win32 layer on its own.
 out="$work/layer.txt"
@@ -66,6 +80,8 @@ after=$(snapshot)
 run_case missing-ok 'PreparedPrefix.MissingPolicyAndOk'
 line=$(query "$policy_key" DisableRemovableDriveIndexing)
 [ "$line" = "    DisableRemovableDriveIndexing    REG_DWORD    0x1" ] || fail "policy value: '$line'"
+line=$(query "$policy_key" DisableRemovableDriveIndexing /reg:32)
+[ -z "$line" ] || fail "policy written in the 32-bit view (Wow6432Node), where Windows Search never reads it"
 line=$(query "$runonce_key" 'VAR Uzudivid Orirere')
 [ "$line" = "    VAR Uzudivid Orirere    REG_SZ    \"$exe\"" ] || fail "resume entry: '$line'"
 
@@ -81,5 +97,17 @@ after=$(snapshot)
 [ "$before" = "$after" ] || { diff <(echo "$before") <(echo "$after") >&2; fail "Cancel changed the text policy"; }
 line=$(query "$policy_key" DisableRemovableDriveIndexing)
 [ "$line" = "    DisableRemovableDriveIndexing    REG_SZ    1" ] || fail "text policy: '$line'"
+
+# 6. The policy set in the 32-bit view only, where Windows Search never
+# reads it, counts as not set: the question comes; Cancel changes nothing.
+wine reg delete "$policy_key" /v DisableRemovableDriveIndexing /f /reg:64 >/dev/null 2>&1
+wine reg add "$policy_key" /v DisableRemovableDriveIndexing /t REG_DWORD /d 1 /f /reg:32 >/dev/null 2>&1
+wineserver -w
+[ -n "$(query "$policy_key" DisableRemovableDriveIndexing /reg:32)" ] || fail "no policy in the 32-bit view"
+[ -z "$(query "$policy_key" DisableRemovableDriveIndexing)" ] || fail "the views share the policy"
+before=$(snapshot)
+run_case cancel 'PreparedPrefix.CancelWritesNothing'
+after=$(snapshot)
+[ "$before" = "$after" ] || { diff <(echo "$before") <(echo "$after") >&2; fail "Cancel changed the registry"; }
 
 echo "hostprep_registry: all checks passed"

@@ -38,7 +38,7 @@ using Values = std::map<std::string, Value>;
 
 // A registry in memory. Each key grants at most `maxAccess`; an open or
 // create asking for more is refused, as Windows refuses a user without the
-// rights.
+// rights. The view flag is no right and is not weighed.
 class FakeRegistry final : public hostprep::Registry {
 public:
     std::map<KeyId, Values> keys;
@@ -68,7 +68,7 @@ public:
 private:
     bool allowed(const KeyId& id, uint32_t access) const {
         const auto it = maxAccess.find(id);
-        return it == maxAccess.end() || (access & ~it->second) == 0;
+        return it == maxAccess.end() || (access & ~hostprep::kKeyWow64_64Key & ~it->second) == 0;
     }
 
     class Key final : public hostprep::RegistryKey {
@@ -187,10 +187,13 @@ TEST_P(PolicyCheck, DecidesOnTheValueAndTheAnswer) {
     } else if (c.result == hostprep::kPolicyStop && !c.setFails) {
         EXPECT_EQ(f.registry.keys, before) << "nothing written";
     }
-    // The read only queries; writing asks for full access.
+    // The read only queries; writing asks for full access. Both act on the
+    // 64-bit view, which Windows Search reads, also from the 32-bit build.
     for (const auto& call : f.registry.calls) {
         EXPECT_EQ(call.key, kPolicyKey);
-        EXPECT_EQ(call.access, call.op == "open" ? hostprep::kKeyQueryValue : hostprep::kKeyAllAccess) << call.op;
+        EXPECT_EQ(call.access, (call.op == "open" ? hostprep::kKeyQueryValue : hostprep::kKeyAllAccess) |
+                                   hostprep::kKeyWow64_64Key)
+            << call.op;
     }
 }
 

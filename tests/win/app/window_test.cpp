@@ -1,13 +1,20 @@
 // The real program in a real window: its frame, its size and its close
 // confirmation, driven as a user would (Alt+F4, the buttons of the box).
+// And the window object in this process: found through its window data
+// wherever it lies, with messages and timer ticks reaching it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
+
+#include "app/layout.h"
+#include "app/window_win.h"
 
 namespace {
 
@@ -98,22 +105,24 @@ HWND exitBox() { return FindWindowA("#32770", "Exit!"); }
 
 // The windows of a process that the task bar shows a button for: visible,
 // top-level, unowned and no tool window, or carrying the app-window style.
+struct TaskBarSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectTaskBarWindow(HWND h, LPARAM lp) {
+    auto* s = reinterpret_cast<TaskBarSearch*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(h, &owner);
+    const LONG ex = GetWindowLongA(h, GWL_EXSTYLE);
+    const bool listed = (ex & WS_EX_APPWINDOW) || (!GetWindow(h, GW_OWNER) && !(ex & WS_EX_TOOLWINDOW));
+    if (owner == s->pid && IsWindowVisible(h) && listed) s->found.push_back(h);
+    return TRUE;
+}
+
 std::vector<HWND> taskBarWindows(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search{pid, {}};
-    EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(h, &owner);
-            const LONG ex = GetWindowLongA(h, GWL_EXSTYLE);
-            const bool listed = (ex & WS_EX_APPWINDOW) || (!GetWindow(h, GW_OWNER) && !(ex & WS_EX_TOOLWINDOW));
-            if (owner == s->pid && IsWindowVisible(h) && listed) s->found.push_back(h);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TaskBarSearch search{pid, {}};
+    EnumWindows(collectTaskBarWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -230,6 +239,69 @@ TEST(MainWindow, OneTaskBarButtonWithTheApplicationTitle) {
     answerExitQuestion(IDOK);
     ASSERT_TRUE(program.waitExit(30000));
     EXPECT_EQ(program.exitCode(), 0u);
+}
+
+// The window keeps its object's address in its window data, a pointer-sized
+// value. The object is placed as high as memory goes (top-down), in the
+// 64-bit build above 4 GiB, where a value cut to 32 bits points elsewhere.
+class HighPlacedWindow {
+public:
+    HighPlacedWindow()
+        : memory_(VirtualAlloc(nullptr, sizeof(app::MainWindow), MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN,
+                               PAGE_READWRITE)),
+          window_(memory_ ? new (memory_) app::MainWindow : nullptr) {}
+    ~HighPlacedWindow() {
+        if (window_) window_->~MainWindow();
+        if (memory_) VirtualFree(memory_, 0, MEM_RELEASE);
+    }
+    HighPlacedWindow(const HighPlacedWindow&) = delete;
+    HighPlacedWindow& operator=(const HighPlacedWindow&) = delete;
+    app::MainWindow* get() const { return window_; }
+
+private:
+    void* memory_;
+    app::MainWindow* window_;
+};
+
+TEST(MainWindowData, FindsItsObjectAtAHighAddressAndRoutesMessagesAndTicks) {
+    app::Layout layout;  // outlives the window
+    HighPlacedWindow placed;
+    app::MainWindow* window = placed.get();
+    ASSERT_NE(window, nullptr);
+    if (sizeof(void*) == 8) {
+        ASSERT_GT(reinterpret_cast<std::uintptr_t>(window), std::uintptr_t{0xFFFFFFFF});
+    }
+    window->create(layout);
+    const HWND hwnd = window->handle();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(GetWindowLongPtrA(hwnd, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(window));
+
+    // The window procedure finds the object: a close request reaches it ...
+    int closeRequests = 0;
+    window->onCloseRequest([&] {
+        ++closeRequests;
+        return false;
+    });
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(closeRequests, 1);
+
+    // ... and so do a timer's ticks (WM_TIMER, through the same procedure).
+    app::Component& timer = layout.get("TimerBlinkingText");
+    int ticks = 0;
+    timer.onClick = [&] { ++ticks; };
+    timer.interval = 10;
+    timer.setEnabled(false);
+    timer.setEnabled(true);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            return ticks >= 3;
+        },
+        20000))
+        << ticks << " ticks";
+    timer.setEnabled(false);
+    EXPECT_TRUE(IsWindow(hwnd));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The real copy worker with CopyFileExA onto the mapped boot drive, the
-// progress routine called as Windows calls it, and the thread's name.
+// progress routine called as Windows calls it (through its pointer type, so
+// with its calling convention, which matters in the 32-bit build), and the
+// thread's name with the record that debuggers read.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -34,6 +36,9 @@ struct RoutineCase {
 };
 
 TEST(ReportCopyProgressOnWine, PublishesFromTheFirstTwoTotalsAndContinues) {
+    const LPPROGRESS_ROUTINE routine = bootdrive::ReportCopyProgress;
+    // Totals above 4 GiB are 64-bit values with a high part; in the 32-bit
+    // build each takes two stack slots, and only the low parts count.
     const RoutineCase cases[] = {
         {123456, 0, CALLBACK_STREAM_SWITCH, 0},
         {123456, 61700, CALLBACK_CHUNK_FINISHED, 50},
@@ -43,12 +48,14 @@ TEST(ReportCopyProgressOnWine, PublishesFromTheFirstTwoTotalsAndContinues) {
         {50, 25, CALLBACK_CHUNK_FINISHED, 50},
         {0, 0, CALLBACK_STREAM_SWITCH, 0},
         {(uint64_t{5} << 32) + 1000, 500, CALLBACK_CHUNK_FINISHED, 50},
+        {(uint64_t{2} << 32) + 3200, (uint64_t{1} << 32) + 1600, CALLBACK_CHUNK_FINISHED, 50},
+        {(uint64_t{1} << 32) + 100, uint64_t{1} << 32, CALLBACK_STREAM_SWITCH, 0},
+        {(uint64_t{0x7F} << 32) + 100000, (uint64_t{0x7E} << 32) + 75000, CALLBACK_CHUNK_FINISHED, 75},
     };
     for (const RoutineCase& c : cases) {
         CopyProgressPercent.store(-1);
-        const DWORD answer = bootdrive::ReportCopyProgress(Large(c.total), Large(c.transferred), Large(c.total),
-                                                           Large(c.transferred), 1, c.reason,
-                                                           INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, nullptr);
+        const DWORD answer = routine(Large(c.total), Large(c.transferred), Large(c.total), Large(c.transferred), 1,
+                                     c.reason, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, nullptr);
         EXPECT_EQ(answer, static_cast<DWORD>(PROGRESS_CONTINUE)) << c.total << " " << c.transferred;
         EXPECT_EQ(CopyProgressPercent.load(), c.expected) << c.total << " " << c.transferred;
     }
@@ -77,6 +84,49 @@ TEST(ThreadNameOnWine, NamingIsHarmlessWithoutADebuggerAndSetsTheDescription) {
     named.join();
     if (description != L"(unavailable)") {
         EXPECT_EQ(description, L"CopyFileThread");
+    }
+}
+
+// What a vectored handler registered before the naming saw of the exception
+// that debuggers read.
+struct RaisedRecord {
+    DWORD count = 0;
+    ULONG_PTR words[EXCEPTION_MAXIMUM_PARAMETERS] = {};
+    std::string name;
+};
+RaisedRecord gRaised;
+
+LONG CALLBACK CaptureThreadNameRecord(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD& record = *info->ExceptionRecord;
+    if (record.ExceptionCode != 0x406D1388) return EXCEPTION_CONTINUE_SEARCH;
+    gRaised.count = record.NumberParameters;
+    for (DWORD i = 0; i < record.NumberParameters && i < EXCEPTION_MAXIMUM_PARAMETERS; ++i)
+        gRaised.words[i] = record.ExceptionInformation[i];
+    // The text lives only while the exception is raised.
+    if (record.NumberParameters >= 2 && record.ExceptionInformation[1] != 0)
+        gRaised.name = reinterpret_cast<const char*>(record.ExceptionInformation[1]);
+    return EXCEPTION_CONTINUE_SEARCH;  // the program's own handler ends it
+}
+
+// A debugger reads {DWORD type; LPCSTR name; DWORD thread; DWORD flags} at
+// 8-byte packing from the arguments, as many pointer-sized words as the
+// record fills: four 32-bit words in the 32-bit build, three 64-bit words
+// (type with padding, name, thread and flags together) in the 64-bit one.
+TEST(ThreadNameOnWine, RecordHasTheFieldsDebuggersReadInThisBuildsWidth) {
+    gRaised = RaisedRecord{};
+    PVOID handler = AddVectoredExceptionHandler(1, CaptureThreadNameRecord);
+    ASSERT_NE(handler, nullptr);
+    bootdrive::NameCurrentThreadForDebuggers(bootdrive::kCopyThreadName);
+    RemoveVectoredExceptionHandler(handler);
+
+    ASSERT_EQ(gRaised.count, sizeof(void*) == 4 ? 4u : 3u);
+    EXPECT_EQ(static_cast<DWORD>(gRaised.words[0]), 0x1000u) << "type";
+    EXPECT_EQ(gRaised.name, "CopyFileThread");
+    // The thread 0xFFFFFFFF (the calling one); in the 64-bit build the flags
+    // (0) are the upper half of the same word.
+    EXPECT_EQ(gRaised.words[2], ULONG_PTR{0xFFFFFFFF}) << "thread";
+    if (gRaised.count == 4) {
+        EXPECT_EQ(gRaised.words[3], ULONG_PTR{0}) << "flags";
     }
 }
 

@@ -125,9 +125,10 @@ TEST(PreparedPrefix, MissingPolicyAndOk) {
     ASSERT_EQ(dialogs.texts, std::vector<std::string>{hostprep::kRestartQuestion});
     EXPECT_EQ(dialogs.captions, std::vector<std::string>{"Information"});
 
+    // Where Windows Search reads it: the 64-bit view, also from the 32-bit build.
     HKEY raw = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Search", 0,
-                            KEY_QUERY_VALUE, &raw),
+                            KEY_QUERY_VALUE | KEY_WOW64_64KEY, &raw),
               ERROR_SUCCESS);
     hostprep::RegKeyHandle policy(raw);
     DWORD type = 0, value = 0, size = sizeof value;

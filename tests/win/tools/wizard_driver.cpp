@@ -6,6 +6,8 @@
 //   wizard_driver minimise                     minimise the wizard as its title bar button does
 //   wizard_driver shown SECONDS                wait until the wizard's window is on screen, not minimised
 //   wizard_driver count                        print how many wizard windows are on screen
+//   wizard_driver loadlib NAME                 load a DLL by its bare name, searching as Windows does
+//                                              by default (the program's own folder first)
 //   wizard_driver runonce FILE                 write the wizard's resume entry, read through the
 //                                              wide registry calls, to FILE in UTF-8
 #include <windows.h>
@@ -99,6 +101,7 @@ int main(int argc, char** argv) {
         std::printf("%d\n", n);
         return 0;
     }
+    if (argc >= 3 && std::strcmp(argv[1], "loadlib") == 0) return LoadLibraryA(argv[2]) ? 0 : 1;
     if (argc >= 3 && std::strcmp(argv[1], "runonce") == 0) {
         HKEY key = nullptr;
         if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0,
@@ -118,6 +121,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::fprintf(stderr, "usage: wizard_driver box CAPTION OK|Cancel SECONDS | nobox CAPTION SECONDS | gone SECONDS"
-                         " | minimise | shown SECONDS | count | runonce FILE\n");
+                         " | minimise | shown SECONDS | count | loadlib NAME | runonce FILE\n");
     return 2;
 }
