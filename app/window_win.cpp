@@ -61,7 +61,7 @@ void MainWindow::detach() {
 void MainWindow::createOwner(HINSTANCE instance) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &MainWindow::ownerProc;
+    wc.lpfnWndProc = &MainWindow::route<&MainWindow::owner_, &MainWindow::handleOwner>;
     wc.hInstance = instance;
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
     wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
@@ -78,7 +78,7 @@ void MainWindow::create(Layout& layout) {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &MainWindow::windowProc;
+    wc.lpfnWndProc = &MainWindow::route<&MainWindow::hwnd_, &MainWindow::handle>;
     wc.hInstance = instance;
     wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
     wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
@@ -276,16 +276,20 @@ void MainWindow::paint() {
     EndPaint(hwnd_, &ps);
 }
 
-LRESULT CALLBACK MainWindow::ownerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+// Each of the two windows finds its MainWindow in its window data, put
+// there when the window is made; the object learns the window's handle then
+// and forgets it when the window is gone.
+template <HWND MainWindow::*Window, LRESULT (MainWindow::*Handle)(UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK MainWindow::route(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        static_cast<MainWindow*>(cs->lpCreateParams)->owner_ = hwnd;
+        static_cast<MainWindow*>(cs->lpCreateParams)->*Window = hwnd;
     }
     auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
-    const LRESULT result = self->handleOwner(msg, wp, lp);
-    if (msg == WM_NCDESTROY) self->owner_ = nullptr;
+    const LRESULT result = (self->*Handle)(msg, wp, lp);
+    if (msg == WM_NCDESTROY) self->*Window = nullptr;
     return result;
 }
 
@@ -316,19 +320,6 @@ LRESULT MainWindow::handleOwner(UINT msg, WPARAM wp, LPARAM lp) {
             break;
     }
     return DefWindowProcA(owner_, msg, wp, lp);
-}
-
-LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        static_cast<MainWindow*>(cs->lpCreateParams)->hwnd_ = hwnd;
-    }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
-    const LRESULT result = self->handle(msg, wp, lp);
-    if (msg == WM_NCDESTROY) self->hwnd_ = nullptr;
-    return result;
 }
 
 LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {

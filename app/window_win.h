@@ -46,8 +46,8 @@ public:
     void repaintNow(Component& c) override;
 
 private:
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    static LRESULT CALLBACK ownerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    template <HWND MainWindow::*Window, LRESULT (MainWindow::*Handle)(UINT, WPARAM, LPARAM)>
+    static LRESULT CALLBACK route(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
     LRESULT handleOwner(UINT msg, WPARAM wp, LPARAM lp);
     void createOwner(HINSTANCE instance);
