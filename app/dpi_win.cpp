@@ -21,6 +21,13 @@ int ScreenDpi() {
 
 }  // namespace
 
+int SystemDpi() {
+    using GetDpiForSystemFn = UINT(WINAPI*)();
+    static const auto getDpiForSystem = user32Function<GetDpiForSystemFn>("GetDpiForSystem");
+    const UINT dpi = getDpiForSystem ? getDpiForSystem() : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : ScreenDpi();
+}
+
 int WindowDpi(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
     static const auto getDpiForWindow = user32Function<GetDpiForWindowFn>("GetDpiForWindow");

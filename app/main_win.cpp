@@ -7,7 +7,7 @@
 #include "app/platform_win.h"
 #include "app/program_entry.h"
 #include "app/single_instance_win.h"
-#include "app/system_dll_win.h"
+#include "base/system_dll_win.h"
 #include "app/window_win.h"
 
 namespace {
@@ -34,7 +34,7 @@ void showError(const char* text) { MessageBoxA(nullptr, text, app::kApplicationT
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Before any window, box or DLL load: no DLL beside the program or in
     // the current folder is ever loaded.
-    app::RestrictDllSearchToSystemFolder();
+    win::RestrictDllSearchToSystemFolder();
     // One wizard at a time, decided before anything else is asked or shown;
     // the lock is held until the process ends.
     app::WinInstanceSystem instance;

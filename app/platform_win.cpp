@@ -1,8 +1,8 @@
 #include "app/platform_win.h"
 
 #include <dbt.h>
-#include <shellapi.h>
 
+#include "base/system_dll_win.h"
 #include "base/module_path_win.h"
 
 
@@ -34,7 +34,11 @@ void WinDesktop::registerPortNotifications() {
 }
 
 void WinDesktop::openWebPage(const std::string& address) {
-    ShellExecuteA(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOW);
+    // The shell is needed for this click only: loaded then, from the system
+    // folder, so that the wizard starts without it.
+    using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    if (const auto shellExecute = win::SystemFunction<ShellExecuteFn>(L"shell32.dll", "ShellExecuteA"))
+        shellExecute(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 void WinDesktop::runMessageLoop() {

@@ -4,7 +4,7 @@
 
 #include "app/dpi_win.h"
 #include "app/painter_win.h"
-#include "app/system_dll_win.h"
+#include "base/system_dll_win.h"
 
 namespace app {
 
@@ -27,6 +27,15 @@ const Component* pageOf(const Component& c) {
 
 bool clickable(const Component& c) {
     return c.onClick && (c.kind == Kind::SpeedButton || c.kind == Kind::Image || c.kind == Kind::Label);
+}
+
+// The program's icon, large or small, loaded once for both window classes
+// (shared icons from the program's resources: the system frees them).
+HICON programIcon(HINSTANCE instance, bool small) {
+    static const HICON large = LoadIconA(instance, MAKEINTRESOURCEA(1));
+    static const HICON little =
+        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, LR_SHARED));
+    return small ? little : large;
 }
 
 }  // namespace
@@ -63,8 +72,8 @@ void MainWindow::createOwner(HINSTANCE instance) {
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &MainWindow::route<&MainWindow::owner_, &MainWindow::handleOwner>;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
-    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
+    wc.hIcon = programIcon(instance, false);
+    wc.hIconSm = programIcon(instance, true);
     wc.lpszClassName = kOwnerWindowClass;
     RegisterClassExA(&wc);
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
@@ -80,23 +89,42 @@ void MainWindow::create(Layout& layout) {
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = &MainWindow::route<&MainWindow::hwnd_, &MainWindow::handle>;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
-    wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
+    wc.hIcon = programIcon(instance, false);
+    wc.hIconSm = programIcon(instance, true);
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     wc.lpszClassName = kMainWindowClass;
     RegisterClassExA(&wc);
 
-    // Made at the design size, then sized for the DPI of where it is.
-    const RECT frame = FrameAround(kClientWidth, kClientHeight, kStyle, kExStyle, kDesignDpi);
-    hwnd_ = CreateWindowExA(kExStyle, kMainWindowClass, layout.form().caption().c_str(), kStyle, CW_USEDEFAULT,
-                            CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, owner_, nullptr,
-                            instance, this);
+    // Made where it is shown, centred at the size for the DPI it comes up
+    // at: nothing moves before it is on screen.
+    scale_ = Scale(SystemDpi());
+    painter_->setScale(scale_);
+    const RECT place = centredPlace();
+    hwnd_ = CreateWindowExA(kExStyle, kMainWindowClass, layout.form().caption().c_str(), kStyle, place.left,
+                            place.top, place.right - place.left, place.bottom - place.top, owner_, nullptr, instance,
+                            this);
 
     for (const auto& c : layout.all()) {
         c->setObserver(this);
         if (c->kind == Kind::Timer) syncTimer(*c);
     }
-    applyDpi(WindowDpi(hwnd_));
+    // On a system without per-monitor DPI the window's DPI is the system's.
+    // A window larger than the screen was cut to it while being made, before
+    // it could say its size: it takes its size now.
+    const int dpi = WindowDpi(hwnd_);
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const Box wanted = ClientBox(scale_);
+    if (dpi != scale_.dpi() || client.right != wanted.width() || client.bottom != wanted.height()) applyDpi(dpi);
+}
+
+RECT MainWindow::centredPlace() const {
+    const RECT frame = frameRect();
+    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+    RECT work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int left = work.left + (work.right - work.left - w) / 2, top = work.top + (work.bottom - work.top - h) / 2;
+    return RECT{left, top, left + w, top + h};
 }
 
 // The tooltip needs the common controls, and is not needed before the
@@ -106,9 +134,9 @@ void MainWindow::createTooltip() {
     // comctl32 (version 6, from the side-by-side store) imports msimg32,
     // which is no known DLL: loaded from the system folder first, it is the
     // one those imports find, wherever the loader would have looked.
-    SystemLibrary(L"msimg32.dll");
+    win::SystemLibrary(L"msimg32.dll");
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    const auto init = SystemFunction<InitFn>(L"comctl32.dll", "InitCommonControlsEx");
+    const auto init = win::SystemFunction<InitFn>(L"comctl32.dll", "InitCommonControlsEx");
     if (!init) return;
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
     init(&icc);
@@ -126,11 +154,9 @@ RECT MainWindow::frameRect() const {
 void MainWindow::applyDpi(int dpi, const RECT* suggested) {
     scale_ = Scale(dpi);
     painter_->setScale(scale_);
-    RECT window;
-    GetWindowRect(hwnd_, &window);
-    if (suggested) window = *suggested;
     const RECT frame = frameRect();
-    SetWindowPos(hwnd_, nullptr, window.left, window.top, frame.right - frame.left, frame.bottom - frame.top,
+    const RECT place = suggested ? *suggested : centredPlace();
+    SetWindowPos(hwnd_, nullptr, place.left, place.top, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     if (tooltipActive_) {
         TOOLINFOA ti{};
@@ -144,16 +170,11 @@ void MainWindow::applyDpi(int dpi, const RECT* suggested) {
 }
 
 void MainWindow::show() {
-    RECT r;
-    GetWindowRect(hwnd_, &r);
-    RECT work;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    SetWindowPos(hwnd_, HWND_TOPMOST, work.left + (work.right - work.left - w) / 2,
-                 work.top + (work.bottom - work.top - h) / 2, 0, 0, SWP_NOSIZE);
-    ShowWindow(owner_, SW_SHOWNORMAL);
+    // Made centred and topmost; shown as it was made.
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
+    // Its task bar button, and the tooltip, come right after the window.
+    ShowWindow(owner_, SW_SHOWNA);
     PostMessageA(hwnd_, kCreateTooltip, 0, 0);
 }
 

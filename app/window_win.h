@@ -61,6 +61,8 @@ private:
     // everything painted.
     void applyDpi(int dpi, const RECT* suggested = nullptr);
     RECT frameRect() const;
+    // The window's rectangle centred in the work area, at the current scale.
+    RECT centredPlace() const;
     Component* hitTest(int x, int y, bool clickableOnly) const;
     void setHot(Component* c);
 

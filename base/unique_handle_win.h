@@ -3,7 +3,8 @@
 #pragma once
 
 #include <windows.h>
-#include <setupapi.h>
+
+#include "base/setup_api_win.h"
 
 #include <utility>
 
@@ -58,7 +59,7 @@ struct DeviceInfoSet {
     using Handle = HDEVINFO;
     static Handle none() { return INVALID_HANDLE_VALUE; }
     static bool valid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void close(Handle h) { SetupDiDestroyDeviceInfoList(h); }
+    static void close(Handle h) { setupapi::DestroyDeviceInfoList(h); }
 };
 
 struct DirectorySearch {

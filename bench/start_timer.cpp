@@ -4,7 +4,8 @@
 //   -> "a <ms>" and "b <ms>"
 // One run: CreateProcessA, then the clock runs until a visible top-level
 // window of the class exists; the program is then ended and waited for.
-// The first round only warms up. Built and run by bench/run.sh.
+// The first rounds only warm up, and each run waits for Wine to finish with
+// the one before. Built and run by bench/run.sh.
 #include <windows.h>
 
 #include <algorithm>
@@ -17,6 +18,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Pause between two runs; rounds that only warm up, before the timed ones.
+constexpr DWORD kSettleMs = 300;
+constexpr int kWarmUpRounds = 2;
 
 class Handle {
 public:
@@ -65,8 +70,11 @@ double TimeToWindow(const std::string& exe, const char* windowClass) {
     }
     TerminateProcess(process.get(), 0);
     WaitForSingleObject(process.get(), 30000);
-    // Let the window's removal settle so that the next run cannot see it.
+    // Let the window's removal settle so that the next run cannot see it,
+    // and let Wine finish with the ended process, so that its clean-up does
+    // not fall into the next run's time.
     for (int i = 0; i < 3000 && FindWindowA(windowClass, nullptr); ++i) Sleep(1);
+    Sleep(kSettleMs);
     return ms;
 }
 
@@ -84,14 +92,14 @@ int main(int argc, char** argv) {
     }
     const int runs = std::max(1, std::atoi(argv[1]));
     std::vector<double> a, b;
-    for (int i = 0; i <= runs; ++i) {
+    for (int i = 0; i < runs + kWarmUpRounds; ++i) {
         const double ta = TimeToWindow(argv[2], argv[3]);
         const double tb = TimeToWindow(argv[4], argv[5]);
         if (ta < 0 || tb < 0) {
             std::fprintf(stderr, "no window (a %.0f ms, b %.0f ms)\n", ta, tb);
             return 1;
         }
-        if (i == 0) continue;
+        if (i < kWarmUpRounds) continue;
         a.push_back(ta);
         b.push_back(tb);
     }

@@ -1,5 +1,6 @@
-// The serial ports of this Windows machine: SetupAPI for the present port
-// devices, the communications calls for the probe and the exchange.
+// The serial ports of this Windows machine: SetupAPI (loaded when first
+// needed) for the present port devices, the communications calls for the
+// probe and the exchange.
 #include <cstring>
 #include <vector>
 
@@ -18,7 +19,7 @@ constexpr DWORD kInstanceIdSize = 201;
 
 std::optional<std::string> FriendlyName(HDEVINFO set, SP_DEVINFO_DATA& device) {
     BYTE name[kFriendlyNameSize] = {};
-    if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, nullptr, name, kFriendlyNameSize,
+    if (!win::setupapi::GetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, nullptr, name, kFriendlyNameSize,
                                            nullptr)) {
         return std::nullopt;
     }
@@ -32,10 +33,10 @@ std::optional<std::string> FriendlyName(HDEVINFO set, SP_DEVINFO_DATA& device) {
 std::optional<std::string> InstanceId(HDEVINFO set, SP_DEVINFO_DATA& device) {
     std::vector<char> id(kInstanceIdSize);
     DWORD required = 0;
-    if (!SetupDiGetDeviceInstanceIdA(set, &device, id.data(), static_cast<DWORD>(id.size()), &required)) {
+    if (!win::setupapi::GetDeviceInstanceIdA(set, &device, id.data(), static_cast<DWORD>(id.size()), &required)) {
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= id.size()) return std::nullopt;
         id.resize(required);
-        if (!SetupDiGetDeviceInstanceIdA(set, &device, id.data(), static_cast<DWORD>(id.size()), nullptr)) {
+        if (!win::setupapi::GetDeviceInstanceIdA(set, &device, id.data(), static_cast<DWORD>(id.size()), nullptr)) {
             return std::nullopt;
         }
     }
@@ -46,12 +47,12 @@ class WindowsSerialPorts final : public SerialPortSystem {
 public:
     bool listPortDevices(std::vector<PortDevice>& devices) override {
         devices.clear();
-        DeviceInfoList set(SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT));
+        DeviceInfoList set(win::setupapi::GetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT));
         if (!set.valid()) return false;
         for (DWORD index = 0;; ++index) {
             SP_DEVINFO_DATA device{};
             device.cbSize = sizeof device;
-            if (!SetupDiEnumDeviceInfo(set.get(), index, &device)) break;
+            if (!win::setupapi::EnumDeviceInfo(set.get(), index, &device)) break;
             devices.push_back({FriendlyName(set.get(), device), InstanceId(set.get(), device)});
         }
         return true;

@@ -209,7 +209,9 @@ TEST(MainWindow, OneTaskBarButtonWithTheApplicationTitle) {
     HWND w = nullptr;
     ASSERT_TRUE(waitFor([&] { return (w = mainWindow()) != nullptr; }, 60000));
 
-    const std::vector<HWND> buttons = taskBarWindows(program.pid());
+    // The button comes with the window.
+    std::vector<HWND> buttons;
+    EXPECT_TRUE(waitFor([&] { return !(buttons = taskBarWindows(program.pid())).empty(); }, 20000));
     ASSERT_EQ(buttons.size(), 1u);
     HWND button = buttons[0];
     EXPECT_EQ(windowText(button), "ZEMO DAZ Adoze R Irodidiz Odovuz");

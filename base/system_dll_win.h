@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-namespace app {
+namespace win {
 
 // Takes the program's folder and the current folder out of the DLL search
 // of this process, also for the DLLs that Windows' own DLLs load later:
@@ -28,4 +28,4 @@ Fn SystemFunction(const wchar_t* dll, const char* function) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, function)));
 }
 
-}  // namespace app
+}  // namespace win

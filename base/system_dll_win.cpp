@@ -1,4 +1,4 @@
-#include "app/system_dll_win.h"
+#include "base/system_dll_win.h"
 
 #include <map>
 #include <mutex>
@@ -6,7 +6,7 @@
 
 #include "base/unique_handle_win.h"
 
-namespace app {
+namespace win {
 
 namespace {
 
@@ -48,4 +48,4 @@ HMODULE SystemLibrary(const wchar_t* name) {
     return it->second.get();
 }
 
-}  // namespace app
+}  // namespace win
