@@ -95,8 +95,8 @@ for b in "${builds[@]}"; do
 
   # 2. Start-up against the bare window of the same width.
   # A process start under Wine varies by tens of milliseconds from run to
-  # run, for both programs alike: three times the rounds steady the medians.
-  startup_runs=$((runs * 3))
+  # run, for both programs alike: five times the rounds steady the medians.
+  startup_runs=$((runs * 5))
   say "$name start-up: $startup_runs rounds"
   flags=(-std=c++17 -O2 -Wall -Wextra -static -static-libgcc -static-libstdc++)
   # The bare window carries the wizard's manifest, so that both start with
