@@ -1,16 +1,10 @@
 #include "app/dpi_win.h"
 
+#include "base/system_dll_win.h"
+
 namespace app {
 
 namespace {
-
-// A function of user32 that this Windows may lack; null when it does.
-template <typename Fn>
-Fn user32Function(const char* name) {
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");  // loaded with the program; not owned
-    if (!user32) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(user32, name)));
-}
 
 int ScreenDpi() {
     HDC screen = GetDC(nullptr);
@@ -23,14 +17,14 @@ int ScreenDpi() {
 
 int SystemDpi() {
     using GetDpiForSystemFn = UINT(WINAPI*)();
-    static const auto getDpiForSystem = user32Function<GetDpiForSystemFn>("GetDpiForSystem");
+    static const auto getDpiForSystem = win::LoadedFunction<GetDpiForSystemFn>(L"user32.dll", "GetDpiForSystem");
     const UINT dpi = getDpiForSystem ? getDpiForSystem() : 0;
     return dpi > 0 ? static_cast<int>(dpi) : ScreenDpi();
 }
 
 int WindowDpi(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = user32Function<GetDpiForWindowFn>("GetDpiForWindow");
+    static const auto getDpiForWindow = win::LoadedFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
     if (getDpiForWindow && hwnd) {
         const UINT dpi = getDpiForWindow(hwnd);
         if (dpi > 0) return static_cast<int>(dpi);
@@ -40,7 +34,7 @@ int WindowDpi(HWND hwnd) {
 
 RECT FrameAround(int width, int height, DWORD style, DWORD exStyle, int dpi) {
     using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    static const auto adjustForDpi = user32Function<AdjustForDpiFn>("AdjustWindowRectExForDpi");
+    static const auto adjustForDpi = win::LoadedFunction<AdjustForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
     RECT frame{0, 0, width, height};
     if (!adjustForDpi || !adjustForDpi(&frame, style, FALSE, exStyle, static_cast<UINT>(dpi))) {
         frame = RECT{0, 0, width, height};

@@ -41,6 +41,18 @@ void fillRect(HDC dc, int left, int top, int right, int bottom, COLORREF colour)
     if (right > left && bottom > top) fillRect(dc, r, colour);
 }
 
+// A frame t pixels wide inside r: `tl` along the top and the left, `br`
+// along the right and the bottom, which holds both bottom corners and the
+// top-right one.
+void edge(HDC dc, const RECT& r, int t, COLORREF tl, COLORREF br) {
+    fillRect(dc, r.left, r.top, r.right - t, r.top + t, tl);
+    fillRect(dc, r.left, r.top + t, r.left + t, r.bottom - t, tl);
+    fillRect(dc, r.right - t, r.top, r.right, r.bottom - t, br);
+    fillRect(dc, r.left, r.bottom - t, r.right, r.bottom, br);
+}
+
+RECT inset(const RECT& r, int t) { return RECT{r.left + t, r.top + t, r.right - t, r.bottom - t}; }
+
 }  // namespace
 
 void Painter::setScale(const Scale& scale) {
@@ -52,17 +64,10 @@ void Painter::setScale(const Scale& scale) {
 
 RECT Painter::rectOf(const Component& c) const { return scaledRect(c, scale_); }
 
-// A raised (or sunken) frame inside r, as wide as one design pixel: the
-// light edge along the top and the left, the dark one along the right and
-// the bottom, which holds both bottom corners.
+// A raised (or sunken) frame inside r, as wide as one design pixel.
 void Painter::frame(HDC dc, const RECT& r, bool raised) {
     const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT), dark = GetSysColor(COLOR_BTNSHADOW);
-    const COLORREF tl = raised ? light : dark, br = raised ? dark : light;
-    const int t = scale_.line(1);
-    fillRect(dc, r.left, r.top, r.right - t, r.top + t, tl);
-    fillRect(dc, r.left, r.top + t, r.left + t, r.bottom - t, tl);
-    fillRect(dc, r.right - t, r.top, r.right, r.bottom - t, br);
-    fillRect(dc, r.left, r.bottom - t, r.right, r.bottom, br);
+    edge(dc, r, scale_.line(1), raised ? light : dark, raised ? dark : light);
 }
 
 // The face of an ordinary push button. At the design DPI it is the
@@ -76,17 +81,10 @@ void Painter::paintButtonFace(HDC dc, const RECT& r, bool down) {
     }
     fillRect(dc, r, GetSysColor(COLOR_BTNFACE));
     const int t = scale_.line(1);
-    const COLORREF outerTl = GetSysColor(down ? COLOR_3DDKSHADOW : COLOR_BTNHIGHLIGHT);
-    const COLORREF outerBr = GetSysColor(down ? COLOR_BTNHIGHLIGHT : COLOR_3DDKSHADOW);
-    const COLORREF innerTl = GetSysColor(down ? COLOR_BTNSHADOW : COLOR_3DLIGHT);
-    const COLORREF innerBr = GetSysColor(down ? COLOR_3DLIGHT : COLOR_BTNSHADOW);
-    const RECT inner{r.left + t, r.top + t, r.right - t, r.bottom - t};
-    for (const auto& [box, tl, br] : {std::make_tuple(r, outerTl, outerBr), std::make_tuple(inner, innerTl, innerBr)}) {
-        fillRect(dc, box.left, box.top, box.right - t, box.top + t, tl);
-        fillRect(dc, box.left, box.top + t, box.left + t, box.bottom - t, tl);
-        fillRect(dc, box.right - t, box.top, box.right, box.bottom - t, br);
-        fillRect(dc, box.left, box.bottom - t, box.right, box.bottom, br);
-    }
+    const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT), dark = GetSysColor(COLOR_3DDKSHADOW);
+    const COLORREF innerLight = GetSysColor(COLOR_3DLIGHT), innerDark = GetSysColor(COLOR_BTNSHADOW);
+    edge(dc, r, t, down ? dark : light, down ? light : dark);
+    edge(dc, inset(r, t), t, down ? innerDark : innerLight, down ? innerLight : innerDark);
 }
 
 // The progress bar: smooth and continuous, in the same look under every
@@ -97,17 +95,9 @@ void Painter::paintProgressBar(HDC dc, const Component& c) {
     constexpr COLORREF kFrame = RGB(0xAE, 0xAE, 0xAE);
     const RECT r = rectOf(c);
     const int t = scale_.line(1);
-    const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), light = GetSysColor(COLOR_BTNHIGHLIGHT);
-    fillRect(dc, r.left, r.top, r.right - t, r.top + t, shadow);
-    fillRect(dc, r.left, r.top + t, r.left + t, r.bottom - t, shadow);
-    fillRect(dc, r.right - t, r.top, r.right, r.bottom, light);
-    fillRect(dc, r.left, r.bottom - t, r.right - t, r.bottom, light);
-    const RECT ring{r.left + t, r.top + t, r.right - t, r.bottom - t};
-    fillRect(dc, ring.left, ring.top, ring.right, ring.top + t, kFrame);
-    fillRect(dc, ring.left, ring.bottom - t, ring.right, ring.bottom, kFrame);
-    fillRect(dc, ring.left, ring.top + t, ring.left + t, ring.bottom - t, kFrame);
-    fillRect(dc, ring.right - t, ring.top + t, ring.right, ring.bottom - t, kFrame);
-    const RECT trough{ring.left + t, ring.top + t, ring.right - t, ring.bottom - t};
+    edge(dc, r, t, GetSysColor(COLOR_BTNSHADOW), GetSysColor(COLOR_BTNHIGHLIGHT));
+    edge(dc, inset(r, t), t, kFrame, kFrame);
+    const RECT trough = inset(r, 2 * t);
     const int span = c.max() - c.min();
     const int filled = span > 0 ? MulDiv(c.position() - c.min(), trough.right - trough.left, span) : 0;
     fillRect(dc, trough.left, trough.top, trough.left + filled, trough.bottom, GetSysColor(COLOR_HIGHLIGHT));

@@ -25,10 +25,6 @@ const Component* pageOf(const Component& c) {
     return nullptr;
 }
 
-bool clickable(const Component& c) {
-    return c.onClick && (c.kind == Kind::SpeedButton || c.kind == Kind::Image || c.kind == Kind::Label);
-}
-
 // The program's icon, large or small, loaded once for both window classes
 // (shared icons from the program's resources: the system frees them).
 HICON programIcon(HINSTANCE instance, bool small) {
@@ -258,27 +254,6 @@ void MainWindow::syncTooltip() {
     tooltipActive_ = want;
 }
 
-Component* MainWindow::hitTest(int x, int y, bool clickableOnly) const {
-    Component* found = nullptr;
-    for (const auto& c : layout_->all()) {
-        if (clickableOnly && !clickable(*c)) continue;
-        if (!clickableOnly && !(c->kind == Kind::SpeedButton)) continue;
-        if (!onActivePage(*c)) continue;
-        const RECT r = scaledRect(*c, scale_);
-        const POINT pt{x, y};
-        if (PtInRect(&r, pt)) found = c.get();  // the last one is on top
-    }
-    return found;
-}
-
-void MainWindow::setHot(Component* c) {
-    if (c == hot_) return;
-    Component* old = hot_;
-    hot_ = c;
-    if (old) invalidate(*old);
-    if (hot_) invalidate(*hot_);
-}
-
 void MainWindow::paint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
@@ -345,7 +320,6 @@ LRESULT MainWindow::handleOwner(UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
     if (!layout_) return DefWindowProcA(hwnd_, msg, wp, lp);
-    const int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
     switch (msg) {
         case WM_ERASEBKGND:
             return 1;
@@ -360,55 +334,16 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             }
             return 0;
         }
-        case WM_MOUSEMOVE: {
-            Component* over = hitTest(x, y, false);
-            setHot(over && over->enabled() ? over : nullptr);
-            if (!trackingLeave_) {
-                TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, hwnd_, 0};
-                trackingLeave_ = TrackMouseEvent(&tme) != FALSE;
-            }
-            return 0;
-        }
+        case WM_MOUSEMOVE:
         case WM_MOUSELEAVE:
-            trackingLeave_ = false;
-            if (!pressed_) setHot(nullptr);
-            return 0;
         case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: {
-            Component* c = hitTest(x, y, true);
-            if (c && c->enabled()) {
-                pressed_ = c;
-                SetCapture(hwnd_);
-                invalidate(*c);
-            }
-            return 0;
-        }
-        case WM_LBUTTONUP: {
-            Component* c = pressed_;
-            if (!c) return 0;
-            pressed_ = nullptr;
-            ReleaseCapture();
-            invalidate(*c);
-            const RECT r = scaledRect(*c, scale_);
-            const POINT pt{x, y};
-            if (PtInRect(&r, pt) && c->enabled() && onActivePage(*c) && c->onClick) {
-                UpdateWindow(hwnd_);
-                c->onClick();
-            }
-            return 0;
-        }
-        case WM_SETCURSOR:
-            if (LOWORD(lp) == HTCLIENT) {
-                POINT pt;
-                GetCursorPos(&pt);
-                ScreenToClient(hwnd_, &pt);
-                Component* c = hitTest(pt.x, pt.y, false);
-                if (c && c->handCursor) {
-                    SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
-                    return TRUE;
-                }
-            }
+        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONUP:
+        case WM_SETCURSOR: {
+            LRESULT result = 0;
+            if (handleMouse(msg, lp, result)) return result;
             break;
+        }
         case WM_SYSCOMMAND:
             // A fixed window: neither maximised nor resized, whoever asks.
             if ((wp & 0xFFF0) == SC_MAXIMIZE || (wp & 0xFFF0) == SC_SIZE) return 0;

@@ -50,6 +50,9 @@ private:
     static LRESULT CALLBACK route(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
     LRESULT handleOwner(UINT msg, WPARAM wp, LPARAM lp);
+    // The mouse over the window (window_input_win.cpp): true when the
+    // message was taken, with its result.
+    bool handleMouse(UINT msg, LPARAM lp, LRESULT& result);
     void createOwner(HINSTANCE instance);
     void paint();
     void invalidate(const Component& c);

@@ -29,12 +29,8 @@ HMODULE LoadFromSystemFolder(const wchar_t* name) {
 
 void RestrictDllSearchToSystemFolder() {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");  // always loaded; not owned
-    if (kernel) {
-        const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-            reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-        if (setDefault) setDefault(kSearchSystem32);
-    }
+    if (const auto setDefault = LoadedFunction<SetDefaultDllDirectoriesFn>(L"kernel32.dll", "SetDefaultDllDirectories"))
+        setDefault(kSearchSystem32);
     SetDllDirectoryW(L"");
 }
 

@@ -20,12 +20,26 @@ void RestrictDllSearchToSystemFolder();
 // so comctl32 is version 6.
 HMODULE SystemLibrary(const wchar_t* name);
 
+// The function `function` of `module` as type Fn; null when either is
+// missing (a call that this Windows does not have yet).
+template <typename Fn>
+Fn FunctionOf(HMODULE module, const char* function) {
+    if (!module) return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, function)));
+}
+
+// A function of a DLL that every process has loaded (kernel32, user32), so
+// that calls newer than Windows 7 are looked up at run time; null when the
+// system lacks it. The module is not owned: it stays loaded.
+template <typename Fn>
+Fn LoadedFunction(const wchar_t* dll, const char* function) {
+    return FunctionOf<Fn>(GetModuleHandleW(dll), function);
+}
+
 // A function of a DLL from the system folder; null when either is missing.
 template <typename Fn>
 Fn SystemFunction(const wchar_t* dll, const char* function) {
-    HMODULE module = SystemLibrary(dll);
-    if (!module) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, function)));
+    return FunctionOf<Fn>(SystemLibrary(dll), function);
 }
 
 }  // namespace win

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "base/system_dll_win.h"
 #include "bootdrive/file_copier_win.h"
 
 namespace bootdrive {
@@ -47,11 +48,8 @@ private:
 
 void SetDescriptionIfAvailable(const char* name) {
     using SetThreadDescriptionFn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");  // not owned: never freed
-    if (kernel == nullptr) return;
-    FARPROC proc = GetProcAddress(kernel, "SetThreadDescription");
-    if (proc == nullptr) return;
-    auto setDescription = reinterpret_cast<SetThreadDescriptionFn>(reinterpret_cast<void (*)()>(proc));
+    const auto setDescription = win::LoadedFunction<SetThreadDescriptionFn>(L"kernel32.dll", "SetThreadDescription");
+    if (setDescription == nullptr) return;
     std::wstring wide;
     for (const char* c = name; *c != '\0'; ++c) wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*c)));
     setDescription(GetCurrentThread(), wide.c_str());
