@@ -37,6 +37,10 @@ Box ScaledBox(const Component& c, const Scale& s) {
     return Box{s.px(d.left), s.px(d.top), s.px(d.right), s.px(d.bottom)};
 }
 
+Extent OuterFor(const Extent& wanted, const Extent& outer, const Extent& client) {
+    return Extent{wanted.width + outer.width - client.width, wanted.height + outer.height - client.height};
+}
+
 Box ClientBox(const Scale& s) { return Box{0, 0, s.px(kClientWidth), s.px(kClientHeight)}; }
 
 }  // namespace app

@@ -38,6 +38,20 @@ private:
     int dpi_;
 };
 
+// A width by height, such as a window's outer size or its client area.
+struct Extent {
+    int width = 0, height = 0;
+    bool operator==(const Extent& o) const { return width == o.width && height == o.height; }
+};
+
+// The outer size that gives a window the client area `wanted`, from the
+// outer size the window has and the client area that gave: the frame as
+// the system draws it, whatever DPI that follows. (A frame computed for the
+// window's DPI can be wrong: on Windows 10 1607 the title bar and borders
+// of a per-monitor window keep the system DPI's size unless their scaling
+// is switched on for the window.)
+Extent OuterFor(const Extent& wanted, const Extent& outer, const Extent& client);
+
 // The component's place in the client area at 96 DPI.
 Box DesignBox(const Component& c);
 // The component's place in the client area at the given scale.

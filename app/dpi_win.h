@@ -20,6 +20,12 @@ int SystemDpi();
 // (Windows 10 1607 and later), otherwise the screen's LOGPIXELSX.
 int WindowDpi(HWND hwnd);
 
+// Where the window is per-monitor aware in the first way only (Windows 10
+// 1607 does not know the second), switches on the scaling of its title bar
+// and borders with the DPI: EnableNonClientDpiScaling, called from
+// WM_NCCREATE. Elsewhere the system scales them already, or not at all.
+void EnableFrameScaling(HWND hwnd);
+
 // The window rectangle around a client area of width x height for the
 // style, at the DPI: AdjustWindowRectExForDpi where the system has it,
 // otherwise AdjustWindowRectEx (the system DPI's frame).

@@ -3,6 +3,7 @@
 
 #include <exception>
 #include <memory>
+#include <string>
 
 #include "app/platform_win.h"
 #include "app/program_entry.h"
@@ -29,6 +30,14 @@ int run() {
 
 void showError(const char* text) { MessageBoxA(nullptr, text, app::kApplicationTitle, MB_OK | MB_ICONERROR); }
 
+// The boxes of a start that has no window of its own.
+class UnownedDialogs final : public base::Dialogs {
+public:
+    int messageBox(const std::string& text, const std::string& caption, unsigned flags) override {
+        return MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags);
+    }
+};
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -38,7 +47,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // One wizard at a time, decided before anything else is asked or shown;
     // the lock is held until the process ends.
     app::WinInstanceSystem instance;
-    if (!app::ClaimSingleInstance(instance)) return 0;
+    UnownedDialogs dialogs;
+    if (!app::ClaimSingleInstance(instance, dialogs)) return 0;
     // What fails before the wizard's own services exist is shown the same way.
     try {
         return run();

@@ -8,6 +8,12 @@
 
 namespace app {
 
+static_assert(base::kMbOk == MB_OK && base::kMbOkCancel == MB_OKCANCEL, "message box buttons");
+static_assert(base::kMbIconError == MB_ICONERROR && base::kMbIconWarning == MB_ICONWARNING &&
+                  base::kMbIconInformation == MB_ICONINFORMATION,
+              "message box icons");
+static_assert(base::kIdOk == IDOK && base::kIdCancel == IDCANCEL, "message box answers");
+
 int WinDialogs::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
     return MessageBoxA(window_.handle(), text.c_str(), caption.c_str(), flags);
 }

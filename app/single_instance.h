@@ -3,6 +3,8 @@
 // it flashes. A second start brings the running wizard forward and ends.
 #pragma once
 
+#include "base/dialogs.h"
+
 namespace app {
 
 // What taking the wizard's machine-wide lock gave.
@@ -17,19 +19,35 @@ enum class InstanceLock {
 class InstanceSystem {
 public:
     virtual ~InstanceSystem() = default;
-    // Takes the lock for the life of the process, or learns who holds it.
-    virtual InstanceLock takeLock() = 0;
-    // Restores the running wizard's window if it is minimised and brings it
-    // (or the box it shows) to the foreground; false when no window of it
-    // is on screen, as while it starts up.
+    // Takes the lock for the life of the process, or learns who holds it,
+    // waiting up to `waitMs` for a holder that is ending to let go.
+    virtual InstanceLock takeLock(int waitMs) = 0;
+    // Restores the running wizard if it is minimised and brings to the
+    // foreground what it shows: its window, or the box it asks from, also
+    // while its window is not shown yet (the restart question). False when
+    // nothing of it can be found on this desktop: it is still making its
+    // window, or it is ending, or it runs for another user.
     virtual bool bringRunningWizardForward() = 0;
 };
+
+// How long a second start looks for the running wizard before it says so.
+inline constexpr int kInstanceLookMs = 5000;
+inline constexpr int kInstancePollMs = 250;
+
+// Told when the lock is held but no wizard can be found to bring forward.
+inline constexpr const char* kAlreadyRunningMessage =
+    "The firmware upgrade wizard is already running on this PC, perhaps for another user.\n"
+    "Only one wizard can work with the transponder at a time: finish or close the other one, "
+    "then start the wizard again.";
 
 // True when this start goes on to run the wizard: the lock was taken or
 // found abandoned, or could not be made at all (a lock that fails must not
 // keep the user from the device). Otherwise the running wizard is brought
-// forward, and this start ends without a word: the running window is the
-// answer.
-bool ClaimSingleInstance(InstanceSystem& system);
+// forward and this start ends: the running window is the answer. A holder
+// that lets go within a few seconds (a wizard that is ending) leaves the
+// lock to this start; when nothing can be brought forward in that time,
+// the user is told in a box with the application title, and this start
+// ends all the same.
+bool ClaimSingleInstance(InstanceSystem& system, base::Dialogs& dialogs);
 
 }  // namespace app

@@ -1,7 +1,8 @@
 // The wizard's machine-wide lock on Windows: a named mutex in the global
 // namespace, held by the main thread for the life of the process. Windows
 // lets go of it when the process ends, also when it crashes (the next
-// start then finds it abandoned).
+// start then finds it abandoned). The one handle is kept across looks, so
+// that a start waiting for an ending wizard takes the lock it lets go.
 #pragma once
 
 #include <windows.h>
@@ -18,7 +19,7 @@ inline constexpr const wchar_t* kInstanceMutexName = L"Global\\ZEMO-AIS-ClassB-F
 
 class WinInstanceSystem final : public InstanceSystem {
 public:
-    InstanceLock takeLock() override;
+    InstanceLock takeLock(int waitMs) override;
     bool bringRunningWizardForward() override;
 
 private:

@@ -16,8 +16,6 @@ constexpr DWORD kOwnerStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 constexpr UINT kActivateMain = WM_APP + 1;
 // Posted to the main window once it is on screen.
 constexpr UINT kCreateTooltip = WM_APP + 2;
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = WS_EX_TOPMOST;
 
 const Component* pageOf(const Component& c) {
     for (const Component* p = &c; p; p = p->parent)
@@ -96,7 +94,8 @@ void MainWindow::create(Layout& layout) {
     scale_ = Scale(SystemDpi());
     painter_->setScale(scale_);
     const RECT place = centredPlace();
-    hwnd_ = CreateWindowExA(kExStyle, kMainWindowClass, layout.form().caption().c_str(), kStyle, place.left,
+    outer_ = Extent{place.right - place.left, place.bottom - place.top};
+    hwnd_ = CreateWindowExA(kMainExStyle, kMainWindowClass, layout.form().caption().c_str(), kMainStyle, place.left,
                             place.top, place.right - place.left, place.bottom - place.top, owner_, nullptr, instance,
                             this);
 
@@ -112,15 +111,6 @@ void MainWindow::create(Layout& layout) {
     GetClientRect(hwnd_, &client);
     const Box wanted = ClientBox(scale_);
     if (dpi != scale_.dpi() || client.right != wanted.width() || client.bottom != wanted.height()) applyDpi(dpi);
-}
-
-RECT MainWindow::centredPlace() const {
-    const RECT frame = frameRect();
-    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
-    RECT work;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    const int left = work.left + (work.right - work.left - w) / 2, top = work.top + (work.bottom - work.top - h) / 2;
-    return RECT{left, top, left + w, top + h};
 }
 
 // The tooltip needs the common controls, and is not needed before the
@@ -140,29 +130,6 @@ void MainWindow::createTooltip() {
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                GetModuleHandleA(nullptr), nullptr);
     syncTooltip();
-}
-
-RECT MainWindow::frameRect() const {
-    const Box client = ClientBox(scale_);
-    return FrameAround(client.width(), client.height(), kStyle, kExStyle, scale_.dpi());
-}
-
-void MainWindow::applyDpi(int dpi, const RECT* suggested) {
-    scale_ = Scale(dpi);
-    painter_->setScale(scale_);
-    const RECT frame = frameRect();
-    const RECT place = suggested ? *suggested : centredPlace();
-    SetWindowPos(hwnd_, nullptr, place.left, place.top, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    if (tooltipActive_) {
-        TOOLINFOA ti{};
-        ti.cbSize = TTTOOLINFOA_V2_SIZE;
-        ti.hwnd = hwnd_;
-        ti.uId = 1;
-        ti.rect = scaledRect(layout_->get("SpeedButtonStart"), scale_);
-        SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&ti));
-    }
-    InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void MainWindow::show() {
@@ -310,7 +277,12 @@ LRESULT MainWindow::handleOwner(UINT msg, WPARAM wp, LPARAM lp) {
             if (hwnd_ && IsWindowVisible(hwnd_) && !IsIconic(owner_)) SetActiveWindow(GetLastActivePopup(hwnd_));
             return 0;
         case WM_CLOSE:
-            if (hwnd_) SendMessageA(hwnd_, WM_CLOSE, 0, 0);
+            // While a box is up (the main window is disabled), the box is
+            // the answer, as for a dialog's owner: no second question.
+            if (hwnd_ && !IsWindowEnabled(hwnd_))
+                SetForegroundWindow(GetLastActivePopup(hwnd_));
+            else if (hwnd_)
+                SendMessageA(hwnd_, WM_CLOSE, 0, 0);
             return 0;
         default:
             break;
@@ -353,10 +325,14 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
                 return 0;
             }
             break;
+        case WM_NCCREATE:
+            EnableFrameScaling(hwnd_);
+            break;
         case WM_GETMINMAXINFO: {
             const RECT frame = frameRect();
+            const Extent outer = outer_.width > 0 ? outer_ : Extent{frame.right - frame.left, frame.bottom - frame.top};
             auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
-            mm->ptMinTrackSize = mm->ptMaxTrackSize = POINT{frame.right - frame.left, frame.bottom - frame.top};
+            mm->ptMinTrackSize = mm->ptMaxTrackSize = POINT{outer.width, outer.height};
             mm->ptMaxSize = mm->ptMaxTrackSize;
             return 0;
         }
@@ -370,6 +346,12 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
         case WM_CLOSE:
+            // A close sent while a box is up (from another program) would
+            // ask again inside the box and could free the window under it.
+            if (!IsWindowEnabled(hwnd_)) {
+                SetForegroundWindow(GetLastActivePopup(hwnd_));
+                return 0;
+            }
             if (!closeRequest_ || closeRequest_()) DestroyWindow(hwnd_);
             return 0;
         case WM_DESTROY:

@@ -18,6 +18,9 @@ namespace app {
 // the program on the task bar.
 inline constexpr const char* kMainWindowClass = "TFormMain";
 inline constexpr const char* kOwnerWindowClass = "FirmwareUpgradeApplication";
+// The main window: fixed size, no maximise, always on top.
+inline constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+inline constexpr DWORD kMainExStyle = WS_EX_TOPMOST;
 
 class Painter;
 
@@ -64,6 +67,10 @@ private:
     // everything painted.
     void applyDpi(int dpi, const RECT* suggested = nullptr);
     RECT frameRect() const;
+    // Gives the window the client area of its scale, from the frame the
+    // system really draws (measured, should it differ from the computed
+    // one); re-centred unless it was placed where Windows suggested.
+    void fitFrame(bool centre);
     // The window's rectangle centred in the work area, at the current scale.
     RECT centredPlace() const;
     Component* hitTest(int x, int y, bool clickableOnly) const;
@@ -72,6 +79,7 @@ private:
     HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
     Scale scale_;
+    Extent outer_;  // the window's outer size at its scale
     HWND tooltip_ = nullptr;
     bool tooltipActive_ = false;
     Layout* layout_ = nullptr;

@@ -16,6 +16,7 @@ constexpr unsigned kMbOk = 0x00;
 constexpr unsigned kMbOkCancel = 0x01;
 constexpr unsigned kMbIconError = 0x10;
 constexpr unsigned kMbIconWarning = 0x30;
+constexpr unsigned kMbIconInformation = 0x40;
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 

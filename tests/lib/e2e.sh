@@ -145,6 +145,16 @@ e2e_start_wizard() {
   E2E_PIDS+=($E2E_WIZARD_PID)
 }
 
+# Starts the program again beside the running one; prints its exit code,
+# or 99 when it does not end within 30 s.
+e2e_second_start() {
+  (cd "$E2E" && exec "$(wz_loader "$E2E_APP/FirmwareUpgrade.exe")" "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/second.log" 2>&1) &
+  local pid=$! rc
+  if ! wz_wait_for "! kill -0 $pid 2>/dev/null" 30; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; echo 99; return; fi
+  wait "$pid"; rc=$?
+  echo "$rc"
+}
+
 e2e_wait_window() {
   E2E_WIN=$(wz_wait_window 'ZEMO ZOD Ezodi' "${1:-90}") || return 1
   wz_wait_for "xwininfo -id $E2E_WIN 2>/dev/null | grep -q 'Map State: IsViewable'" 30

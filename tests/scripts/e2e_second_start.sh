@@ -8,25 +8,16 @@ source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 e2e_begin second-start
 e2e_standard_bench --ready-delay 3000
 
-# Starts the program again beside the running one; its exit code, or 99
-# when it does not end within 30 s.
-second_start() {
-  (cd "$E2E" && exec "$(wz_loader "$E2E_APP/FirmwareUpgrade.exe")" "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/second.log" 2>&1) &
-  local pid=$! rc
-  if ! wz_wait_for "! kill -0 $pid 2>/dev/null" 30; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; echo 99; return; fi
-  wait "$pid"; rc=$?
-  echo "$rc"
-}
 windows() { wine "$E2E_DRIVER" count 2>/dev/null | tr -d '\r'; }
 
 e2e_launch
-e2e_check "second start ends with code 0" [ "$(second_start)" = 0 ]
+e2e_check "second start ends with code 0" [ "$(e2e_second_start)" = 0 ]
 e2e_check "one wizard window" [ "$(windows)" = 1 ]
 e2e_check "first wizard still running" kill -0 "$E2E_WIZARD_PID"
 
 wine "$E2E_DRIVER" minimise
 e2e_check "first wizard minimised" wz_wait_for "! wine '$E2E_DRIVER' shown 0 2>/dev/null" 10
-e2e_check "second start while minimised ends with code 0" [ "$(second_start)" = 0 ]
+e2e_check "second start while minimised ends with code 0" [ "$(e2e_second_start)" = 0 ]
 e2e_check "first wizard restored" wine "$E2E_DRIVER" shown 10
 e2e_check "start page as it was" e2e_wait_page start 10
 
@@ -34,7 +25,7 @@ e2e_check "start page as it was" e2e_wait_page start 10
 e2e_start_to_version
 e2e_click_yes
 e2e_check "upgrade page" e2e_wait_page upgrade 10
-e2e_check "second start during the upgrade ends with code 0" [ "$(second_start)" = 0 ]
+e2e_check "second start during the upgrade ends with code 0" [ "$(e2e_second_start)" = 0 ]
 e2e_check "image copied" wz_wait_for "cmp -s '$E2E/drive/AIS_Firmware.S19' '$E2E_APP/Bin/App_K40.SBIN'" 30
 e2e_check "Finish enabled" wz_wait_for e2e_finish_enabled 15
 e2e_check "one boot command on the wire" [ "$(e2e_wire 5)" = "$E2E_QUERY_HEX$E2E_BOOT_HEX" ]

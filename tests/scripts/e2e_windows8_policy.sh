@@ -19,9 +19,20 @@ snapshot() {
 }
 app="$E2E/Program Files/ZEMO Wizard"
 
-# Cancel first: nothing may change.
+# Cancel first: nothing may change. A second start while the question is
+# up brings the question forward (from behind another program's window)
+# and ends; there is still one question.
 before=$(snapshot)
 e2e_start_wizard "$app"
+boxes() { wine "$E2E_DRIVER" boxes "$1" 2>/dev/null | tr -d '\r'; }
+e2e_check "restart question" wz_wait_for '[ "$(boxes Information)" = 1 ]' 90
+wine notepad >/dev/null 2>&1 &
+E2E_PIDS+=($!)
+wz_wait_for "[ \"\$(wine '$E2E_DRIVER' front 2>/dev/null | tr -d '\r')\" != Information ]" 60 ||
+  e2e_fail "another program's window did not come to the front"
+e2e_check "second start during the question ends with code 0" [ "$(e2e_second_start)" = 0 ]
+e2e_check "the question is brought forward" wz_wait_for "[ \"\$(wine '$E2E_DRIVER' front 2>/dev/null | tr -d '\r')\" = Information ]" 10
+e2e_check "one question box, and no other box" [ "$(boxes Information)$(boxes 'ZEMO DAZ Adoze R Irodidiz Odovuz')" = 10 ]
 e2e_expect_box Information "$question" Cancel 90
 e2e_check "program ended after Cancel" wz_wait_for "! kill -0 $E2E_WIZARD_PID 2>/dev/null" 30
 after=$(snapshot)

@@ -392,6 +392,27 @@ TEST(AppLayout, ScaledPlacesKeepTheDesign) {
     }
 }
 
+// The window's outer size comes from the frame the system really draws. At
+// 144 DPI the client area is 831 by 630; at 96 DPI's it is 554 by 420. The
+// frame of the fixed window is 6 by 29 pixels at 96 DPI and 8 by 42 at 144.
+TEST(AppLayout, OuterSizeFollowsTheFrameTheSystemDraws) {
+    struct Row {
+        const char* name;
+        app::Extent wanted, outer, client, fitted;
+    } rows[] = {
+        {"frame scales with the window (PerMonitorV2): as computed", {831, 630}, {839, 672}, {831, 630}, {839, 672}},
+        {"1607, frame at the system's 96 DPI, window at 144", {831, 630}, {839, 672}, {833, 643}, {837, 659}},
+        {"1607, frame at the system's 144 DPI, window at 96", {554, 420}, {560, 449}, {552, 407}, {562, 462}},
+        {"unscaled frame at 96 DPI", {554, 420}, {560, 449}, {554, 420}, {560, 449}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const app::Extent fitted = app::OuterFor(r.wanted, r.outer, r.client);
+        EXPECT_EQ(fitted.width, r.fitted.width);
+        EXPECT_EQ(fitted.height, r.fitted.height);
+    }
+}
+
 TEST(AppLayout, ScaledLengthsRoundHalvesUpAndLinesStayVisible) {
     struct Row {
         int dpi, design, px, line;

@@ -278,35 +278,69 @@ TEST(ProgramEntry, ErrorsEndInTheEntrysBoxWithExitCode0) {
 // made at all, lets the start run.
 TEST(SingleInstance, DecidesWhetherThisStartRuns) {
     using app::InstanceLock;
+    // The running wizard as a second start sees it over time: the lock,
+    // held until `releasedAtMs` (then free, or abandoned), and something to
+    // bring forward from `shownAtMs` on (-1: never, as for another user).
     struct Fake : app::InstanceSystem {
-        InstanceLock lock;
-        bool windowOnScreen;
-        int broughtForward = 0;
-        InstanceLock takeLock() override { return lock; }
+        InstanceLock first;
+        int releasedAtMs, shownAtMs;
+        InstanceLock released;
+        int nowMs = 0, broughtForward = 0;
+        InstanceLock takeLock(int waitMs) override {
+            if (first != InstanceLock::HeldElsewhere) return first;
+            if (releasedAtMs >= 0 && nowMs + waitMs >= releasedAtMs) {
+                nowMs = std::max(nowMs, releasedAtMs);
+                return released;
+            }
+            nowMs += waitMs;
+            return InstanceLock::HeldElsewhere;
+        }
         bool bringRunningWizardForward() override {
-            ++broughtForward;
-            return windowOnScreen;
+            const bool found = shownAtMs >= 0 && nowMs >= shownAtMs;
+            broughtForward += found;
+            return found;
         }
     };
+    constexpr InstanceLock kHeld = InstanceLock::HeldElsewhere, kFree = InstanceLock::Taken;
     struct Row {
         const char* name;
-        InstanceLock lock;
-        bool windowOnScreen;
+        InstanceLock first;
+        int releasedAtMs;
+        InstanceLock released;
+        int shownAtMs;
         bool runs;
+        bool broughtForward;
+        bool told;
+        int decidedByMs;
     } rows[] = {
-        {"lock free", InstanceLock::Taken, false, true},
-        {"held, its window on screen", InstanceLock::HeldElsewhere, true, false},
-        {"held, no window yet", InstanceLock::HeldElsewhere, false, false},
-        {"abandoned by a crash", InstanceLock::Abandoned, true, true},
-        {"lock cannot be made", InstanceLock::Unavailable, false, true},
+        {"lock free", kFree, -1, kFree, -1, true, false, false, 0},
+        {"abandoned by a crash", InstanceLock::Abandoned, -1, kFree, -1, true, false, false, 0},
+        {"lock cannot be made", InstanceLock::Unavailable, -1, kFree, -1, true, false, false, 0},
+        {"held, its window or box on screen", kHeld, -1, kFree, 0, false, true, false, 0},
+        {"held, its window comes up after 2 s", kHeld, -1, kFree, 2000, false, true, false, 2000},
+        {"held by a wizard that ends within 1 s", kHeld, 900, kFree, -1, true, false, false, 900},
+        {"held by one that crashes as it ends", kHeld, 400, InstanceLock::Abandoned, -1, true, false, false, 400},
+        {"held by another user's wizard", kHeld, -1, kFree, -1, false, false, true, 5000},
+        {"held by a wizard that ends too late", kHeld, 9000, kFree, -1, false, false, true, 5000},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        apptest::CallLog log;
+        apptest::FakeDialogs dialogs(log);
         Fake fake;
-        fake.lock = row.lock;
-        fake.windowOnScreen = row.windowOnScreen;
-        EXPECT_EQ(app::ClaimSingleInstance(fake), row.runs);
-        EXPECT_EQ(fake.broughtForward, row.runs ? 0 : 1);
+        fake.first = row.first;
+        fake.releasedAtMs = row.releasedAtMs;
+        fake.shownAtMs = row.shownAtMs;
+        fake.released = row.released;
+        EXPECT_EQ(app::ClaimSingleInstance(fake, dialogs), row.runs);
+        EXPECT_EQ(fake.broughtForward, row.broughtForward ? 1 : 0);
+        EXPECT_EQ(fake.nowMs, row.decidedByMs);
+        ASSERT_EQ(dialogs.boxes.size(), row.told ? 1u : 0u);
+        if (row.told) {
+            EXPECT_EQ(dialogs.boxes[0].text, app::kAlreadyRunningMessage);
+            EXPECT_EQ(dialogs.boxes[0].caption, "ZEMO DAZ Adoze R Irodidiz Odovuz");
+            EXPECT_EQ(dialogs.boxes[0].flags, 0x40u) << "OK with the information icon";
+        }
     }
 }
 

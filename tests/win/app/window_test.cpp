@@ -126,6 +126,23 @@ std::vector<HWND> taskBarWindows(DWORD pid) {
     return search.found;
 }
 
+BOOL CALLBACK countBox(HWND h, LPARAM lp) {
+    auto* s = reinterpret_cast<TaskBarSearch*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(h, &owner);
+    char cls[16] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    if (owner == s->pid && IsWindowVisible(h) && std::string(cls) == "#32770") s->found.push_back(h);
+    return TRUE;
+}
+
+// How many message boxes the process shows.
+int boxesOf(DWORD pid) {
+    TaskBarSearch search{pid, {}};
+    EnumWindows(countBox, reinterpret_cast<LPARAM>(&search));
+    return static_cast<int>(search.found.size());
+}
+
 // Answers the exit question that a close request raises.
 void answerExitQuestion(int button) {
     HWND box = nullptr;
@@ -234,6 +251,17 @@ TEST(MainWindow, OneTaskBarButtonWithTheApplicationTitle) {
     }
 
     PostMessageA(button, WM_SYSCOMMAND, SC_CLOSE, 0);
+    answerExitQuestion(IDCANCEL);
+    EXPECT_TRUE(program.running());
+    EXPECT_NE(mainWindow(), nullptr);
+
+    // While a box is up, closing from the button (or Alt+F4 on it) brings
+    // the box forward: no second question opens over it.
+    PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(waitFor([] { return exitBox() != nullptr; }, 20000)) << "no exit question";
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(button, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_NORMAL, 5000, &ignored);
+    EXPECT_EQ(boxesOf(program.pid()), 1);
     answerExitQuestion(IDCANCEL);
     EXPECT_TRUE(program.running());
     EXPECT_NE(mainWindow(), nullptr);

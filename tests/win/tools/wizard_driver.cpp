@@ -6,6 +6,8 @@
 //   wizard_driver minimise                     minimise the wizard as its title bar button does
 //   wizard_driver shown SECONDS                wait until the wizard's window is on screen, not minimised
 //   wizard_driver count                        print how many wizard windows are on screen
+//   wizard_driver boxes CAPTION                print how many boxes of that caption are on screen
+//   wizard_driver front                        print the caption of the foreground window
 //   wizard_driver loadlib NAME                 load a DLL by its bare name, searching as Windows does
 //                                              by default (the program's own folder first)
 //   wizard_driver runonce FILE                 write the wizard's resume entry, read through the
@@ -101,6 +103,18 @@ int main(int argc, char** argv) {
         std::printf("%d\n", n);
         return 0;
     }
+    if (argc >= 3 && std::strcmp(argv[1], "boxes") == 0) {
+        int n = 0;
+        for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", argv[2]); w;
+             w = FindWindowExA(nullptr, w, "#32770", argv[2]))
+            if (IsWindowVisible(w)) ++n;
+        std::printf("%d\n", n);
+        return 0;
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "front") == 0) {
+        std::printf("%s\n", textOf(GetForegroundWindow()).c_str());
+        return 0;
+    }
     if (argc >= 3 && std::strcmp(argv[1], "loadlib") == 0) return LoadLibraryA(argv[2]) ? 0 : 1;
     if (argc >= 3 && std::strcmp(argv[1], "runonce") == 0) {
         HKEY key = nullptr;
@@ -121,6 +135,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::fprintf(stderr, "usage: wizard_driver box CAPTION OK|Cancel SECONDS | nobox CAPTION SECONDS | gone SECONDS"
-                         " | minimise | shown SECONDS | count | loadlib NAME | runonce FILE\n");
+                         " | minimise | shown SECONDS | count | boxes CAPTION | front | loadlib NAME | runonce FILE\n");
     return 2;
 }

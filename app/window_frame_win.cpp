@@ -1,0 +1,67 @@
+// The window's frame at its scale: its outer size around the client area
+// of the DPI it is shown at, its place, and a new DPI taken on.
+#include "app/window_win.h"
+
+#include <commctrl.h>
+
+#include "app/dpi_win.h"
+#include "app/painter_win.h"
+
+namespace app {
+
+namespace {
+
+// A window of that outer size, centred in the work area.
+RECT centredInWorkArea(const Extent& outer) {
+    RECT work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int left = work.left + (work.right - work.left - outer.width) / 2;
+    const int top = work.top + (work.bottom - work.top - outer.height) / 2;
+    return RECT{left, top, left + outer.width, top + outer.height};
+}
+
+}  // namespace
+
+RECT MainWindow::centredPlace() const {
+    const RECT frame = frameRect();
+    return centredInWorkArea(Extent{frame.right - frame.left, frame.bottom - frame.top});
+}
+
+RECT MainWindow::frameRect() const {
+    const Box client = ClientBox(scale_);
+    return FrameAround(client.width(), client.height(), kMainStyle, kMainExStyle, scale_.dpi());
+}
+
+void MainWindow::applyDpi(int dpi, const RECT* suggested) {
+    scale_ = Scale(dpi);
+    painter_->setScale(scale_);
+    const RECT frame = frameRect();
+    const RECT place = suggested ? *suggested : centredPlace();
+    outer_ = Extent{frame.right - frame.left, frame.bottom - frame.top};
+    SetWindowPos(hwnd_, nullptr, place.left, place.top, outer_.width, outer_.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    fitFrame(!suggested);
+    if (tooltipActive_) {
+        TOOLINFOA ti{};
+        ti.cbSize = TTTOOLINFOA_V2_SIZE;
+        ti.hwnd = hwnd_;
+        ti.uId = 1;
+        ti.rect = scaledRect(layout_->get("SpeedButtonStart"), scale_);
+        SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void MainWindow::fitFrame(bool centre) {
+    RECT window, client;
+    if (!GetWindowRect(hwnd_, &window) || !GetClientRect(hwnd_, &client)) return;
+    const Box wanted = ClientBox(scale_);
+    const Extent fitted = OuterFor(Extent{wanted.width(), wanted.height()},
+                                   Extent{window.right - window.left, window.bottom - window.top},
+                                   Extent{client.right - client.left, client.bottom - client.top});
+    if (fitted == outer_) return;
+    outer_ = fitted;
+    const RECT place = centre ? centredInWorkArea(fitted) : window;
+    SetWindowPos(hwnd_, nullptr, place.left, place.top, fitted.width, fitted.height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace app
