@@ -56,7 +56,10 @@ public:
         std::string component;
         app::Prop prop;
     };
-    void changed(app::Component& c, app::Prop p) override { events.push_back({c.name, p}); }
+    void changed(app::Component& c, app::Prop p) override {
+        events.push_back({c.name, p});
+        if (also) also(c, p);
+    }
     void repaintNow(app::Component& c) override { repaints.push_back(c.name); }
 
     int count(const std::string& component, app::Prop p) const;
@@ -64,6 +67,7 @@ public:
 
     std::vector<Event> events;
     std::vector<std::string> repaints;
+    std::function<void(app::Component&, app::Prop)> also;  // what else follows each change
 };
 
 // Holds the layout it was given as the real window does, and lets go of it

@@ -1,0 +1,112 @@
+#include "app/accessible_view.h"
+
+#include <string>
+
+namespace app {
+
+namespace {
+
+using namespace accessible_state;
+
+bool isText(const Component& c) { return c.kind == Kind::Label || c.kind == Kind::StaticText; }
+
+// What the items of a page are, in reading order.
+bool readable(const Component& c) {
+    return isText(c) || c.kind == Kind::SpeedButton || c.kind == Kind::ProgressBar;
+}
+
+// The items every page shares, around the page's own.
+constexpr const char* kLeading[] = {"StaticTextTitle", "LabelVersion"};
+constexpr const char* kTrailing[] = {"lblUpgradeStatus", "ProgressBar2", "LabelZEMOWeb"};
+
+AccessibleItem itemOf(const Component& c, const Component* focused, const Scale& scale) {
+    AccessibleItem item;
+    item.component = &c;
+    item.box = ScaledBox(c, scale);
+    item.name = c.caption();
+    const bool isFocused = &c == focused;
+    if (c.name == "LabelZEMOWeb") {
+        item.role = AccessibleRole::Link;
+        item.defaultAction = "Jump";
+        item.states = kFocusable | kLinked;
+    } else if (c.kind == Kind::SpeedButton) {
+        item.role = AccessibleRole::PushButton;
+        item.description = c.showHint ? c.hint : std::string();
+        if (c.enabled()) {
+            item.defaultAction = "Press";
+            item.states = kFocusable;
+        } else {
+            item.states = kUnavailable;
+        }
+    } else if (c.kind == Kind::ProgressBar) {
+        item.role = AccessibleRole::ProgressBar;
+        item.name = "Progress";
+        item.value = std::to_string(c.position()) + "%";
+        item.states = kReadOnly;
+    } else {
+        item.role = AccessibleRole::StaticText;
+        item.states = kReadOnly | (c.caption().empty() ? kInvisible : 0);
+    }
+    if (isFocused) item.states |= kFocused;
+    return item;
+}
+
+}  // namespace
+
+std::vector<const Component*> AccessibleOrder(const Layout& layout) {
+    std::vector<const Component*> order;
+    for (const char* name : kLeading) order.push_back(&layout.get(name));
+    if (const Component* page = layout.get("PageControlFirmwareUpgradeStage").activePage())
+        for (const Component* c : page->children)
+            if (readable(*c)) order.push_back(c);
+    for (const char* name : kTrailing) order.push_back(&layout.get(name));
+    return order;
+}
+
+int AccessibleId(const Layout& layout, const Component& c) {
+    const std::vector<const Component*> order = AccessibleOrder(layout);
+    for (std::size_t i = 0; i < order.size(); ++i)
+        if (order[i] == &c) return static_cast<int>(i) + 1;
+    return 0;
+}
+
+std::vector<AccessibleItem> AccessibleItems(const Layout& layout, const Component* focused, const Scale& scale) {
+    std::vector<AccessibleItem> items;
+    for (const Component* c : AccessibleOrder(layout)) {
+        items.push_back(itemOf(*c, focused, scale));
+        items.back().id = static_cast<int>(items.size());
+    }
+    return items;
+}
+
+std::vector<RaisedEvent> EventsFor(const Layout& layout, const Component& c, Prop p) {
+    const int id = p == Prop::ActivePage ? 0 : AccessibleId(layout, c);
+    if (p != Prop::ActivePage && id == 0) return {};
+    switch (p) {
+        case Prop::ActivePage:
+            return {{AccessibleEvent::Reorder, 0}};
+        case Prop::Caption:
+            if (!isText(c) && c.kind != Kind::SpeedButton) return {};
+            if (c.name == "lblUpgradeStatus" && c.caption() == kFinishedStatus)
+                return {{AccessibleEvent::NameChange, id}, {AccessibleEvent::Alert, id}};
+            return {{AccessibleEvent::NameChange, id}};
+        case Prop::Enabled:
+            if (c.kind != Kind::SpeedButton) return {};
+            return {{AccessibleEvent::StateChange, id}};
+        case Prop::Position:
+        case Prop::Range:
+            if (c.kind != Kind::ProgressBar) return {};
+            return {{AccessibleEvent::ValueChange, id}};
+        default:
+            return {};
+    }
+}
+
+std::vector<RaisedEvent> ChangeEvents(KeyboardFocus& focus, const Layout& layout, const Component& c, Prop p) {
+    std::vector<RaisedEvent> events = EventsFor(layout, c, p);
+    if (focus.follow(c, p))
+        events.push_back({AccessibleEvent::Focus, focus.focused() ? AccessibleId(layout, *focus.focused()) : 0});
+    return events;
+}
+
+}  // namespace app

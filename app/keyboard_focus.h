@@ -1,0 +1,51 @@
+// Which of the window's controls the keyboard works on, and what a key
+// does there. The focus is state of the window's model: the painter draws
+// it (while the keyboard cues are shown), the accessible view reports it.
+#pragma once
+
+#include <vector>
+
+#include "app/component.h"
+#include "app/layout.h"
+
+namespace app {
+
+enum class Key { Tab, ShiftTab, Enter, Space, Escape };
+
+// What the window does for a key.
+struct KeyAction {
+    enum class Kind { None, Press, Close };
+    Kind kind = Kind::None;
+    Component* target = nullptr;  // the control pressed
+};
+
+class KeyboardFocus {
+public:
+    // Starts on the shown page's main action.
+    explicit KeyboardFocus(const Layout& layout);
+
+    // The control with the focus; null when the page has none to give
+    // (the upgrade page before Finish is enabled, the focus not moved on).
+    Component* focused() const { return focused_; }
+    // The focus stops of the shown page in Tab order: its enabled buttons,
+    // then the web link, which every page has.
+    std::vector<Component*> order() const;
+    // Follows a change of the window: a page that comes up puts the focus
+    // on its main action, and so does Finish once it is enabled; a focused
+    // control that goes disabled hands the focus to the main action. True
+    // when the focus moved.
+    bool follow(const Component& c, Prop p);
+    // Tab and Shift+Tab move along the order and wrap; Enter and Space
+    // press the focused control; Esc leaves the page: Exit on the start
+    // page, No on the version page, the exit question on the upgrade page.
+    KeyAction key(Key k);
+
+private:
+    Component* mainAction() const;
+    bool moveTo(Component* c);
+    const Layout& layout_;
+    Component* webLink_;
+    Component* focused_ = nullptr;
+};
+
+}  // namespace app

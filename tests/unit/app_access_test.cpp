@@ -1,0 +1,194 @@
+// The window for the keyboard and for screen readers: what each page reads
+// as (checked against tests/accessible_view.txt, which the Wine probe of
+// the real window reads too), the events each stage change raises, and
+// what each key does.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+#include "app/accessible_view.h"
+#include "tests/unit/app_stage_helpers.h"
+
+namespace {
+
+using apptest::Rig;
+using app::AccessibleEvent;
+
+// One item as the table writes it: role | name | value | states.
+std::string line(const app::AccessibleItem& item) {
+    static const std::map<app::AccessibleRole, const char*> roles = {
+        {app::AccessibleRole::StaticText, "text"}, {app::AccessibleRole::PushButton, "button"},
+        {app::AccessibleRole::Link, "link"}, {app::AccessibleRole::ProgressBar, "progressbar"}};
+    static const std::pair<uint32_t, const char*> states[] = {{0x1, "unavailable"}, {0x4, "focused"},
+        {0x40, "readonly"}, {0x8000, "invisible"}, {0x100000, "focusable"}, {0x400000, "linked"}};
+    std::string out = roles.at(item.role), flags;
+    for (const std::string& field : {item.name, item.value}) out += " |" + (field.empty() ? "" : " " + field);
+    for (const auto& [bit, name] : states)
+        if (item.states & bit) flags += flags.empty() ? name : std::string(" ") + name;
+    return out + " |" + (flags.empty() ? "" : " " + flags);
+}
+
+std::map<std::string, std::vector<std::string>> table() {
+    std::map<std::string, std::vector<std::string>> pages;
+    std::ifstream in(WIZARD_TESTS_DIR "/accessible_view.txt");
+    std::string page, text;
+    while (std::getline(in, text)) {
+        if (text.empty() || text[0] == '#') continue;
+        if (text[0] == '[') page = text.substr(1, text.size() - 2);
+        else pages[page].push_back(text);
+    }
+    return pages;
+}
+
+// The bench of the table: the device answers 2.0.1 on COM5, the image is
+// 2.05.118, and a boot drive comes up when asked.
+Rig::Options bench() {
+    Rig::Options o;
+    o.catalogue = "Image,Version\nBin\\App_K40.SBIN,2.05.118\n";
+    return o;
+}
+void device(Rig& r) { r.ports.addPort(5, apptest::versionReply("2.0.1")); }
+void toUpgrading(Rig& r) {
+    apptest::toWaiting(r);
+    r.blink();
+}
+void toFinished(Rig& r) {
+    apptest::toWaiting(r);
+    r.drives.addBootDrive('E', true);
+    r.tick(2);
+    apptest::setProgress(100);
+    r.tick();
+}
+
+// The window's focus and the events it raises, following the form.
+struct Reader {
+    explicit Reader(Rig& r) : rig(r), focus(r.form().layout()) {
+        r.desktop.observer.also = [this](app::Component& c, app::Prop p) {
+            for (const auto& e : app::ChangeEvents(focus, rig.form().layout(), c, p)) {
+                const app::Component* item = e.id ? app::AccessibleOrder(rig.form().layout())[e.id - 1] : nullptr;
+                events.push_back({e.event, item ? item->name : ""});
+            }
+        };
+    }
+    ~Reader() { rig.desktop.observer.also = nullptr; }
+    std::vector<std::string> page() {
+        std::vector<std::string> lines;
+        for (const auto& item : app::AccessibleItems(rig.form().layout(), focus.focused(), app::Scale()))
+            lines.push_back(line(item));
+        return lines;
+    }
+    Rig& rig;
+    app::KeyboardFocus focus;
+    std::vector<std::pair<AccessibleEvent, std::string>> events;
+};
+
+TEST(AccessibleView, PagesReadAsTheTableSays) {
+    const auto pages = table();
+    const std::pair<const char*, void (*)(Rig&)> rows[] = {
+        {"start", [](Rig&) {}}, {"version", apptest::toVersion}, {"upgrading", toUpgrading}, {"finished", toFinished}};
+    for (const auto& [page, reach] : rows) {
+        SCOPED_TRACE(page);
+        Rig rig(bench(), device);
+        Reader reader(rig);
+        reach(rig);
+        ASSERT_EQ(pages.count(page), 1u);
+        EXPECT_EQ(reader.page(), pages.at(page));
+    }
+}
+
+TEST(AccessibleView, StageChangesRaiseTheirEvents) {
+    using E = AccessibleEvent;
+    const std::string bar = "ProgressBar2", status = "lblUpgradeStatus", finish = "SpeedButtonFrmUpgFinish";
+    const std::string msg1 = "StaticTextFrmUpgMessage1", msg2 = "StaticTextFrmUpgMessage2";
+    struct Row {
+        const char* name;
+        void (*from)(Rig&);
+        void (*action)(Rig&);
+        std::vector<std::pair<E, std::string>> events;
+    } rows[] = {
+        {"Start finds the device on the second port", [](Rig& r) { r.ports.addPort(3, ""); }, apptest::toVersion,
+         {{E::ValueChange, bar}, {E::ValueChange, bar}, {E::ValueChange, bar}, {E::Reorder, ""},
+          {E::Focus, "SpeedButtonFrmVerWantToContinueYes"}}},
+        {"Yes", apptest::toVersion, [](Rig& r) { r.clickYes(); },
+         {{E::NameChange, status}, {E::Reorder, ""}, {E::Focus, ""}}},
+        {"first fade step shows the messages", apptest::toWaiting, [](Rig& r) { r.blink(); },
+         {{E::NameChange, msg1}, {E::NameChange, msg2}}},
+        {"the fade raises nothing", toUpgrading, [](Rig& r) { r.blink(40); }, {}},
+        {"the copy completes", [](Rig& r) {
+             toUpgrading(r);
+             r.drives.addBootDrive('E', true);
+             r.tick(2);
+             apptest::setProgress(100);
+         },
+         [](Rig& r) { r.tick(); },
+         {{E::NameChange, msg1}, {E::NameChange, msg2}, {E::NameChange, status}, {E::Alert, status},
+          {E::StateChange, finish}, {E::Focus, finish}, {E::ValueChange, bar}}},
+        {"No clears the device's version, then the start page", apptest::toVersion, [](Rig& r) { r.clickNo(); },
+         {{E::NameChange, "LabelFrmVerOriginal1"}, {E::NameChange, "LabelFrmVerOriginal3"}, {E::Reorder, ""},
+          {E::Focus, "SpeedButtonStart"}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig(bench(), device);
+        row.from(rig);
+        Reader reader(rig);
+        row.action(rig);
+        EXPECT_EQ(reader.events, row.events);
+    }
+}
+
+TEST(KeyboardFocus, KeysOnEachPage) {
+    struct Row {
+        const char* name;
+        void (*reach)(Rig&);
+        std::vector<app::Key> keys;
+        const char* focused;  // after the keys; "" for none
+        app::KeyAction::Kind action;
+        const char* target;   // what the last key presses
+    } rows[] = {
+        {"start page: Enter presses Start", [](Rig&) {}, {app::Key::Enter}, "SpeedButtonStart",
+         app::KeyAction::Kind::Press, "SpeedButtonStart"},
+        {"Tab to Exit, Space presses it", [](Rig&) {}, {app::Key::Tab, app::Key::Space}, "SpeedButtonExit1",
+         app::KeyAction::Kind::Press, "SpeedButtonExit1"},
+        {"Tab wraps through the link", [](Rig&) {}, {app::Key::Tab, app::Key::Tab, app::Key::Tab}, "SpeedButtonStart",
+         app::KeyAction::Kind::None, ""},
+        {"Shift+Tab wraps back to the link", [](Rig&) {}, {app::Key::ShiftTab}, "LabelZEMOWeb",
+         app::KeyAction::Kind::None, ""},
+        {"Esc on the start page is Exit", [](Rig&) {}, {app::Key::Escape}, "SpeedButtonStart",
+         app::KeyAction::Kind::Press, "SpeedButtonExit1"},
+        {"version page: Tab to No", apptest::toVersion, {app::Key::Tab, app::Key::Enter},
+         "SpeedButtonFrmVerWantToContinueNo", app::KeyAction::Kind::Press, "SpeedButtonFrmVerWantToContinueNo"},
+        {"Esc on the version page is No", apptest::toVersion, {app::Key::Escape},
+         "SpeedButtonFrmVerWantToContinueYes", app::KeyAction::Kind::Press, "SpeedButtonFrmVerWantToContinueNo"},
+        {"upgrading: nothing to press, Tab takes the link", toUpgrading, {app::Key::Tab, app::Key::Tab},
+         "LabelZEMOWeb", app::KeyAction::Kind::None, ""},
+        {"upgrading: Esc asks to exit", toUpgrading, {app::Key::Escape}, "", app::KeyAction::Kind::Close, ""},
+        {"finished: Enter presses Finish", toFinished, {app::Key::Enter}, "SpeedButtonFrmUpgFinish",
+         app::KeyAction::Kind::Press, "SpeedButtonFrmUpgFinish"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig(bench(), device);
+        Reader reader(rig);
+        row.reach(rig);
+        app::KeyAction last;
+        for (app::Key k : row.keys) last = reader.focus.key(k);
+        EXPECT_EQ(reader.focus.focused() ? reader.focus.focused()->name : "", row.focused);
+        EXPECT_EQ(last.kind, row.action);
+        EXPECT_EQ(last.target ? last.target->name : "", row.target);
+    }
+}
+
+TEST(KeyboardFocus, StartsOnExitWithoutFirmware) {
+    Rig::Options o = bench();
+    o.imagePresent = false;
+    Rig rig(o);
+    app::KeyboardFocus focus(rig.form().layout());
+    ASSERT_NE(focus.focused(), nullptr);
+    EXPECT_EQ(focus.focused()->name, "SpeedButtonExit1");
+    EXPECT_EQ(focus.key(app::Key::Tab).kind, app::KeyAction::Kind::None);
+    EXPECT_EQ(focus.focused()->name, "LabelZEMOWeb") << "a disabled Start is no stop";
+}
+
+}  // namespace
