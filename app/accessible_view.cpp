@@ -10,6 +10,13 @@ using namespace accessible_state;
 
 bool isText(const Component& c) { return c.kind == Kind::Label || c.kind == Kind::StaticText; }
 
+// On screen: on no page, or on the shown one.
+bool shown(const Component& c) {
+    for (const Component* p = &c; p; p = p->parent)
+        if (p->kind == Kind::TabSheet) return p->parent->activePage() == p;
+    return true;
+}
+
 // What the items of a page are, in reading order.
 bool readable(const Component& c) {
     return isText(c) || c.kind == Kind::SpeedButton || c.kind == Kind::ProgressBar;
@@ -25,7 +32,7 @@ AccessibleItem itemOf(const Component& c, const Component* focused, const Scale&
     item.box = ScaledBox(c, scale);
     item.name = c.caption();
     const bool isFocused = &c == focused;
-    if (c.name == "LabelZEMOWeb") {
+    if (c.link) {
         item.role = AccessibleRole::Link;
         item.defaultAction = "Jump";
         item.states = kFocusable | kLinked;
@@ -48,6 +55,7 @@ AccessibleItem itemOf(const Component& c, const Component* focused, const Scale&
         item.states = kReadOnly | (c.caption().empty() ? kInvisible : 0);
     }
     if (isFocused) item.states |= kFocused;
+    if (!shown(c)) item.states = (item.states & ~(kFocusable | kFocused)) | kInvisible;
     return item;
 }
 
@@ -56,7 +64,7 @@ AccessibleItem itemOf(const Component& c, const Component* focused, const Scale&
 std::vector<const Component*> AccessibleOrder(const Layout& layout) {
     std::vector<const Component*> order;
     for (const char* name : kLeading) order.push_back(&layout.get(name));
-    if (const Component* page = layout.get("PageControlFirmwareUpgradeStage").activePage())
+    for (const Component* page : layout.get("PageControlFirmwareUpgradeStage").children)
         for (const Component* c : page->children)
             if (readable(*c)) order.push_back(c);
     for (const char* name : kTrailing) order.push_back(&layout.get(name));
@@ -81,7 +89,7 @@ std::vector<AccessibleItem> AccessibleItems(const Layout& layout, const Componen
 
 std::vector<RaisedEvent> EventsFor(const Layout& layout, const Component& c, Prop p) {
     const int id = p == Prop::ActivePage ? 0 : AccessibleId(layout, c);
-    if (p != Prop::ActivePage && id == 0) return {};
+    if (p != Prop::ActivePage && (id == 0 || !shown(c))) return {};
     switch (p) {
         case Prop::ActivePage:
             return {{AccessibleEvent::Reorder, 0}};

@@ -46,15 +46,16 @@ struct AccessibleItem {
     Box box;  // in the client area, at the window's scale
 };
 
-// The items in reading order: the title panel's texts, the shown page's
-// texts and buttons, the status line, the progress bar and the web link.
-// Pictures, shapes and frames are decoration and left out; a text that
-// shows nothing is invisible. `focused` is the control with the keyboard
+// The items in reading order: the title panel's texts, the pages' texts
+// and buttons, the status line, the progress bar and the web link. The
+// items of the pages that are not shown are invisible, and so is a text
+// that shows nothing; pictures, shapes and frames are decoration and left
+// out. The order never changes, so a child id names the same item for the
+// life of the window, also for a screen reader that reads an event late. `focused` is the control with the keyboard
 // focus, or null while the window does not have it.
 std::vector<AccessibleItem> AccessibleItems(const Layout& layout, const Component* focused, const Scale& scale);
 
-// The components of the items, in their order; a new page changes it (and
-// raises a reorder event).
+// The components of the items, in their order.
 std::vector<const Component*> AccessibleOrder(const Layout& layout);
 // The child id of a component among the items; 0 when it is none of them.
 int AccessibleId(const Layout& layout, const Component& c);
@@ -76,7 +77,7 @@ struct RaisedEvent {
 };
 
 // The events a property change raises: a new page reorders the client
-// area, a text that changes its name, a button that comes enabled or goes
+// area (its items show and hide), a text that changes its name, a button that comes enabled or goes
 // disabled its state, the progress bar its value, and "Finish!" in the
 // status line an alert. Colours raise nothing, so the fading messages do
 // not flood a screen reader. Only what is on screen raises anything.

@@ -77,6 +77,7 @@ public:
     bool stretch = false;
     bool flat = false;                 // speed buttons
     bool handCursor = false;
+    bool link = false;                 // a text that opens a web page
     bool bevelOuter = false;           // panels: raised outer bevel
     std::string hint;                  // tooltip text; shown only when showHint
     bool showHint = false;

@@ -54,6 +54,12 @@ bool KeyboardFocus::follow(const Component& c, Prop p) {
     return false;
 }
 
+bool KeyboardFocus::focus(const Component* stop) {
+    for (Component* c : order())
+        if (c == stop) return moveTo(c);
+    return false;
+}
+
 KeyAction KeyboardFocus::key(Key k) {
     switch (k) {
         case Key::Tab:

@@ -39,6 +39,9 @@ public:
     // press the focused control; Esc leaves the page: Exit on the start
     // page, No on the version page, the exit question on the upgrade page.
     KeyAction key(Key k);
+    // Gives the focus to one of the page's stops (a screen reader's
+    // choice); false for anything else.
+    bool focus(const Component* stop);
 
 private:
     Component* mainAction() const;

@@ -24,6 +24,7 @@ struct Row {
     Row& picture(Picture p) { c.setPicture(p); return *this; }
     Row& glyph(Picture p) { c.glyph = p; return *this; }
     Row& flat() { c.flat = true; c.handCursor = true; return *this; }
+    Row& link() { c.link = true; return *this; }
     Row& hint(const char* s) { c.hint = s; c.showHint = true; return *this; }
     Row& shape(ShapeKind k, Colour brush) { c.shape = k; c.colour = brush; return *this; }
     Row& bevel(BevelKind k) { c.bevel = k; return *this; }
@@ -70,7 +71,7 @@ Layout::Layout() {
     row(Kind::Label, "LabelVersion", "PanelTitle").at(419, 0, 127, 14).autosized()
         .text(kProgramVersionText).font(11, false, false, kNavy);
     row(Kind::Label, "LabelZEMOWeb", "PanelTitle").at(415, 33, 129, 16).autosized()
-        .text(kMakerWebAddress).font(13, false, false, kNavy);
+        .text(kMakerWebAddress).font(13, false, false, kNavy).link();
 
     // Main panel, stacked from the bottom.
     row(Kind::Panel, "Panel1", "FormMain").at(0, 50, 554, 370).colour(kPanelColour).font(13);

@@ -53,7 +53,18 @@ void edge(HDC dc, const RECT& r, int t, COLORREF tl, COLORREF br) {
 
 RECT inset(const RECT& r, int t) { return RECT{r.left + t, r.top + t, r.right - t, r.bottom - t}; }
 
+// The colour a component lies on: its own, or its nearest parent's.
+Colour backgroundOf(const Component& c) {
+    const Component* owner = &c;
+    while (owner->colour == kColourNone && owner->parent) owner = owner->parent;
+    return owner->colour;
+}
+
 }  // namespace
+
+COLORREF Painter::colour(Colour designed, int systemColour) const {
+    return highContrast_ ? GetSysColor(systemColour) : toColorRef(designed);
+}
 
 void Painter::setScale(const Scale& scale) {
     if (scale.dpi() == scale_.dpi()) return;
@@ -96,7 +107,8 @@ void Painter::paintProgressBar(HDC dc, const Component& c) {
     const RECT r = rectOf(c);
     const int t = scale_.line(1);
     edge(dc, r, t, GetSysColor(COLOR_BTNSHADOW), GetSysColor(COLOR_BTNHIGHLIGHT));
-    edge(dc, inset(r, t), t, kFrame, kFrame);
+    const COLORREF frameColour = highContrast_ ? GetSysColor(COLOR_WINDOWTEXT) : kFrame;
+    edge(dc, inset(r, t), t, frameColour, frameColour);
     const RECT trough = inset(r, 2 * t);
     const int span = c.max() - c.min();
     const int filled = span > 0 ? MulDiv(c.position() - c.min(), trough.right - trough.left, span) : 0;
@@ -162,7 +174,13 @@ void Painter::paintText(HDC dc, const Component& c, const RECT& r, UINT flags) {
     Selected sel(dc, font(c.font()));
     SetBkMode(dc, TRANSPARENT);
     RECT box = r;
-    if (!c.enabled()) {
+    if (highContrast_) {
+        const int role = !c.enabled() ? COLOR_GRAYTEXT
+                         : c.kind == Kind::SpeedButton ? COLOR_BTNTEXT
+                         : c.link ? COLOR_HOTLIGHT
+                                     : COLOR_WINDOWTEXT;
+        SetTextColor(dc, GetSysColor(role));
+    } else if (!c.enabled()) {
         OffsetRect(&box, scale_.line(1), scale_.line(1));
         SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
         drawCaption(dc, c.caption(), &box, flags);
@@ -180,6 +198,9 @@ void Painter::paintSpeedButton(HDC dc, const Component& c, const ButtonState& bu
     const bool hot = c.enabled() && buttons.hot == &c;
     if (!c.flat) {
         paintButtonFace(dc, r, down);
+    } else if (highContrast_) {
+        fillRect(dc, r, GetSysColor(COLOR_BTNFACE));
+        frame(dc, r, !down);
     } else if (down) {
         frame(dc, r, false);
     } else if (hot) {
@@ -209,24 +230,39 @@ void Painter::paintSpeedButton(HDC dc, const Component& c, const ButtonState& bu
     }
     RECT t{x, cy - text.cy / 2, x + text.cx + scale_.px(2), cy - text.cy / 2 + text.cy};
     paintText(dc, c, t, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+    if (buttons.focused == &c) paintFocus(dc, c, inset(r, scale_.px(3)));
+}
+
+// The dotted focus rectangle, inside a button or around a link's text.
+void Painter::paintFocus(HDC dc, const Component& c, RECT r) {
+    if (c.link) {
+        Selected sel(dc, font(c.font()));
+        DrawTextA(dc, c.caption().c_str(), -1, &r, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+        InflateRect(&r, scale_.line(1), 0);
+    }
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    DrawFocusRect(dc, &r);
 }
 
 void Painter::paintOne(HDC dc, const Component& c, const ButtonState& buttons) {
     RECT r = rectOf(c);
     switch (c.kind) {
         case Kind::Panel:
-        case Kind::TabSheet: {
+        case Kind::TabSheet:
             // A page without a colour of its own shows its panel's colour.
-            const Component* owner = &c;
-            while (owner->colour == kColourNone && owner->parent) owner = owner->parent;
-            fillRect(dc, r, toColorRef(owner->colour));
+            fillRect(dc, r, colour(backgroundOf(c), COLOR_WINDOW));
             break;
-        }
         case Kind::Image:
-            if (c.picture() != Picture::None) drawPicture(dc, c.picture(), r, c.stretch, false);
+            // In high contrast the background picture is left out.
+            if (c.picture() != Picture::None && !(highContrast_ && c.picture() == Picture::Background))
+                drawPicture(dc, c.picture(), r, c.stretch, false);
             break;
         case Kind::Shape: {
-            BrushHandle brush(CreateSolidBrush(toColorRef(c.colour)));
+            // A shape of its panel's colour is a surface; the others (the
+            // bullets) are marks.
+            const bool surface = c.parent && c.colour == backgroundOf(*c.parent);
+            BrushHandle brush(CreateSolidBrush(colour(c.colour, surface ? COLOR_WINDOW : COLOR_WINDOWTEXT)));
             Selected b(dc, brush.get());
             Selected p(dc, GetStockObject(NULL_PEN));
             // Without a pen GDI leaves out the right and bottom edge: add one.
@@ -247,10 +283,11 @@ void Painter::paintOne(HDC dc, const Component& c, const ButtonState& buttons) {
             if (c.autoSize) r.right = r.left + scale_.px(1000);
             const UINT align = c.alignment == Align::Centre ? DT_CENTER : DT_LEFT;
             paintText(dc, c, r, align | DT_SINGLELINE | DT_NOPREFIX | (c.autoSize ? DT_NOCLIP : 0));
+            if (buttons.focused == &c) paintFocus(dc, c, rectOf(c));
             break;
         }
         case Kind::StaticText: {
-            if (c.colour != kColourNone) fillRect(dc, r, toColorRef(c.colour));
+            if (c.colour != kColourNone) fillRect(dc, r, colour(c.colour, COLOR_WINDOW));
             const UINT align = c.alignment == Align::Centre ? DT_CENTER : DT_LEFT;
             paintText(dc, c, r, align | DT_WORDBREAK | DT_NOPREFIX);
             break;
@@ -295,7 +332,7 @@ void Painter::paintChildren(HDC dc, const Component& parent, const ButtonState& 
 
 void Painter::paint(HDC dc, Layout& layout, const RECT& clip, const ButtonState& buttons) {
     Component& form = layout.form();
-    fillRect(dc, clip, toColorRef(form.colour));
+    fillRect(dc, clip, colour(form.colour, COLOR_WINDOW));
     paintChildren(dc, form, buttons);
 }
 

@@ -16,6 +16,7 @@ namespace app {
 struct ButtonState {
     const Component* hot = nullptr;
     const Component* pressed = nullptr;
+    const Component* focused = nullptr;  // drawn with a focus rectangle
 };
 
 class Painter {
@@ -24,6 +25,10 @@ public:
     // are let go.
     void setScale(const Scale& scale);
     const Scale& scale() const { return scale_; }
+    // Paints with the system's colour pairs instead of the designed ones
+    // (window and window text, button face and button text, grey text,
+    // highlight), without the background picture.
+    void setHighContrast(bool on) { highContrast_ = on; }
     // Paints the whole client area within `clip` onto `dc`.
     void paint(HDC dc, Layout& layout, const RECT& clip, const ButtonState& buttons);
     HFONT font(const Font& f);
@@ -37,6 +42,9 @@ private:
     void paintChildren(HDC dc, const Component& parent, const ButtonState& buttons);
     void paintOne(HDC dc, const Component& c, const ButtonState& buttons);
     void paintText(HDC dc, const Component& c, const RECT& r, UINT flags);
+    void paintFocus(HDC dc, const Component& c, RECT r);
+    // The designed colour, or in high contrast the system colour of its role.
+    COLORREF colour(Colour designed, int systemColour) const;
     void paintSpeedButton(HDC dc, const Component& c, const ButtonState& buttons);
     void paintButtonFace(HDC dc, const RECT& r, bool down);
     void paintProgressBar(HDC dc, const Component& c);
@@ -45,6 +53,7 @@ private:
     const Picture32& picture(Picture p, int width, int height, bool stretch, bool disabled);
 
     Scale scale_;
+    bool highContrast_ = false;
     std::map<std::tuple<int, bool, bool>, FontHandle> fonts_;
     // Each picture is drawn once per size it is shown at.
     std::map<std::tuple<int, int, int, bool, bool>, Picture32> pictures_;

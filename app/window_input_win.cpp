@@ -69,10 +69,7 @@ bool MainWindow::handleMouse(UINT msg, LPARAM lp, LRESULT& result) {
             invalidate(*c);
             const RECT r = scaledRect(*c, scale_);
             const POINT pt{x, y};
-            if (PtInRect(&r, pt) && c->enabled() && onActivePage(*c) && c->onClick) {
-                UpdateWindow(hwnd_);
-                c->onClick();
-            }
+            if (PtInRect(&r, pt)) press(*c);
             return true;
         }
         case WM_SETCURSOR:

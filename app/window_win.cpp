@@ -53,6 +53,7 @@ void MainWindow::detach() {
         for (const auto& c : layout_->all()) c->setObserver(nullptr);
     layout_ = nullptr;
     closeRequest_ = nullptr;
+    accessibility_.reset();
     if (hwnd_) DestroyWindow(hwnd_);  // its tooltip goes with it
     hwnd_ = nullptr;
     tooltip_ = nullptr;
@@ -89,6 +90,9 @@ void MainWindow::create(Layout& layout) {
     wc.lpszClassName = kMainWindowClass;
     RegisterClassExA(&wc);
 
+    focus_ = std::make_unique<KeyboardFocus>(layout);
+    accessibility_ = std::make_unique<WindowAccessibility>(static_cast<AccessibleSource&>(*this));
+    followHighContrast();
     // Made where it is shown, centred at the size for the DPI it comes up
     // at: nothing moves before it is on screen.
     scale_ = Scale(SystemDpi());
@@ -151,6 +155,13 @@ void MainWindow::invalidate(const Component& c) {
 
 void MainWindow::changed(Component& c, Prop p) {
     if (!hwnd_) return;
+    const Component* focusedBefore = focus_->focused();
+    for (const RaisedEvent& e : ChangeEvents(*focus_, *layout_, c, p))
+        if (e.event != AccessibleEvent::Focus || hasFocus_) accessibility_->raise(e);
+    if (focus_->focused() != focusedBefore) {
+        if (focusedBefore) invalidate(*focusedBefore);
+        if (focus_->focused()) invalidate(*focus_->focused());
+    }
     switch (p) {
         case Prop::Caption:
             if (c.kind == Kind::Form)
@@ -232,7 +243,8 @@ void MainWindow::paint() {
     {
         Selected sel(mem.get(), surface.get());
         IntersectClipRect(mem.get(), ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom);
-        painter_->paint(mem.get(), *layout_, ps.rcPaint, ButtonState{hot_, pressed_});
+        const Component* focused = focusCues_ && hasFocus_ ? focus_->focused() : nullptr;
+        painter_->paint(mem.get(), *layout_, ps.rcPaint, ButtonState{hot_, pressed_, focused});
         BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
                ps.rcPaint.bottom - ps.rcPaint.top, mem.get(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
     }
@@ -292,7 +304,17 @@ LRESULT MainWindow::handleOwner(UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
     if (!layout_) return DefWindowProcA(hwnd_, msg, wp, lp);
+    if (handleKey(msg, wp, lp)) return 0;
     switch (msg) {
+        case WM_GETOBJECT: {
+            LRESULT result = 0;
+            if (accessibility_->answer(wp, lp, result)) return result;
+            break;
+        }
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            followHighContrast();
+            break;
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT:
@@ -355,6 +377,7 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             if (!closeRequest_ || closeRequest_()) DestroyWindow(hwnd_);
             return 0;
         case WM_DESTROY:
+            accessibility_.reset();
             for (const auto& c : layout_->all()) c->setObserver(nullptr);
             layout_ = nullptr;
             PostQuitMessage(0);

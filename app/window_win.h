@@ -8,8 +8,10 @@
 #include <functional>
 #include <memory>
 
+#include "app/accessible_win.h"
 #include "app/component.h"
 #include "app/dpi_scale.h"
+#include "app/keyboard_focus.h"
 #include "app/layout.h"
 
 namespace app {
@@ -24,7 +26,7 @@ inline constexpr DWORD kMainExStyle = WS_EX_TOPMOST;
 
 class Painter;
 
-class MainWindow final : public ComponentObserver {
+class MainWindow final : public ComponentObserver, private AccessibleSource {
 public:
     MainWindow();
     ~MainWindow() override;
@@ -47,6 +49,8 @@ public:
 
     void changed(Component& c, Prop p) override;
     void repaintNow(Component& c) override;
+    // The control with the keyboard focus (null before the window exists).
+    const Component* focused() const { return focus_ ? focus_->focused() : nullptr; }
 
 private:
     template <HWND MainWindow::*Window, LRESULT (MainWindow::*Handle)(UINT, WPARAM, LPARAM)>
@@ -56,6 +60,22 @@ private:
     // The mouse over the window (window_input_win.cpp): true when the
     // message was taken, with its result.
     bool handleMouse(UINT msg, LPARAM lp, LRESULT& result);
+    // The keyboard (window_keys_win.cpp): true when the message was taken.
+    bool handleKey(UINT msg, WPARAM wp, LPARAM lp);
+    void showFocusCues();
+    // Presses a control as a click does: only when it is enabled and shown.
+    void press(Component& c);
+    // Repaints where the focus was and is, and tells screen readers.
+    void focusMoved(const Component* from);
+    // High-contrast colours, read from the system again on every change of
+    // its settings or colours.
+    void followHighContrast();
+    // AccessibleSource
+    HWND accessibleWindow() const override { return hwnd_; }
+    std::vector<AccessibleItem> accessibleItems() const override;
+    std::string accessibleName() const override;
+    void pressLater(const Component& c) override;
+    void focusItem(const Component& c) override;
     void createOwner(HINSTANCE instance);
     void paint();
     void invalidate(const Component& c);
@@ -87,6 +107,10 @@ private:
     Component* hot_ = nullptr;      // speed button under the mouse
     Component* pressed_ = nullptr;  // component the left button went down on
     bool trackingLeave_ = false;
+    std::unique_ptr<KeyboardFocus> focus_;
+    bool focusCues_ = false;  // focus rectangles shown: from the first key on
+    bool hasFocus_ = false;   // the window has the keyboard focus
+    std::unique_ptr<WindowAccessibility> accessibility_;
     std::function<bool()> closeRequest_;
 };
 

@@ -9,6 +9,7 @@ source "$WIZARD_SOURCE_DIR/tests/lib/wine-env.sh"
 E2E_SIM="${WIZARD_NATIVE_BUILD_DIR:-}/tools/transponder_sim"
 E2E_EXE="$WIZARD_BUILD_DIR/dist/FirmwareUpgrade.exe"
 E2E_DRIVER="$WIZARD_BUILD_DIR/tests/wizard_driver.exe"
+E2E_PROBE="$WIZARD_BUILD_DIR/tests/access_probe.exe"
 E2E_PIDS=()
 declare -A E2E_SIM_PIDS=()
 E2E_FAILED=0
@@ -233,6 +234,43 @@ e2e_start_enabled() {
   local r g b
   read -r r g b < <(e2e_pixel 226 293)
   [ $((r - b)) -gt 40 ]
+}
+
+# e2e_reads_as PAGE: a screen reader reads the window's visible items as
+# the [PAGE] section of tests/accessible_view.txt says.
+e2e_reads_as() {
+  local want got
+  want=$(awk -v p="[$1]" '/^\[/ { on = ($0 == p); next } on && !/^#/' "$WIZARD_SOURCE_DIR/tests/accessible_view.txt")
+  got=$(wine "$E2E_PROBE" tree 2>/dev/null | tr -d '\r')
+  [ "$got" = "$want" ] || { diff <(echo "$want") <(echo "$got") >&2; return 1; }
+}
+
+# e2e_record_events: the window's events from now on, in $E2E/events.txt.
+e2e_record_events() {
+  wine "$E2E_PROBE" events "$(winepath -w "$E2E/events.txt" 2>/dev/null)" >/dev/null 2>&1 &
+  E2E_PIDS+=($!)
+  wz_wait_for "grep -q hooked '$E2E/events.txt' 2>/dev/null" 30
+}
+
+# e2e_events_in_order LINE...: the recorded events hold these, in order.
+e2e_events_in_order() {
+  local from=0 want n
+  for want in "$@"; do
+    n=$(tail -n "+$((from + 1))" "$E2E/events.txt" | tr -d '\r' | grep -nxF -m1 "$want" | cut -d: -f1)
+    [ -n "$n" ] || { echo "no \"$want\" after event $from in:" >&2; cat "$E2E/events.txt" >&2; return 1; }
+    from=$((from + n))
+  done
+}
+
+# e2e_differs_only_in SHOT REFERENCE X Y W H: the shot differs from the
+# reference, and only inside that part of the client area (at 96 DPI).
+e2e_differs_only_in() {
+  local box w h x y
+  box=$(compare "$E2E_SHOTS/$1.png" "$2" -compose src -highlight-color white -lowlight-color black png:- 2>/dev/null |
+        convert - -format '%@' info: 2>/dev/null)
+  read -r w h x y < <(sed -E 's/([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)/\1 \2 \3 \4/' <<<"$box")
+  [ -n "$w" ] && [ "$w" -gt 0 ] && [ "$w" -lt 554 ] && [ "$x" -ge "$3" ] && [ "$y" -ge "$4" ] &&
+    [ $((x + w)) -le $(($3 + $5)) ] && [ $((y + h)) -le $(($4 + $6)) ] || { echo "changed: $box" >&2; return 1; }
 }
 
 # The sentences on the wire.

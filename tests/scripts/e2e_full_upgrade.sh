@@ -3,7 +3,9 @@
 # (after a silent COM3), Yes sends the boot command, the boot drive comes
 # up with READY.TXT, the image is copied, "Finish!", and Finish returns to
 # the start page. With E2E_DPI set, the same at that display scaling, the
-# clicks at the scaled places.
+# clicks at the scaled places. A screen reader reads each page as the
+# table of tests/accessible_view.txt says and hears the upgrade's events;
+# at 96 DPI every page looks exactly as the committed screenshots.
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 if [ "$E2E_DPI" = 96 ]; then e2e_begin full-upgrade; else e2e_begin "full-upgrade-${E2E_DPI}dpi"; fi
 e2e_standard_bench --version 2.0.1 --ready-delay 3000
@@ -11,8 +13,11 @@ e2e_launch
 size=$(xwininfo -id "$E2E_WIN" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
 e2e_check "client area $(e2e_px 554)x$(e2e_px 420) at $E2E_DPI DPI" [ "$size" = "$(e2e_px 554)x$(e2e_px 420)" ]
 e2e_shot 1-start-page
+e2e_check "read as the start page" e2e_reads_as start
+e2e_record_events
 e2e_start_to_version
 e2e_shot 2-version-page
+e2e_check "read as the version page" e2e_reads_as version
 e2e_check "COM3 got the query only" [ "$(e2e_wire 3)" = "$E2E_QUERY_HEX" ]
 e2e_check "COM5 got the 16-byte query" [ "$(e2e_wire 5)" = "$E2E_QUERY_HEX" ]
 e2e_click_yes
@@ -24,8 +29,19 @@ e2e_check "Finish enabled" wz_wait_for e2e_finish_enabled 15
 e2e_check "progress at 100%" e2e_progress_full
 sleep 0.3  # let the last repaint land before the picture
 e2e_shot 4-upgrade-finished
+e2e_check "read as the finished page" e2e_reads_as finished
 e2e_check "nothing else on the drive" [ "$(ls -A "$E2E/drive" | sort | tr '\n' ' ')" = ".windows-label AIS_Firmware.S19 READY.TXT " ]
 e2e_click_finish
 e2e_check "start page after Finish" e2e_wait_page start 10
 e2e_shot 5-start-page-again
+e2e_check "a screen reader hears the pages, the focus, the end and Finish" e2e_events_in_order \
+  "reorder | client | ZEMO ZOD Ezodi R Iravevod Idavedi" "focus | button | Yes" \
+  "namechange | text | Upgrading ..." "namechange | text | Upgrade in process!" "alert | text | Finish!" \
+  "statechange | button | Finish" "focus | button | Finish" "focus | button | Start"
+e2e_check "the fading messages raise nothing ($(wc -l <"$E2E/events.txt") events)" [ "$(wc -l <"$E2E/events.txt")" -lt 40 ]
+if [ "$E2E_DPI" = 96 ]; then
+  for shot in 1-start-page 2-version-page 4-upgrade-finished 5-start-page-again; do
+    e2e_check "$shot as committed" [ "$(compare -metric AE "$E2E_SHOTS/$shot.png" "$WIZARD_SOURCE_DIR/docs/screenshots/$shot.png" null: 2>&1)" = 0 ]
+  done
+fi
 e2e_end

@@ -75,7 +75,7 @@ struct Reader {
     std::vector<std::string> page() {
         std::vector<std::string> lines;
         for (const auto& item : app::AccessibleItems(rig.form().layout(), focus.focused(), app::Scale()))
-            lines.push_back(line(item));
+            if (!(item.states & app::accessible_state::kInvisible)) lines.push_back(line(item));
         return lines;
     }
     Rig& rig;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/layout.h"
+#include "app/painter_win.h"
 #include "app/window_win.h"
 
 namespace {
@@ -332,6 +333,60 @@ TEST(MainWindowData, FindsItsObjectAtAHighAddressAndRoutesMessagesAndTicks) {
         << ticks << " ticks";
     timer.setEnabled(false);
     EXPECT_TRUE(IsWindow(hwnd));
+}
+
+// In high contrast the window paints with the system's colour pairs, which
+// Wine takes from HKCU\Control Panel\Colors (app_window.sh sets a dark
+// scheme of distinct colours there for this case).
+TEST(MainWindowPainter, HighContrastPaintsWithTheSystemColours) {
+    app::Layout layout;
+    layout.get("SpeedButtonStart").setEnabled(false);
+    layout.get("ProgressBar2").setPosition(50);
+    app::Painter painter;
+    painter.setHighContrast(true);
+    HDC screen = GetDC(nullptr);
+    app::MemoryDc dc(CreateCompatibleDC(screen));
+    app::BitmapHandle surface(CreateCompatibleBitmap(screen, 554, 420));
+    ReleaseDC(nullptr, screen);
+    app::Selected selected(dc.get(), surface.get());
+    const RECT all{0, 0, 554, 420};
+    painter.paint(dc.get(), layout, all, {});
+    // Whether the part of the client area holds a pixel of the colour.
+    const auto holds = [&](const RECT& r, int colour) {
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                if (GetPixel(dc.get(), x, y) == GetSysColor(colour)) return true;
+        return false;
+    };
+    struct Row {
+        const char* what;
+        RECT part;
+        int colour;
+    } rows[] = {
+        {"panel, without the background picture", {2, 52, 4, 54}, COLOR_WINDOW},
+        {"title panel", {1, 1, 3, 3}, COLOR_WINDOW},
+        {"bullet", {42, 132, 44, 134}, COLOR_WINDOWTEXT},
+        {"checklist text", {60, 124, 480, 146}, COLOR_WINDOWTEXT},
+        {"Exit's face", {432, 302, 434, 304}, COLOR_BTNFACE},
+        {"Exit's caption", {430, 300, 509, 326}, COLOR_BTNTEXT},
+        {"disabled Start's caption", {189, 257, 334, 323}, COLOR_GRAYTEXT},
+        {"progress filled", {93, 374, 95, 376}, COLOR_HIGHLIGHT},
+        {"progress trough", {480, 374, 482, 376}, COLOR_WINDOW},
+        {"progress frame", {90, 371, 91, 372}, COLOR_WINDOWTEXT},
+        {"web link", {415, 33, 544, 49}, COLOR_HOTLIGHT},
+    };
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), RGB(0, 0, 0)) << "the scheme of app_window.sh";
+    for (const Row& row : rows) {
+        // A part of two pixels is all that colour; a text holds it.
+        const RECT& p = row.part;
+        if (p.right - p.left > 2) {
+            EXPECT_TRUE(holds(p, row.colour)) << row.what;
+            continue;
+        }
+        for (int y = p.top; y < p.bottom; ++y)
+            for (int x = p.left; x < p.right; ++x)
+                EXPECT_EQ(GetPixel(dc.get(), x, y), GetSysColor(row.colour)) << row.what << " at " << x << "," << y;
+    }
 }
 
 }  // namespace

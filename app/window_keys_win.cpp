@@ -1,0 +1,123 @@
+// The window from the keyboard and for screen readers: the keys that move
+// the focus and press the focused control, the focus rectangles (hidden
+// until the first key, as Windows' keyboard cues are), the window's
+// accessible object, and high-contrast colours.
+#include "app/window_win.h"
+
+#include "app/painter_win.h"
+
+namespace app {
+
+namespace {
+
+// Posted to the window: press the control at this place in the layout (a
+// screen reader's default action, run from the message loop).
+constexpr UINT kPressComponent = WM_APP + 3;
+
+bool HighContrastOn() {
+    HIGHCONTRASTA hc{};
+    hc.cbSize = sizeof(hc);
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(hc), &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+}  // namespace
+
+void MainWindow::press(Component& c) {
+    if (!c.enabled() || !onActivePage(c) || !c.onClick) return;
+    UpdateWindow(hwnd_);
+    c.onClick();
+}
+
+void MainWindow::focusMoved(const Component* from) {
+    const Component* to = focus_->focused();
+    if (from) invalidate(*from);
+    if (to) invalidate(*to);
+    if (accessibility_) accessibility_->raise({AccessibleEvent::Focus, to ? AccessibleId(*layout_, *to) : 0});
+}
+
+void MainWindow::showFocusCues() {
+    if (focusCues_) return;
+    focusCues_ = true;
+    // Keeps Windows' own keyboard-cue state of the window in step.
+    SendMessageA(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    if (const Component* f = focus_->focused()) invalidate(*f);
+}
+
+bool MainWindow::handleKey(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_KEYDOWN: {
+            Key key;
+            switch (wp) {
+                case VK_TAB: key = GetKeyState(VK_SHIFT) < 0 ? Key::ShiftTab : Key::Tab; break;
+                case VK_RETURN: key = Key::Enter; break;
+                case VK_SPACE: key = Key::Space; break;
+                case VK_ESCAPE: key = Key::Escape; break;
+                default: return false;
+            }
+            showFocusCues();
+            // A key held down presses once.
+            const bool repeated = (lp & (1L << 30)) != 0;
+            if (key == Key::Tab || key == Key::ShiftTab) {
+                const Component* from = focus_->focused();
+                focus_->key(key);
+                if (focus_->focused() != from) focusMoved(from);
+                return true;
+            }
+            if (repeated) return true;
+            const KeyAction action = focus_->key(key);
+            if (action.kind == KeyAction::Kind::Press) press(*action.target);
+            if (action.kind == KeyAction::Kind::Close) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+            return true;
+        }
+        case WM_SYSKEYDOWN:
+            if (wp == VK_MENU) showFocusCues();
+            return false;  // the system menu and Alt+F4 as ever
+        case WM_UPDATEUISTATE:
+            // Another part of the system (or a setting) shows or hides the
+            // cues; Windows' own state follows in DefWindowProc.
+            if ((HIWORD(wp) & UISF_HIDEFOCUS) && (LOWORD(wp) == UIS_SET || LOWORD(wp) == UIS_CLEAR)) {
+                focusCues_ = LOWORD(wp) == UIS_CLEAR;
+                if (const Component* f = focus_->focused()) invalidate(*f);
+            }
+            return false;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            hasFocus_ = msg == WM_SETFOCUS;
+            if (const Component* f = focus_->focused()) {
+                invalidate(*f);
+                if (hasFocus_ && accessibility_)
+                    accessibility_->raise({AccessibleEvent::Focus, AccessibleId(*layout_, *f)});
+            }
+            return true;
+        case kPressComponent:
+            if (wp < layout_->all().size()) press(*layout_->all()[wp]);
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::vector<AccessibleItem> MainWindow::accessibleItems() const {
+    if (!layout_) return {};
+    return AccessibleItems(*layout_, hasFocus_ ? focus_->focused() : nullptr, scale_);
+}
+
+std::string MainWindow::accessibleName() const { return layout_ ? layout_->form().caption() : std::string(); }
+
+void MainWindow::pressLater(const Component& c) {
+    const auto& all = layout_->all();
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (all[i].get() == &c) PostMessageA(hwnd_, kPressComponent, i, 0);
+}
+
+void MainWindow::focusItem(const Component& c) {
+    const Component* from = focus_->focused();
+    if (focus_->focus(&c)) focusMoved(from);
+}
+
+void MainWindow::followHighContrast() {
+    painter_->setHighContrast(HighContrastOn());
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+}  // namespace app
