@@ -237,7 +237,8 @@ Rig::Rig(const Options& options, const std::function<void(Rig&)>& arrange) {
     copier.reset();
     if (options.imagePresent) dir.writeBin("App_K40.SBIN", "firmware image bytes");
     dir.writeBin("Firmware.csv", options.catalogue);
-    desktop.path = dir.path() + "FirmwareUpgrade.exe";
+    desktop.path = options.folderFitsCodePage ? dir.path() + "FirmwareUpgrade.exe" : "";
+    desktop.pathFitsCodePage = options.folderFitsCodePage;
     desktop.version = options.version;
     host.result = options.policy;
     if (arrange) arrange(*this);

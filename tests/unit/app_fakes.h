@@ -79,6 +79,7 @@ public:
     void setCloseRequest(std::function<bool()> decide) override;
     void releaseWindow() override;
     std::string programPath() override;
+    bool programPathFitsCodePage() override { return pathFitsCodePage; }
     app::OsVersion osVersion() override;
     void registerPortNotifications() override;
     void openWebPage(const std::string& address) override;
@@ -87,6 +88,7 @@ public:
     void answerSystem() override;
 
     std::string path = "/nowhere/FirmwareUpgrade.exe";
+    bool pathFitsCodePage = true;
     int answers = 0;                      // answerSystem calls
     std::function<void()> whileAnswering;  // runs inside each (what a sent message may do)
     app::OsVersion version{6, 1};
@@ -218,6 +220,7 @@ public:
         std::string catalogue = "Image,Version\nBin\\App_K40.SBIN,2.05\n";
         app::OsVersion version{6, 1};
         int policy = hostprep::kPolicyInForce;
+        bool folderFitsCodePage = true;  // false: no program path either, as Windows gives none then
         bool buildForm = true;  // false: the test builds it, e.g. through the program entry
     };
     Rig() : Rig(Options{}) {}
