@@ -237,8 +237,7 @@ Rig::Rig(const Options& options, const std::function<void(Rig&)>& arrange) {
     copier.reset();
     if (options.imagePresent) dir.writeBin("App_K40.SBIN", "firmware image bytes");
     dir.writeBin("Firmware.csv", options.catalogue);
-    desktop.path = options.folderFitsCodePage ? dir.path() + "FirmwareUpgrade.exe" : "";
-    desktop.pathFitsCodePage = options.folderFitsCodePage;
+    desktop.path = dir.path() + "FirmwareUpgrade.exe";
     desktop.version = options.version;
     host.result = options.policy;
     if (arrange) arrange(*this);

@@ -220,7 +220,6 @@ public:
         std::string catalogue = "Image,Version\nBin\\App_K40.SBIN,2.05\n";
         app::OsVersion version{6, 1};
         int policy = hostprep::kPolicyInForce;
-        bool folderFitsCodePage = true;  // false: no program path either, as Windows gives none then
         bool buildForm = true;  // false: the test builds it, e.g. through the program entry
     };
     Rig() : Rig(Options{}) {}

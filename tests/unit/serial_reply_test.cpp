@@ -58,8 +58,6 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"utf-8 version not cut inside a character",
                   "$AIVER,AIS-B-K40,,,,,,,," + Repeat('v', 18) + "\xE5\x8D\x87,",
                   "$AIVER,AIS-B-K40,,,,,,,," + Repeat('v', 18) + "\xE5\x8D\x87,", Repeat('v', 18)},
-        ReplyCase{"latin-1 version cut at 19", "$AIVER,AIS-B-K40,,,,,,,," + Repeat('v', 18) + "\xB0\xB0,",
-                  "$AIVER,AIS-B-K40,,,,,,,," + Repeat('v', 18) + "\xB0\xB0,", Repeat('v', 18) + "\xB0"},
         ReplyCase{"leading space dropped", "$AIVER,AIS-B-K40,,,,,,,, 1.2,\r\n", "$AIVER,AIS-B-K40,,,,,,,, 1.2,\r\n",
                   "1.2"},
         ReplyCase{"spaces only kept", "$AIVER,AIS-B-K40,,,,,,,,   ,\r\n", "$AIVER,AIS-B-K40,,,,,,,,   ,\r\n",
