@@ -74,6 +74,20 @@ TFormMain::TFormMain(Services& services)
     // 8. The firmware files are found beside the program only.
     ProgramFolder = folderOf(services_.desktop.programPath());
 
+    const auto endStartUp = [this] {
+        SpeedButtonStart.setEnabled(false);
+        terminated_ = true;
+        services_.desktop.terminate();
+    };
+    // From a folder whose name the code page cannot hold, the program could
+    // open none of its files, and a resume entry would start nothing after
+    // a restart: say how to mend it before anything is asked or written.
+    if (!services_.desktop.programPathFitsCodePage()) {
+        services_.dialogs.messageBox(kFolderOutsideCodePageMessage, kApplicationTitle, kMbOk | kMbIconWarning);
+        endStartUp();
+        return;
+    }
+
     // 9.-10. Windows version gate.
     if (needsIndexingPolicy(services_.desktop.osVersion())) {
         const int r = services_.hostPreparation.CheckIndexingPolicy();
@@ -82,9 +96,7 @@ TFormMain::TFormMain(Services& services)
             services_.hostPreparation.RestartWindows();
         }
         if (r == hostprep::kPolicyJustWritten || r == hostprep::kPolicyStop) {
-            SpeedButtonStart.setEnabled(false);
-            terminated_ = true;
-            services_.desktop.terminate();
+            endStartUp();
             return;
         }
     }

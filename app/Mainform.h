@@ -161,6 +161,10 @@ inline constexpr const char* kNotReadyMessage = "Devicie update is not ready! Pl
 inline constexpr const char* kStalledMessage =
     "Firmware update failded.\nPlease reboot your Computer and your Class B Device.\nRun the program again.";
 inline constexpr const char* kNoFirmwareMessage = "No firmware is found or incorrect firmware!";
+inline constexpr const char* kFolderOutsideCodePageMessage =
+    "This program cannot run from the folder it is in, because the folder's name (or the name of a folder "
+    "above it) holds letters that this Windows cannot pass to the program.\n\n"
+    "Unpack the zip into a folder with a plain name, such as C:\\Firmware, and start FirmwareUpgrade.exe from there.";
 inline constexpr const char* kVersionNotDetected = "Firmware version is not detected!";
 inline constexpr const char* kBootModeVersion = "VUR-IrodEdez";
 

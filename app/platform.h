@@ -42,8 +42,13 @@ public:
     // Lets go of the layout and destroys the window, if there is one; the
     // layout may go afterwards.
     virtual void releaseWindow() = 0;
-    // Full path of the running program's file.
+    // Full path of the running program's file; empty when it cannot be had
+    // whole or the code page cannot hold it.
     virtual std::string programPath() = 0;
+    // False when the program's path holds letters that its code page cannot
+    // hold (a folder named in Cyrillic on a Western Windows before 10 1903):
+    // the program can then neither open its own files nor name itself.
+    virtual bool programPathFitsCodePage() = 0;
     virtual OsVersion osVersion() = 0;
     // Registers the window for device notifications of the serial port class.
     virtual void registerPortNotifications() = 0;

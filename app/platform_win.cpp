@@ -20,6 +20,8 @@ int WinDialogs::messageBox(const std::string& text, const std::string& caption, 
 
 std::string WinDesktop::programPath() { return win::ModuleFilePath(); }
 
+bool WinDesktop::programPathFitsCodePage() { return win::ModulePathFitsCodePage(); }
+
 OsVersion WinDesktop::osVersion() {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof(info);  // 148 bytes

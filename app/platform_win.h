@@ -26,6 +26,7 @@ public:
     void setCloseRequest(std::function<bool()> decide) override { window_.onCloseRequest(std::move(decide)); }
     void releaseWindow() override { window_.detach(); }
     std::string programPath() override;
+    bool programPathFitsCodePage() override;
     OsVersion osVersion() override;
     void registerPortNotifications() override;
     void openWebPage(const std::string& address) override;

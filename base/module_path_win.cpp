@@ -6,19 +6,49 @@
 
 namespace win {
 
-std::string ModuleFilePath() {
+namespace {
+
+// The module's path through GetModuleFileNameA or W, however long; empty
+// when the call fails or the name does not fit the longest buffer.
+template <typename Char>
+std::basic_string<Char> WholeModulePath(DWORD(WINAPI* get)(HMODULE, Char*, DWORD)) {
     constexpr std::size_t kLongestPath = 32768;  // the longest path Windows knows, and its zero
-    std::vector<char> buffer(MAX_PATH);
+    std::vector<Char> buffer(MAX_PATH);
     for (;;) {
         const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), size);
-        if (n == 0) return std::string();
+        const DWORD n = get(nullptr, buffer.data(), size);
+        if (n == 0) return {};
         // A name that fills the buffer was cut: try a bigger one. A cut
         // name is never handed on.
-        if (n < size) return std::string(buffer.data(), n);
-        if (buffer.size() >= kLongestPath) return std::string();
+        if (n < size) return std::basic_string<Char>(buffer.data(), n);
+        if (buffer.size() >= kLongestPath) return {};
         buffer.resize(buffer.size() * 2);
     }
 }
+
+// True when `text` comes back unchanged from the ANSI code page. No
+// best-fit letters: 'Ł' must not pass as 'L', which names another folder.
+// UTF-8 takes neither that flag nor the default-used report.
+bool FitsAnsiCodePage(const std::wstring& text) {
+    if (text.empty()) return true;  // no wide path: nothing known against it
+    const bool utf8 = GetACP() == CP_UTF8;
+    const int length = static_cast<int>(text.size());
+    BOOL usedDefault = FALSE;
+    std::string narrow(text.size() * 3, '\0');  // at most three bytes a UTF-16 unit, in any code page
+    const int n = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text.data(), length, &narrow[0],
+                                      static_cast<int>(narrow.size()), nullptr, utf8 ? nullptr : &usedDefault);
+    if (n <= 0 || usedDefault) return false;
+    std::wstring back(text.size(), L'\0');
+    return MultiByteToWideChar(CP_ACP, 0, narrow.data(), n, &back[0], length) == length && back == text;
+}
+
+}  // namespace
+
+std::string ModuleFilePath() {
+    if (!ModulePathFitsCodePage()) return std::string();
+    return WholeModulePath(GetModuleFileNameA);
+}
+
+bool ModulePathFitsCodePage() { return FitsAnsiCodePage(WholeModulePath(GetModuleFileNameW)); }
 
 }  // namespace win

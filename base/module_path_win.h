@@ -6,8 +6,17 @@
 namespace win {
 
 // Full path of the running executable (GetModuleFileNameA), however long;
-// empty when it cannot be had whole: the call fails, or the name does not
-// fit even the longest buffer Windows paths need.
+// empty when it cannot be had whole: the call fails, the name does not fit
+// even the longest buffer Windows paths need, or the ANSI code page cannot
+// hold it (see below), so that it names no file.
 std::string ModuleFilePath();
+
+// False when the executable's path holds letters that the process's ANSI
+// code page cannot hold: its wide path (GetModuleFileNameW) does not come
+// back whole through that code page. The ANSI calls then see '?' or a
+// look-alike letter in their place. Where the code page is UTF-8 (the
+// manifest, Windows 10 1903 and later) every path fits; before that, a
+// folder named in Cyrillic on a Western Windows does not.
+bool ModulePathFitsCodePage();
 
 }  // namespace win

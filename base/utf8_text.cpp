@@ -79,4 +79,11 @@ std::size_t Utf8PrefixLength(std::string_view text, std::size_t maxBytes) {
     return n;
 }
 
+std::size_t TextCutLength(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return text.size();
+    std::size_t end = maxBytes;  // the end of the character the limit cuts
+    while (end < text.size() && (static_cast<uint8_t>(text[end]) & 0xC0) == 0x80) ++end;
+    return IsUtf8(text.substr(0, end)) ? Utf8PrefixLength(text, maxBytes) : maxBytes;
+}
+
 }  // namespace base

@@ -24,4 +24,10 @@ std::u16string DisplayText(std::string_view bytes);
 // not end inside a character.
 std::size_t Utf8PrefixLength(std::string_view text, std::size_t maxBytes);
 
+// How many bytes of a text from outside to keep, at most `maxBytes`: when
+// the text is UTF-8 up to the end of the character at the limit, the kept
+// part ends before that character rather than inside it; otherwise (read as
+// Windows-1252, a character a byte) exactly `maxBytes`.
+std::size_t TextCutLength(std::string_view text, std::size_t maxBytes);
+
 }  // namespace base

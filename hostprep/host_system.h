@@ -10,7 +10,7 @@ class HostSystem {
 public:
     virtual ~HostSystem() = default;
     // Full path of the running program's executable file; empty when it
-    // cannot be had whole.
+    // cannot be had whole or the code page cannot hold it.
     virtual std::string programPath() = 0;
     // Enables the shutdown privilege in the process's token; true when
     // every step succeeded.

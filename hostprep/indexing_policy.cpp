@@ -6,6 +6,18 @@ namespace hostprep {
 
 std::string ResumeCommand(const std::string& programPath) { return "\"" + programPath + "\""; }
 
+namespace {
+
+// A '?' names no file: Windows allows none in a file name, and its ANSI
+// calls put one where the code page lacks a letter. The "\\?\" that may
+// lead a long path is no such mark.
+bool namesAFile(const std::string& path) {
+    const std::size_t from = path.rfind("\\\\?\\", 0) == 0 ? 4 : 0;
+    return !path.empty() && path.find('?', from) == std::string::npos;
+}
+
+}  // namespace
+
 // The policy counts as set when its value is a REG_DWORD other than 0. A
 // missing key or value, another type or data of another size all read as 0.
 // The value is only read, so the key is opened for querying alone: a user
@@ -37,11 +49,12 @@ int IndexingPolicyPreparation::CheckIndexingPolicy() {
 }
 
 // When the entry cannot be left, for want of the key, of the value or of
-// the program's own path (an empty or cut path would start nothing), the
-// user is told to start the program again by hand after the restart.
+// the program's own path (an empty, cut or '?'-marked path would start
+// nothing), the user is told to start the program again by hand after the
+// restart.
 void IndexingPolicyPreparation::WriteResumeEntry() {
     const std::string path = host_.programPath();
-    auto key = path.empty() ? nullptr : registry_.createKey(RootKey::CurrentUser, kRunOnceKeyPath, kKeyAllAccess);
+    auto key = namesAFile(path) ? registry_.createKey(RootKey::CurrentUser, kRunOnceKeyPath, kKeyAllAccess) : nullptr;
     const bool written = key && key->setString(kResumeValueName, ResumeCommand(path));
     key.reset();
     if (!written) dialogs_.messageBox(kStep2Message, base::kApplicationTitle, base::kMbOk);

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/utf8_text.h"
+
 namespace package {
 
 bool CatalogueText::nextLine(char (&line)[kMaxLineChunk + 1], std::size_t& length) {
@@ -48,7 +50,7 @@ bool FindCatalogueVersion(std::FILE* stream, const char* key, char (&destination
         if (line.find(wanted) == std::string_view::npos) continue;
         std::string_view field;
         if (!versionField(line, field)) continue;
-        const std::size_t kept = field.size() < kMaxVersionLength ? field.size() : kMaxVersionLength;
+        const std::size_t kept = base::TextCutLength(field, kMaxVersionLength);
         std::memcpy(destination, field.data(), kept);
         destination[kept] = '\0';
         return true;

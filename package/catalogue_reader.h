@@ -12,7 +12,8 @@ namespace package {
 // carriage returns not counted; the rest of a longer line comes as a line
 // of its own.
 constexpr std::size_t kMaxLineChunk = 99;
-// Longest version text kept; a longer field is cut to this length.
+// Longest version text kept, in bytes; a longer field is cut to this
+// length, or before a UTF-8 character that the cut would split.
 constexpr std::size_t kMaxVersionLength = 79;
 constexpr int kEndOfTextByte = 26;  // Ctrl-Z
 

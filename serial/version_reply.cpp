@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/utf8_text.h"
+
 namespace serial {
 
 std::optional<std::string> EvaluateReply(const std::string& received) {
@@ -48,7 +50,8 @@ std::optional<std::string> VersionOfReplyLine(const std::string& line) {
     char* field = reader.NextReplyField(buffer.data(), ',');  // "$AIVER"
     for (int i = 0; i < 9 && field != nullptr; ++i) field = reader.NextReplyField(nullptr, ',');
     if (field == nullptr) return std::nullopt;  // cannot happen with ten commas
-    return std::string(field).substr(0, kDeviceVersionMax);
+    const std::string version(field);
+    return version.substr(0, base::TextCutLength(version, kDeviceVersionMax));
 }
 
 }  // namespace serial

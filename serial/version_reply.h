@@ -46,8 +46,9 @@ private:
 };
 
 // The device's firmware version in a reply line: field 9 (between the ninth
-// and tenth comma), at most kDeviceVersionMax characters; nothing when the
-// line holds fewer than ten commas.
+// and tenth comma), at most kDeviceVersionMax bytes and never ending inside
+// a UTF-8 character (base::TextCutLength); nothing when the line holds
+// fewer than ten commas.
 std::optional<std::string> VersionOfReplyLine(const std::string& line);
 
 }  // namespace serial

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/utf8_text.h"
 #include "serial/version_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -19,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (const auto version = serial::VersionOfReplyLine(*line)) {
         if (version->size() > serial::kDeviceVersionMax || version->find(',') != std::string::npos) std::abort();
         if (!serial::HasCommaCount(line->c_str(), 10)) std::abort();
+        // The cut at kDeviceVersionMax splits no character of a UTF-8 line.
+        if (base::IsUtf8(*line) && !base::IsUtf8(*version)) std::abort();
     }
     return 0;
 }

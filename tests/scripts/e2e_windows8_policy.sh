@@ -6,6 +6,8 @@
 #   missing + OK, run from a folder named in Cyrillic and Chinese
 #                    -> the resume entry, read back through the wide
 #                       registry calls, is that folder's program, quoted
+#   the same folder without the UTF-8 code page (as Windows before 10 1903)
+#                    -> a box names the fix; no question, nothing written
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 e2e_begin windows8-policy
 e2e_windows_version 6.2
@@ -57,12 +59,26 @@ e2e_check "start page" e2e_wait_page start 30
 e2e_check "Start enabled" e2e_start_enabled
 e2e_shot start-page-policy-set
 
-# From a folder that no ANSI code page holds: the entry names the program.
+# From a folder that no ANSI code page holds.
 wineserver -k; wineserver -w  # the wizard above ends
 wine reg delete "$policy" /v DisableRemovableDriveIndexing /f /reg:64 >/dev/null 2>&1
 wine reg delete "$runonce" /v "VAR Uzudivid Orirere" /f >/dev/null 2>&1
 wineserver -w
 unicode_app="$WINEPREFIX/drive_c/Обновление 升级"
+# First a copy whose manifest no longer asks for UTF-8 (blanked in place,
+# so the file's layout stays): the program then has the prefix's ANSI code
+# page, which holds neither alphabet.
+mkdir -p "$unicode_app" && cp -r "$WIZARD_BUILD_DIR/dist/Bin" "$unicode_app/"
+perl -0777 -pe 's{<activeCodePage[^>]*>UTF-8</activeCodePage>}{" " x length $&}e' \
+  "$E2E_EXE" >"$unicode_app/FirmwareUpgrade.exe"
+before=$(snapshot)
+e2e_start_wizard "$unicode_app"
+box=$(e2e_box "ZEMO DAZ Adoze R Irodidiz Odovuz" OK 90)
+e2e_check "a box names the fix ($box)" grep -qF 'a folder with a plain name, such as C:\Firmware' <<<"$box"
+e2e_check "program ended after the box" wz_wait_for "! kill -0 $E2E_WIZARD_PID 2>/dev/null" 30
+e2e_check "registry unchanged without the UTF-8 code page" [ "$before" = "$(snapshot)" ]
+# With the UTF-8 code page: the entry names the program in that folder.
+cp "$E2E_EXE" "$unicode_app/"
 e2e_start_wizard "$unicode_app"
 e2e_expect_box Information "$question" OK 90
 e2e_check "program ended after OK" wz_wait_for "! kill -0 $E2E_WIZARD_PID 2>/dev/null" 30

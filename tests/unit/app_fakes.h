@@ -83,6 +83,7 @@ public:
     void setCloseRequest(std::function<bool()> decide) override;
     void releaseWindow() override;
     std::string programPath() override;
+    bool programPathFitsCodePage() override { return pathFitsCodePage; }
     app::OsVersion osVersion() override;
     void registerPortNotifications() override;
     void openWebPage(const std::string& address) override;
@@ -91,6 +92,7 @@ public:
     void answerSystem() override;
 
     std::string path = "/nowhere/FirmwareUpgrade.exe";
+    bool pathFitsCodePage = true;
     int answers = 0;                      // answerSystem calls
     std::function<void()> whileAnswering;  // runs inside each (what a sent message may do)
     app::OsVersion version{6, 1};

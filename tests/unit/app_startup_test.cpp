@@ -36,6 +36,7 @@ struct StartupRow {
     bool terminated;
     bool startEnabled;
     bool noFirmwareBox;
+    bool folderOutsideCodePage = false;  // also expects the box that names the fix
 };
 
 const StartupRow kStartupRows[] = {
@@ -52,6 +53,8 @@ const StartupRow kStartupRows[] = {
     {"win81_stop_missing", {6, 3}, 2, false, true, false, true, false, false},
     {"win10_other_value_3", {10, 0}, 3, true, true, false, false, true, false},
     {"win10_other_value_minus1", {10, 0}, -1, false, true, false, false, false, true},
+    {"win7_folder_outside_code_page", {6, 1}, 1, true, false, false, true, false, false, true},
+    {"win10_folder_outside_code_page", {10, 0}, 0, true, false, false, true, false, false, true},
 };
 
 TEST(AppStartup, OutcomeTable) {
@@ -61,7 +64,7 @@ TEST(AppStartup, OutcomeTable) {
         options.version = row.version;
         options.policy = row.policy;
         options.imagePresent = row.imagePresent;
-        Rig rig(options);
+        Rig rig(options, [&](Rig& r) { r.desktop.pathFitsCodePage = !row.folderOutsideCodePage; });
         const auto& log = rig.log;
 
         EXPECT_EQ(logged(log, "CheckIndexingPolicy"), row.policyAsked);
@@ -81,9 +84,14 @@ TEST(AppStartup, OutcomeTable) {
             EXPECT_TRUE(rig.host.imagePathAtCheck.empty());
             EXPECT_EQ(rig.host.programFolderAtCheck, rig.dir.path());
         }
+        if (row.folderOutsideCodePage && !rig.dialogs.boxes.empty()) {  // counted below
+            EXPECT_EQ(rig.dialogs.boxes[0].text, app::kFolderOutsideCodePageMessage);
+            EXPECT_EQ(rig.dialogs.boxes[0].caption, app::kApplicationTitle);
+            EXPECT_EQ(rig.dialogs.boxes[0].flags, app::kMbOk | app::kMbIconWarning);
+        }
         if (row.terminated) {
             // The catalogue is never looked at.
-            EXPECT_TRUE(rig.dialogs.boxes.empty());
+            EXPECT_EQ(rig.dialogs.boxes.size(), row.folderOutsideCodePage ? 1u : 0u);
             EXPECT_STREQ(bootdrive::FirmwareImagePath, "");
             EXPECT_EQ(rig.get("LabelFrmVerNew1").caption(), "");
         }

@@ -242,15 +242,18 @@ TEST(ResumeEntry, StoresTheQuotedProgramPath) {
 
 // Without the entry the user is told to start the program again; the
 // restart follows all the same. An empty program path (its name could not
-// be had whole) is no entry either: it would start nothing.
+// be had whole) is no entry either: it would start nothing; nor is a path
+// with the '?' that stands for letters outside the ANSI code page.
 TEST(ResumeEntry, FailureShowsStep2AndRestartStillFollows) {
-    enum class Failure { KeyRefused, ValueRefused, NoProgramPath };
-    for (const Failure failure : {Failure::KeyRefused, Failure::ValueRefused, Failure::NoProgramPath}) {
+    enum class Failure { KeyRefused, ValueRefused, NoProgramPath, LettersLost };
+    for (const Failure failure :
+         {Failure::KeyRefused, Failure::ValueRefused, Failure::NoProgramPath, Failure::LettersLost}) {
         SCOPED_TRACE(static_cast<int>(failure));
         Fixture f;
         if (failure == Failure::KeyRefused) f.registry.cannotCreate.insert(kRunOnceKey);
         if (failure == Failure::ValueRefused) f.registry.setFails = true;
         if (failure == Failure::NoProgramPath) f.host.path.clear();
+        if (failure == Failure::LettersLost) f.host.path = "C:\\?????????? ??\\FirmwareUpgrade.exe";
         f.prep.WriteResumeEntry();
         f.prep.RestartWindows();
         EXPECT_EQ(f.dialogs.shown, std::vector<Box>{kStep2});

@@ -107,7 +107,12 @@ INSTANTIATE_TEST_SUITE_P(
         CatalogueCase{"CarriageReturnsNotCounted",
                       std::string(82, 'p') + std::string(10, '\r') + kKey + ",7\n", true, ""},
         CatalogueCase{"LongFieldCutTo79", kKey + "," + std::string(82, 'v') + "\n", true, std::string(79, 'v')},
-        CatalogueCase{"FieldOf79Kept", kKey + "," + std::string(79, 'v') + "\n", true, std::string(79, 'v')}),
+        CatalogueCase{"FieldOf79Kept", kKey + "," + std::string(79, 'v') + "\n", true, std::string(79, 'v')},
+        // The cut drops a UTF-8 character it would split; Latin-1 bytes are characters of their own.
+        CatalogueCase{"Utf8CutBeforeTheSplitCharacter", kKey + "," + std::string(78, 'v') + "\xC3\xA9\n", true,
+                      std::string(78, 'v')},
+        CatalogueCase{"Latin1CutAt79", kKey + "," + std::string(78, 'v') + "\xB0\xB0\n", true,
+                      std::string(78, 'v') + "\xB0"}),
     [](const testing::TestParamInfo<CatalogueCase>& info) { return std::string(info.param.name); });
 
 TEST(CatalogueFile, MissingCatalogueLeavesTheDestination) {

@@ -72,6 +72,8 @@ protected:
     std::unique_ptr<serial::SerialPortSystem> ports;
 };
 
+// Through the program's own device records: SetupAPI lists nothing for a
+// record whose cbSize is not this build's size.
 TEST_F(SerialOnWine, DiscoveryListsRegisteredPortsAndLeavesOutTheHeldOne) {
     std::vector<serial::PortDevice> devices;
     ASSERT_TRUE(ports->listPortDevices(devices));
@@ -149,36 +151,6 @@ TEST_F(SerialOnWine, UnopenablePortGivesOpenFailure) {
     EXPECT_EQ(serial::QueryDeviceVersion(*ports, 9, display, device), serial::kQueryOpenFailed);
     EXPECT_EQ(serial::QueryDeviceVersion(*ports, 11, display, device), serial::kQueryOpenFailed);
     EXPECT_EQ(device.DevicePortNumber, 0);
-}
-
-// Records the program hands to Windows with their size: each as Windows
-// lays it out for this build's width. A record of the other width is
-// refused (SetupAPI) or misread (the port's settings).
-struct RecordSize {
-    const char* record;
-    std::size_t size;
-    std::size_t in32, in64;
-};
-
-TEST_F(SerialOnWine, RecordsHaveTheSizesOfThisBuildsWidth) {
-    const RecordSize records[] = {
-        {"SP_DEVINFO_DATA", sizeof(SP_DEVINFO_DATA), 28, 32},
-        {"DCB", sizeof(DCB), 28, 28},
-        {"COMMTIMEOUTS", sizeof(COMMTIMEOUTS), 20, 20},
-    };
-    for (const RecordSize& r : records) EXPECT_EQ(r.size, sizeof(void*) == 4 ? r.in32 : r.in64) << r.record;
-
-    // SetupAPI takes a device record whose cbSize is this build's size only.
-    const GUID ports = {0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
-    serial::DeviceInfoList set(SetupDiGetClassDevsA(&ports, nullptr, nullptr, DIGCF_PRESENT));
-    ASSERT_TRUE(set.valid());
-    const DWORD otherWidth = sizeof(void*) == 4 ? 32 : 28;
-    for (const DWORD cbSize : {DWORD{sizeof(SP_DEVINFO_DATA)}, otherWidth}) {
-        SP_DEVINFO_DATA device{};
-        device.cbSize = cbSize;
-        EXPECT_EQ(SetupDiEnumDeviceInfo(set.get(), 0, &device) != FALSE, cbSize == sizeof(SP_DEVINFO_DATA))
-            << "cbSize " << cbSize;
-    }
 }
 
 // The port as the exchange leaves it, read back through the same records.
