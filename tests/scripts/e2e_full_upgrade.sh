@@ -7,7 +7,9 @@
 # table of tests/accessible_view.txt says and hears the upgrade's events;
 # at 96 DPI every page looks exactly as the committed screenshots.
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
-if [ "$E2E_DPI" = 96 ]; then e2e_begin full-upgrade; else e2e_begin "full-upgrade-${E2E_DPI}dpi"; fi
+# The committed pictures come from the 64-bit build (the 32-bit one draws
+# a few pixels of the glyphs otherwise, with the x87's rounding).
+if [ "$E2E_DPI" = 96 ] && [ "$WIZARD_ARCH" = win64 ]; then e2e_begin full-upgrade; else e2e_begin "full-upgrade-${E2E_DPI}dpi"; fi
 e2e_standard_bench --version 2.0.1 --ready-delay 3000
 e2e_launch
 size=$(xwininfo -id "$E2E_WIN" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
@@ -39,7 +41,9 @@ e2e_check "a screen reader hears the pages, the focus, the end and Finish" e2e_e
   "namechange | text | Upgrading ..." "namechange | text | Upgrade in process!" "alert | text | Finish!" \
   "statechange | button | Finish" "focus | button | Finish" "focus | button | Start"
 e2e_check "the fading messages raise nothing ($(wc -l <"$E2E/events.txt") events)" [ "$(wc -l <"$E2E/events.txt")" -lt 40 ]
-if [ "$E2E_DPI" = 96 ]; then
+# The committed pictures come from the 64-bit build (the 32-bit one draws
+# a few pixels of the glyphs otherwise, with the x87's rounding).
+if [ "$E2E_DPI" = 96 ] && [ "$WIZARD_ARCH" = win64 ]; then
   for shot in 1-start-page 2-version-page 4-upgrade-finished 5-start-page-again; do
     e2e_check "$shot as committed" [ "$(compare -metric AE "$E2E_SHOTS/$shot.png" "$WIZARD_SOURCE_DIR/docs/screenshots/$shot.png" null: 2>&1)" = 0 ]
   done
