@@ -9,7 +9,7 @@
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 # The committed pictures come from the 64-bit build (the 32-bit one draws
 # a few pixels of the glyphs otherwise, with the x87's rounding).
-if [ "$E2E_DPI" = 96 ] && [ "$WIZARD_ARCH" = win64 ]; then e2e_begin full-upgrade; else e2e_begin "full-upgrade-${E2E_DPI}dpi"; fi
+if [ "$E2E_DPI" = 96 ]; then e2e_begin full-upgrade; else e2e_begin "full-upgrade-${E2E_DPI}dpi"; fi
 e2e_standard_bench --version 2.0.1 --ready-delay 3000
 e2e_launch
 size=$(xwininfo -id "$E2E_WIN" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
