@@ -7,8 +7,6 @@
 # table of tests/accessible_view.txt says and hears the upgrade's events;
 # at 96 DPI every page looks exactly as the committed screenshots.
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
-# The committed pictures come from the 64-bit build (the 32-bit one draws
-# a few pixels of the glyphs otherwise, with the x87's rounding).
 if [ "$E2E_DPI" = 96 ]; then e2e_begin full-upgrade; else e2e_begin "full-upgrade-${E2E_DPI}dpi"; fi
 e2e_standard_bench --version 2.0.1 --ready-delay 3000
 e2e_launch
@@ -41,6 +39,8 @@ e2e_check "a screen reader hears the pages, the focus, the end and Finish" e2e_e
   "namechange | text | Upgrading ..." "namechange | text | Upgrade in process!" "alert | text | Finish!" \
   "statechange | button | Finish" "focus | button | Finish" "focus | button | Start"
 e2e_check "the fading messages raise nothing ($(wc -l <"$E2E/events.txt") events)" [ "$(wc -l <"$E2E/events.txt")" -lt 40 ]
+# The committed pictures come from the 64-bit build (the 32-bit one draws
+# a few pixels of the glyphs otherwise, with the x87's rounding).
 # The committed pictures come from the 64-bit build (the 32-bit one draws
 # a few pixels of the glyphs otherwise, with the x87's rounding).
 if [ "$E2E_DPI" = 96 ] && [ "$WIZARD_ARCH" = win64 ]; then
