@@ -17,4 +17,4 @@ rm -f "$out"
 # printf is built into bash: the password appears in no process's arguments.
 printf '%s' "${WIZARD_SIGNING_PASSWORD:-}" | osslsigncode "${args[@]}" -in "$in" -out "$out" >/dev/null ||
   { rm -f "$out"; echo "sign-exe: signing $in failed" >&2; exit 1; }
-echo "Signed $(basename "$out") ($description, $url${timestamp:+, time-stamped by $timestamp})"
+echo "Signed $(basename "$(dirname "$out")")/$(basename "$out") ($description, $url${timestamp:+, time-stamped by $timestamp})"

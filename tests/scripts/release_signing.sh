@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The signed release. With a code-signing certificate (a throwaway
+# self-signed one), the release target of a scratch pair of trees signs both
+# executables before packing: SHA-256, the product's name and web address,
+# the password in no log or build file. The signed 64-bit wizard does a
+# whole upgrade under Wine. Each signature, taken out of the signed program
+# and attached to the unsigned program of this tree's own build (made
+# independently, in another folder), gives back the signed program byte for
+# byte: anyone can check that a signed program is the reproducible one.
+source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
+work=$(mktemp -d "$WIZARD_BUILD_DIR/release_signing.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cache() { sed -n "s/^$1:[A-Z]*=//p" "$WIZARD_BUILD_DIR/CMakeCache.txt"; }
+
+# A password that breaks any command line that does not quote it.
+export WIZARD_SIGNING_PASSWORD="pw $RANDOM 'single' \"double\" \$HOME; *"
+if ! { openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
+         -subj "/CN=Release signing test" -addext extendedKeyUsage=codeSigning &&
+       openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/cert.p12" \
+         -passout env:WIZARD_SIGNING_PASSWORD; } >"$work/openssl.log" 2>&1; then
+  cat "$work/openssl.log"; echo "FAIL: no test certificate" >&2; exit 1
+fi
+
+# Scratch trees of this tree's kind, the 32-bit one configured by the
+# release target itself (one release build at a time, as in release_package).
+exec 9>"${WIZARD_RELEASE_LOCK:-$WIZARD_BUILD_DIR/release.lock}"
+flock 9
+if ! { cmake -S "$WIZARD_SOURCE_DIR" -B "$work/win" -G "$(cache CMAKE_GENERATOR)" \
+         -DCMAKE_TOOLCHAIN_FILE="$(cache CMAKE_TOOLCHAIN_FILE)" -DCMAKE_BUILD_TYPE="$(cache CMAKE_BUILD_TYPE)" \
+         -DWIZARD_PEER_BUILD_DIR="$work/win32" -DWIZARD_SIGNING_PKCS12="$work/cert.p12" &&
+       cmake --build "$work/win" --target release; } >"$work/release.log" 2>&1; then
+  tail -n 40 "$work/release.log"; echo "FAIL: signed release" >&2; exit 1
+fi
+flock -u 9
+
+maker_web=$(sed -n 's/.*kMakerWebAddress = "\(.*\)".*/\1/p' "$WIZARD_SOURCE_DIR/app/layout.h")
+peer=$(cache WIZARD_PEER_BUILD_DIR)
+declare -A tree=([win64]=win [win32]=win32)
+# The unsigned program of a build made apart from the scratch trees.
+declare -A independent=([win64]="$WIZARD_BUILD_DIR/dist/FirmwareUpgrade.exe" [win32]="$peer/dist/FirmwareUpgrade.exe")
+[ -f "${independent[win32]}" ] || independent[win32]="$work/win32/dist/FirmwareUpgrade.exe"
+
+e2e_check "the password in no log or build file" \
+  bash -c '! grep -rqF -- "$1" "$2/release.log" "$2/win" "$2/win32"' _ "$WIZARD_SIGNING_PASSWORD" "$work"
+for arch in win32 win64; do
+  signed="$work/$arch-signed.exe"
+  unzip -p "$work/win/FirmwareUpgrade-1.8.2-$arch.zip" '*/FirmwareUpgrade.exe' >"$signed"
+  osslsigncode verify -CAfile "$work/cert.pem" -in "$signed" >"$work/$arch-verify.txt" 2>&1
+  e2e_check "$arch: the zip's program is signed and verifies" grep -q '^Signature verification: ok' "$work/$arch-verify.txt"
+  for row in 'Message digest algorithm: SHA256' "Text description: ZOD Ezodi R Iravevod Idavedi" "URL description: $maker_web"; do
+    e2e_check "$arch: signature: $row" grep -qF "$row" "$work/$arch-verify.txt"
+  done
+  unsigned="$work/${tree[$arch]}/dist/FirmwareUpgrade.exe"
+  e2e_check "$arch: dist/ keeps the unsigned program, the same as ${independent[$arch]}" cmp -s "$unsigned" "${independent[$arch]}"
+  osslsigncode extract-signature -in "$signed" -out "$work/$arch.sig" >/dev/null 2>&1 &&
+    osslsigncode attach-signature -CAfile "$work/cert.pem" -sigin "$work/$arch.sig" \
+      -in "${independent[$arch]}" -out "$work/$arch-attached.exe" >/dev/null 2>&1
+  e2e_check "$arch: its signature on the independent build is the signed program" cmp -s "$work/$arch-attached.exe" "$signed"
+done
+
+# The signed wizard, unpacked from its zip as a user does, upgrades a transponder.
+e2e_begin release-signed
+trap 'e2e_cleanup; rm -rf "$work"' EXIT
+unzip -q "$work/win/FirmwareUpgrade-1.8.2-win64.zip" -d "$E2E"
+e2e_standard_bench --version 2.0.1 --ready-delay 1000
+e2e_launch "$E2E/FirmwareUpgrade-1.8.2-win64"
+e2e_start_to_version
+e2e_click_yes
+e2e_check "upgrade page after Yes" e2e_wait_page upgrade 10
+e2e_check "image copied" wz_wait_for "cmp -s '$E2E/drive/AIS_Firmware.S19' '$E2E_APP/Bin/App_K40.SBIN'" 30
+e2e_check "Finish enabled" wz_wait_for e2e_finish_enabled 15
+e2e_end
