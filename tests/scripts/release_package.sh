@@ -8,8 +8,8 @@
 #     Hardened as Windows allows: ASLR, DEP, Terminal Server aware, no
 #     section both writable and executable; no build folder named in it.
 #  2. The release target: both zips, win32 and win64, of the same layout,
-#     each with the executable of its architecture, members in a fixed order
-#     and dated from the commit; SHA256SUMS of both.
+#     each with the executable of its architecture, members dated from the
+#     commit; SHA256SUMS of both.
 set -u
 : "${WIZARD_BUILD_DIR:?}" "${WIZARD_SOURCE_DIR:?}" "${WIZARD_ARCH:?}"
 source "$WIZARD_SOURCE_DIR/tests/lib/wine-env.sh"
@@ -120,7 +120,6 @@ for arch in win32 win64; do
     check "$arch: zip holds $f" grep -q "^FirmwareUpgrade-1.8.2-$arch/$f\$" <<<"$listing"
   done
   layouts+=("$(sed 's|^[^/]*/||' <<<"$listing")")
-  check "$arch: members in byte order of their names" bash -c 'unzip -Z1 "$1" | LC_ALL=C sort -c' _ "$zip"
   dates=$(zipinfo -T "$zip" | awk '$NF ~ /^FirmwareUpgrade/ { print $(NF - 1) }' | sort -u)
   check "$arch: every member dated $release_date (${dates//$'\n'/ })" [ "$dates" = "$release_date" ]
   unzip -p "$zip" '*/FirmwareUpgrade.exe' >"$work/$arch.exe"
