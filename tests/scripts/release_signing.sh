@@ -20,13 +20,14 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/ce
     -passout env:WIZARD_SIGNING_PASSWORD || { echo "FAIL: no test certificate" >&2; exit 1; }
 
 # Scratch trees of this tree's kind, the 32-bit one configured by the
-# release target itself (one release build at a time, as in release_package).
+# release target itself (one release build at a time, as in release_package;
+# one compiler at a time, beside the other cases' Wine programs).
 exec 9>"${WIZARD_RELEASE_LOCK:-$WIZARD_BUILD_DIR/release.lock}"
 flock 9
 if ! { cmake -S "$WIZARD_SOURCE_DIR" -B "$work/win" -G "$(cache CMAKE_GENERATOR)" \
          -DCMAKE_TOOLCHAIN_FILE="$(cache CMAKE_TOOLCHAIN_FILE)" -DCMAKE_BUILD_TYPE="$(cache CMAKE_BUILD_TYPE)" \
          -DWIZARD_PEER_BUILD_DIR="$work/win32" -DWIZARD_SIGNING_PKCS12="$work/cert.p12" &&
-       cmake --build "$work/win" --target release; } >"$work/release.log" 2>&1; then
+       CMAKE_BUILD_PARALLEL_LEVEL=1 cmake --build "$work/win" --target release; } >"$work/release.log" 2>&1; then
   tail -n 40 "$work/release.log"; echo "FAIL: signed release" >&2; exit 1
 fi
 flock -u 9
