@@ -7,9 +7,12 @@
 # and attached to the unsigned program of this tree's own build (made
 # independently, in another folder), gives back the signed program byte for
 # byte: anyone can check that a signed program is the reproducible one.
-source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
+set -u
+: "${WIZARD_BUILD_DIR:?}" "${WIZARD_SOURCE_DIR:?}"
 work=$(mktemp -d "$WIZARD_BUILD_DIR/release_signing.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+failed=0
+check() { local what=$1; shift; if "$@"; then echo "ok: $what"; else echo "FAIL: $what" >&2; failed=1; fi; }
 cache() { sed -n "s/^$1:[A-Z]*=//p" "$WIZARD_BUILD_DIR/CMakeCache.txt"; }
 
 # A password that breaks any command line that does not quote it.
@@ -36,7 +39,7 @@ maker_web=$(sed -n 's/.*kMakerWebAddress = "\(.*\)".*/\1/p' "$WIZARD_SOURCE_DIR/
 # The unsigned programs of builds made apart from the scratch trees.
 declare -A independent=([win64]="$WIZARD_BUILD_DIR" [win32]="$(cache WIZARD_PEER_BUILD_DIR)")
 [ -f "${independent[win32]}/dist/FirmwareUpgrade.exe" ] || independent[win32]="$work/win32"
-e2e_check "the password in no log or build file" \
+check "the password in no log or build file" \
   bash -c '! grep -rqF -- "$1" "$2/release.log" "$2/win" "$2/win32"' _ "$WIZARD_SIGNING_PASSWORD" "$work"
 for arch in win32 win64; do
   signed="$work/$arch-signed.exe"
@@ -44,24 +47,16 @@ for arch in win32 win64; do
   verify=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$signed" 2>&1)
   for row in 'Signature verification: ok' 'Message digest algorithm: SHA256' \
              'Text description: ZOD Ezodi R Iravevod Idavedi' "URL description: $maker_web"; do
-    e2e_check "$arch: the zip's program is signed: $row" grep -qF "$row" <<<"$verify"
+    check "$arch: the zip's program is signed: $row" grep -qF "$row" <<<"$verify"
   done
   osslsigncode extract-signature -in "$signed" -out "$work/$arch.sig" >/dev/null 2>&1
   osslsigncode attach-signature -CAfile "$work/cert.pem" -sigin "$work/$arch.sig" \
     -in "${independent[$arch]}/dist/FirmwareUpgrade.exe" -out "$work/$arch-attached.exe" >/dev/null 2>&1
-  e2e_check "$arch: its signature on the build in ${independent[$arch]} gives the signed program" \
+  check "$arch: its signature on the build in ${independent[$arch]} gives the signed program" \
     cmp -s "$work/$arch-attached.exe" "$signed"
 done
 
-# The signed wizard, unpacked from its zip as a user does, upgrades a transponder.
-e2e_begin release-signed
-trap 'e2e_cleanup; rm -rf "$work"' EXIT
-unzip -q "$work/win/FirmwareUpgrade-1.8.2-win64.zip" -d "$E2E"
-e2e_standard_bench --version 2.0.1 --ready-delay 1000
-e2e_launch "$E2E/FirmwareUpgrade-1.8.2-win64"
-e2e_start_to_version
-e2e_click_yes
-e2e_check "upgrade page after Yes" e2e_wait_page upgrade 10
-e2e_check "image copied" wz_wait_for "cmp -s '$E2E/drive/AIS_Firmware.S19' '$E2E_APP/Bin/App_K40.SBIN'" 30
-e2e_check "Finish enabled" wz_wait_for e2e_finish_enabled 15
-e2e_end
+# The signed wizard does the whole upgrade of the end-to-end case.
+E2E_EXE="$work/win64-signed.exe" WIZARD_SHOTS_DIR="$work/shots" \
+  bash "$WIZARD_SOURCE_DIR/tests/scripts/e2e_full_upgrade.sh" || failed=1
+exit $failed
