@@ -47,7 +47,7 @@ for f in win/SHA256SUMS win/dist/FirmwareUpgrade.exe win32/dist/FirmwareUpgrade.
   # The members that differ, or else the zip's own headers.
   rm -rf "$work/unzip-a" "$work/unzip-b"
   unzip -q "$a/$f" -d "$work/unzip-a" && unzip -q "$b/$f" -d "$work/unzip-b"
-  diff -rq "$work/unzip-a" "$work/unzip-b" >&2 ||
+  ! diff -rq "$work/unzip-a" "$work/unzip-b" >&2 ||
     diff <(zipinfo -l "$a/$f" | tail -n +3) <(zipinfo -l "$b/$f" | tail -n +3) >&2
 done
 sed 's/^/  /' "$a/win/SHA256SUMS"
