@@ -6,10 +6,12 @@ what=${1:-test}
 
 packages=(cmake ninja-build g++ make
           g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
-          wine wine64 xvfb xdotool x11-utils imagemagick fonts-liberation socat procps psmisc)
+          wine wine64 xvfb xdotool x11-utils imagemagick fonts-liberation socat procps psmisc
+          python3 git)
 if [ "$what" = test ]; then
   packages+=(googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev zip unzip file libxml2-utils
-             g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386)
+             g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386
+             osslsigncode openssl locales tzdata)
 fi
 
 missing=()

@@ -7,7 +7,8 @@ set -u
 source "$WIZARD_SOURCE_DIR/tests/lib/wine-env.sh"
 
 E2E_SIM="${WIZARD_NATIVE_BUILD_DIR:-}/tools/transponder_sim"
-E2E_EXE="$WIZARD_BUILD_DIR/dist/FirmwareUpgrade.exe"
+# The program under test: this build's, unless the case names another.
+E2E_EXE=${E2E_EXE:-"$WIZARD_BUILD_DIR/dist/FirmwareUpgrade.exe"}
 E2E_DRIVER="$WIZARD_BUILD_DIR/tests/wizard_driver.exe"
 E2E_PROBE="$WIZARD_BUILD_DIR/tests/access_probe.exe"
 E2E_PIDS=()
@@ -135,7 +136,7 @@ e2e_start_wizard() {
   E2E_APP=${1:-$E2E/app}
   if [ ! -f "$E2E_APP/FirmwareUpgrade.exe" ]; then
     mkdir -p "$E2E_APP"
-    cp "$E2E_EXE" "$E2E_APP/"
+    cp "$E2E_EXE" "$E2E_APP/FirmwareUpgrade.exe"
     cp -r "$WIZARD_BUILD_DIR/dist/Bin" "$E2E_APP/"
   fi
   wineserver -k >/dev/null 2>&1; wineserver -w

@@ -5,8 +5,11 @@
 #     manifest as Windows reads it (resource RT_MANIFEST, id 1), entry by
 #     entry; and no function newer than Windows 7 imported statically, so
 #     that it starts there (the program looks those up at run time).
+#     Hardened as Windows allows: ASLR, DEP, Terminal Server aware, no
+#     section both writable and executable; no build folder named in it.
 #  2. The release target: both zips, win32 and win64, of the same layout,
-#     each with the executable of its architecture.
+#     each with the executable of its architecture, members dated from the
+#     commit; SHA256SUMS of both.
 set -u
 : "${WIZARD_BUILD_DIR:?}" "${WIZARD_SOURCE_DIR:?}" "${WIZARD_ARCH:?}"
 source "$WIZARD_SOURCE_DIR/tests/lib/wine-env.sh"
@@ -75,6 +78,28 @@ imports=$("${objdump[$WIZARD_ARCH]}" -p "$exe" |
 late=$(for f in "${late_functions[@]}"; do awk -v f="$f" '$2 == f { print $2 " from " $1 }' <<<"$imports"; done)
 check "no function newer than Windows 7 imported statically${late:+ (imports: $(tr '\n' ' ' <<<"$late"))}" [ -z "$late" ]
 
+# Hardening: Windows loads the program at a random address (ASLR, which
+# needs its relocations; high-entropy addresses for x64), runs none of its
+# data (DEP) and applies no Terminal Server shims.
+declare -A hardening=([win32]='DYNAMIC_BASE NX_COMPAT TERMINAL_SERVICE_AWARE'
+                      [win64]='DYNAMIC_BASE HIGH_ENTROPY_VA NX_COMPAT TERMINAL_SERVICE_AWARE')
+headers=$("${objdump[$WIZARD_ARCH]}" -p "$exe")
+dll_flags=$(awk '/^DllCharacteristics/ { on = 1; next } on && /^\t/ { print $1; next } { on = 0 }' <<<"$headers")
+for flag in ${hardening[$WIZARD_ARCH]}; do
+  check "DllCharacteristics: $flag" grep -qx "$flag" <<<"$dll_flags"
+done
+relocations_kept() {
+  ! grep -q 'relocations stripped' <<<"$headers" &&
+    awk '/Base Relocation Directory/ { found = $3 !~ /^0+$/ } END { exit !found }' <<<"$headers"
+}
+check "relocations kept" relocations_kept
+# objdump -h: a section Windows may execute is CODE, one it may not write READONLY.
+wx=$("${objdump[$WIZARD_ARCH]}" -h "$exe" | awk '/^ *[0-9]+ / { name = $2; next } /CODE/ && !/READONLY/ { print name }')
+check "no section both writable and executable${wx:+ ($wx)}" [ -z "$wx" ]
+for dir in "$WIZARD_SOURCE_DIR" "$WIZARD_BUILD_DIR"; do
+  check "no path of $dir in the program" bash -c '! strings -a "$1" | grep -qF "$2"' _ "$exe" "$dir"
+done
+
 # 2. The release: both zips, packed by this tree's release target (one tree
 # at a time: either tree's target packs in both).
 exec 9>"${WIZARD_RELEASE_LOCK:-$WIZARD_BUILD_DIR/release.lock}"
@@ -83,6 +108,10 @@ cmake --build "$WIZARD_BUILD_DIR" --target release >"$work/release.log" 2>&1 ||
   { cat "$work/release.log"; echo "FAIL: release target" >&2; exit 1; }
 flock -u 9
 layouts=()
+# The members' date: SOURCE_DATE_EPOCH, or the time of the last commit, to
+# the even second below (a zip keeps times in steps of two seconds).
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$WIZARD_SOURCE_DIR" log -1 --format=%ct 2>/dev/null || echo 315532800)}
+release_date=$(TZ=UTC date -d "@$((epoch - epoch % 2))" +%Y%m%d.%H%M%S)
 for arch in win32 win64; do
   zip="$WIZARD_BUILD_DIR/FirmwareUpgrade-1.8.2-$arch.zip"
   if [ ! -f "$zip" ]; then echo "FAIL: $arch: the release packs no $(basename "$zip")" >&2; failed=1; continue; fi
@@ -91,6 +120,8 @@ for arch in win32 win64; do
     check "$arch: zip holds $f" grep -q "^FirmwareUpgrade-1.8.2-$arch/$f\$" <<<"$listing"
   done
   layouts+=("$(sed 's|^[^/]*/||' <<<"$listing")")
+  dates=$(zipinfo -T "$zip" | awk '$NF ~ /^FirmwareUpgrade/ { print $(NF - 1) }' | sort -u)
+  check "$arch: every member dated $release_date (${dates//$'\n'/ })" [ "$dates" = "$release_date" ]
   unzip -p "$zip" '*/FirmwareUpgrade.exe' >"$work/$arch.exe"
   check "$arch: the zip's program is a ${file_type[$arch]}" grep -qF "${file_type[$arch]}" <<<"$(file -b "$work/$arch.exe")"
   unzip -p "$zip" '*/README.txt' | tr -d '\r' >"$work/$arch-readme.txt"
@@ -98,6 +129,8 @@ for arch in win32 win64; do
   check "$arch: read-me says which zip to take" bash -c "grep -q 'win32.zip' '$work/$arch-readme.txt' && grep -q 'win64.zip' '$work/$arch-readme.txt'"
 done
 check "$WIZARD_ARCH: the zip holds this tree's program" cmp -s "$exe" "$work/$WIZARD_ARCH.exe"
+check "SHA256SUMS of both zips, as sha256sum -c reads them" bash -c 'cd "$1" && sha256sum --quiet -c SHA256SUMS &&
+  [ "$(cut -d " " -f 3 SHA256SUMS | tr "\n" " ")" = "FirmwareUpgrade-1.8.2-win32.zip FirmwareUpgrade-1.8.2-win64.zip " ]' _ "$WIZARD_BUILD_DIR"
 same_layout() { [ "${#layouts[@]}" = 2 ] && [ "${layouts[0]}" = "${layouts[1]}" ]; }
 check "both zips have the same layout" same_layout
 exit $failed
