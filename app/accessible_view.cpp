@@ -110,10 +110,13 @@ std::vector<RaisedEvent> EventsFor(const Layout& layout, const Component& c, Pro
     }
 }
 
+RaisedEvent FocusEvent(const Layout& layout, const Component* focused) {
+    return {AccessibleEvent::Focus, focused ? AccessibleId(layout, *focused) : 0};
+}
+
 std::vector<RaisedEvent> ChangeEvents(KeyboardFocus& focus, const Layout& layout, const Component& c, Prop p) {
     std::vector<RaisedEvent> events = EventsFor(layout, c, p);
-    if (focus.follow(c, p))
-        events.push_back({AccessibleEvent::Focus, focus.focused() ? AccessibleId(layout, *focus.focused()) : 0});
+    if (focus.follow(c, p)) events.push_back(FocusEvent(layout, focus.focused()));
     return events;
 }
 

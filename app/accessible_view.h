@@ -83,6 +83,10 @@ struct RaisedEvent {
 // not flood a screen reader. Only what is on screen raises anything.
 std::vector<RaisedEvent> EventsFor(const Layout& layout, const Component& c, Prop p);
 
+// The focus event for where the focus is: on its control, or on the client
+// area when no control has it.
+RaisedEvent FocusEvent(const Layout& layout, const Component* focused);
+
 // What a change of the window raises, in order: its own events, then a
 // focus event when the change moved the keyboard focus (on the client
 // area itself when no control has it any more).

@@ -28,11 +28,18 @@ void MainWindow::press(Component& c) {
     c.onClick();
 }
 
-void MainWindow::focusMoved(const Component* from) {
-    const Component* to = focus_->focused();
+void MainWindow::repaintFocus(const Component* from) {
     if (from) invalidate(*from);
-    if (to) invalidate(*to);
-    if (accessibility_) accessibility_->raise({AccessibleEvent::Focus, to ? AccessibleId(*layout_, *to) : 0});
+    if (const Component* to = focus_->focused()) invalidate(*to);
+}
+
+void MainWindow::focusMoved(const Component* from) {
+    repaintFocus(from);
+    raise(FocusEvent(*layout_, focus_->focused()));
+}
+
+void MainWindow::raise(const RaisedEvent& e) {
+    if (accessibility_ && (e.event != AccessibleEvent::Focus || hasFocus_)) accessibility_->raise(e);
 }
 
 void MainWindow::showFocusCues() {
@@ -40,7 +47,7 @@ void MainWindow::showFocusCues() {
     focusCues_ = true;
     // Keeps Windows' own keyboard-cue state of the window in step.
     SendMessageA(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    if (const Component* f = focus_->focused()) invalidate(*f);
+    repaintFocus(nullptr);
 }
 
 bool MainWindow::handleKey(UINT msg, WPARAM wp, LPARAM lp) {
@@ -77,17 +84,13 @@ bool MainWindow::handleKey(UINT msg, WPARAM wp, LPARAM lp) {
             // cues; Windows' own state follows in DefWindowProc.
             if ((HIWORD(wp) & UISF_HIDEFOCUS) && (LOWORD(wp) == UIS_SET || LOWORD(wp) == UIS_CLEAR)) {
                 focusCues_ = LOWORD(wp) == UIS_CLEAR;
-                if (const Component* f = focus_->focused()) invalidate(*f);
+                repaintFocus(nullptr);
             }
             return false;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             hasFocus_ = msg == WM_SETFOCUS;
-            if (const Component* f = focus_->focused()) {
-                invalidate(*f);
-                if (hasFocus_ && accessibility_)
-                    accessibility_->raise({AccessibleEvent::Focus, AccessibleId(*layout_, *f)});
-            }
+            focusMoved(nullptr);  // a screen reader hears only where it went
             return true;
         case kPressComponent:
             if (wp < layout_->all().size()) press(*layout_->all()[wp]);

@@ -156,12 +156,8 @@ void MainWindow::invalidate(const Component& c) {
 void MainWindow::changed(Component& c, Prop p) {
     if (!hwnd_) return;
     const Component* focusedBefore = focus_->focused();
-    for (const RaisedEvent& e : ChangeEvents(*focus_, *layout_, c, p))
-        if (e.event != AccessibleEvent::Focus || hasFocus_) accessibility_->raise(e);
-    if (focus_->focused() != focusedBefore) {
-        if (focusedBefore) invalidate(*focusedBefore);
-        if (focus_->focused()) invalidate(*focus_->focused());
-    }
+    for (const RaisedEvent& e : ChangeEvents(*focus_, *layout_, c, p)) raise(e);
+    if (focus_->focused() != focusedBefore) repaintFocus(focusedBefore);
     switch (p) {
         case Prop::Caption:
             if (c.kind == Kind::Form)
@@ -289,12 +285,7 @@ LRESULT MainWindow::handleOwner(UINT msg, WPARAM wp, LPARAM lp) {
             if (hwnd_ && IsWindowVisible(hwnd_) && !IsIconic(owner_)) SetActiveWindow(GetLastActivePopup(hwnd_));
             return 0;
         case WM_CLOSE:
-            // While a box is up (the main window is disabled), the box is
-            // the answer, as for a dialog's owner: no second question.
-            if (hwnd_ && !IsWindowEnabled(hwnd_))
-                SetForegroundWindow(GetLastActivePopup(hwnd_));
-            else if (hwnd_)
-                SendMessageA(hwnd_, WM_CLOSE, 0, 0);
+            if (hwnd_) SendMessageA(hwnd_, WM_CLOSE, 0, 0);
             return 0;
         default:
             break;
@@ -368,8 +359,10 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
         case WM_CLOSE:
-            // A close sent while a box is up (from another program) would
-            // ask again inside the box and could free the window under it.
+            // While a box is up (the window is disabled), the box is the
+            // answer, as for a dialog's owner: a close from the task bar or
+            // from another program would ask again inside the box and could
+            // free the window under it.
             if (!IsWindowEnabled(hwnd_)) {
                 SetForegroundWindow(GetLastActivePopup(hwnd_));
                 return 0;

@@ -49,8 +49,6 @@ public:
 
     void changed(Component& c, Prop p) override;
     void repaintNow(Component& c) override;
-    // The control with the keyboard focus (null before the window exists).
-    const Component* focused() const { return focus_ ? focus_->focused() : nullptr; }
 
 private:
     template <HWND MainWindow::*Window, LRESULT (MainWindow::*Handle)(UINT, WPARAM, LPARAM)>
@@ -65,8 +63,13 @@ private:
     void showFocusCues();
     // Presses a control as a click does: only when it is enabled and shown.
     void press(Component& c);
-    // Repaints where the focus was and is, and tells screen readers.
+    // Repaints where the focus was and is.
+    void repaintFocus(const Component* from);
+    // The keys or a screen reader moved the focus: repaints and tells.
     void focusMoved(const Component* from);
+    // Tells screen readers of a change; of the focus only while the window
+    // has it.
+    void raise(const RaisedEvent& e);
     // High-contrast colours, read from the system again on every change of
     // its settings or colours.
     void followHighContrast();
