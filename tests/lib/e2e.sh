@@ -11,6 +11,7 @@ E2E_SIM="${WIZARD_NATIVE_BUILD_DIR:-}/tools/transponder_sim"
 E2E_EXE=${E2E_EXE:-"$WIZARD_BUILD_DIR/dist/FirmwareUpgrade.exe"}
 E2E_DRIVER="$WIZARD_BUILD_DIR/tests/wizard_driver.exe"
 E2E_PROBE="$WIZARD_BUILD_DIR/tests/access_probe.exe"
+E2E_UIA_PROBE="$WIZARD_BUILD_DIR/tests/uia_probe.exe"
 E2E_PIDS=()
 declare -A E2E_SIM_PIDS=()
 E2E_FAILED=0
@@ -34,11 +35,14 @@ e2e_cleanup() {
   if [ "${E2E_KEEP:-}" = 1 ]; then echo "kept $E2E"; else rm -rf "$E2E"; fi
 }
 
-# e2e_begin NAME: folder, prefix and display of this case.
+# e2e_begin NAME: folder, prefix and display of this case (NAME-wine10
+# under Wine 10, so that a case can run under both Wines at once).
 e2e_begin() {
   E2E_NAME=$1
-  E2E=$(mktemp -d "$WIZARD_BUILD_DIR/e2e-$1.XXXXXX")
-  E2E_SHOTS=${WIZARD_SHOTS_DIR:-$WIZARD_BUILD_DIR/e2e-screenshots}/$1
+  [ "$WZ_WINE" = 8 ] || E2E_NAME+="-wine$WZ_WINE"
+  echo "under $(wine --version 2>/dev/null)" >&2
+  E2E=$(mktemp -d "$WIZARD_BUILD_DIR/e2e-$E2E_NAME.XXXXXX")
+  E2E_SHOTS=${WIZARD_SHOTS_DIR:-$WIZARD_BUILD_DIR/e2e-screenshots}/$E2E_NAME
   mkdir -p "$E2E_SHOTS" "$E2E/rec"
   export WINEPREFIX="$E2E/prefix"
   trap e2e_cleanup EXIT
@@ -238,17 +242,25 @@ e2e_start_enabled() {
 }
 
 # e2e_reads_as PAGE: a screen reader reads the window's visible items as
-# the [PAGE] section of tests/accessible_view.txt says.
+# the [PAGE] section of tests/accessible_view.txt says. Under Wine 10 also
+# Narrator, through UI Automation, to which Wine's bridge passes no values
+# and neither read-only nor linked.
 e2e_reads_as() {
   local want got
   want=$(awk -v p="[$1]" '/^\[/ { on = ($0 == p); next } on && !/^#/' "$WIZARD_SOURCE_DIR/tests/accessible_view.txt")
   got=$(wine "$E2E_PROBE" tree 2>/dev/null | tr -d '\r')
   [ "$got" = "$want" ] || { diff <(echo "$want") <(echo "$got") >&2; return 1; }
+  [ "$WZ_WINE" = 10 ] || return 0
+  want=$(sed -E 's/^([^|]*\|[^|]*\|)[^|]*\|/\1 |/; s/ (readonly|linked)//g' <<<"$want")
+  got=$(wine "$E2E_UIA_PROBE" tree 2>/dev/null | tr -d '\r')
+  [ "$got" = "$want" ] || { echo "through UI Automation:" >&2; diff <(echo "$want") <(echo "$got") >&2; return 1; }
 }
 
-# e2e_record_events: the window's events from now on, in $E2E/events.txt.
+# e2e_record_events [PROBE]: the window's events from now on, in
+# $E2E/events.txt: all of them through Active Accessibility, or the focus
+# changes through UI Automation with E2E_UIA_PROBE.
 e2e_record_events() {
-  wine "$E2E_PROBE" events "$(winepath -w "$E2E/events.txt" 2>/dev/null)" >/dev/null 2>&1 &
+  wine "${1:-$E2E_PROBE}" events "$(winepath -w "$E2E/events.txt" 2>/dev/null)" >/dev/null 2>&1 &
   E2E_PIDS+=($!)
   wz_wait_for "grep -q hooked '$E2E/events.txt' 2>/dev/null" 30
 }

@@ -1,16 +1,20 @@
 # Shared helpers for tests that run Windows programs under Wine and Xvfb.
 # Source it; every function is prefixed wz_.
+# The tests run under the host's Wine 8, and under Wine 10 in the root of
+# tools/wine10-root.sh, which sets WIZARD_WINE=10.
+WZ_WINE=${WIZARD_WINE:-8}
 
 wz_log() { printf '[wine-env] %s\n' "$*" >&2; }
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
 
-# Prints the template prefix of this build, creating it once (under a lock,
-# so parallel tests wait for the first one).
+# Prints the template prefix of this build and Wine, creating it once
+# (under a lock, so parallel tests wait for the first one).
 wz_template() {
   local build=${WIZARD_BUILD_DIR:?WIZARD_BUILD_DIR must name the build folder}
   local t="$build/wine-template"
+  [ "$WZ_WINE" = 8 ] || t="$build/wine$WZ_WINE-template"
   (
     flock 9
     if [ ! -f "$t/.ready" ]; then
@@ -22,10 +26,13 @@ wz_template() {
       WINEPREFIX="$t" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f >/dev/null 2>&1
       WINEPREFIX="$t" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d 'Liberation Sans' /f >/dev/null 2>&1
       WINEPREFIX="$t" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /d 'Liberation Sans' /f >/dev/null 2>&1
+      # A new Wine 10 prefix reports Windows 10, Wine 8's Windows 7 (6.1),
+      # which is where the cases start; they set a later one themselves.
+      if [ "$WZ_WINE" = 10 ]; then WINEPREFIX="$t" wine winecfg -v win7 >/dev/null 2>&1; fi
       WINEPREFIX="$t" wineserver -w
       touch "$t/.ready"
     fi
-  ) 9>"$build/wine-template.lock"
+  ) 9>"$t.lock"
   printf '%s\n' "$t"
 }
 

@@ -48,22 +48,22 @@ bool Pty::open(bool busy, std::string& error) {
     return true;
 }
 
+// The kernel's termios2, which holds the speed as a number. Wine 8 sets a
+// B code (B115200), Wine 10 the number itself (BOTHER); the kernel fills
+// in the number for both.
+struct KernelTermios2 {
+    tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
+    cc_t c_line;
+    cc_t c_cc[19];
+    speed_t c_ispeed, c_ospeed;
+};
+
 std::string Pty::lineSettings() const {
     termios t{};
-    if (::tcgetattr(slave_, &t) != 0) return "unreadable";
-    struct Speed {
-        speed_t code;
-        long baud;
-    };
-    static const Speed kSpeeds[] = {{B1200, 1200},     {B2400, 2400},     {B4800, 4800},
-                                    {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
-                                    {B57600, 57600},   {B115200, 115200}, {B230400, 230400},
-                                    {B460800, 460800}, {B921600, 921600}};
-    const speed_t code = ::cfgetospeed(&t);
-    std::string baud = "B" + std::to_string(static_cast<unsigned long>(code));  // a code we do not name
-    for (const Speed& s : kSpeeds) {
-        if (s.code == code) baud = std::to_string(s.baud);
-    }
+    KernelTermios2 t2{};
+    if (::tcgetattr(slave_, &t) != 0 || ::ioctl(slave_, _IOR('T', 0x2A, KernelTermios2), &t2) != 0)
+        return "unreadable";
+    const std::string baud = std::to_string(static_cast<unsigned long>(t2.c_ospeed));
     int bits = 8;
     switch (t.c_cflag & CSIZE) {
         case CS5: bits = 5; break;
