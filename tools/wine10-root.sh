@@ -21,8 +21,10 @@ mirror=${WIZARD_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 # fonts, the shell tools of the harness, and the UI Automation headers
 # (mingw-w64-common) that the probe is compiled with on the host.
 packages=wine64,wine,xvfb,xdotool,x11-utils,imagemagick,fonts-liberation,procps,psmisc,file,libstdc++6,mingw-w64-common
+# The 32-bit build runs under Wine's 32-bit loader, from the i386 archive.
+packages_i386=wine32:i386
 # The ready marker holds the recipe; a kept root of another recipe is made again.
-recipe="trixie minbase $packages"
+recipe="trixie minbase $packages $packages_i386"
 
 say() { printf '[wine10-root] %s\n' "$*" >&2; }
 
@@ -53,8 +55,13 @@ make_root() {
     say "debootstrap failed (whole log: $log)"
     return 1
   fi
-  # Downloaded packages are not needed again.
-  rm -rf "$root"/var/cache/apt/archives/*.deb
+  # apt-get clean: the downloaded packages are not needed again.
+  if ! in_root env DEBIAN_FRONTEND=noninteractive sh -c "dpkg --add-architecture i386 && apt-get update -qq &&
+         apt-get install -y -qq --no-install-recommends $packages_i386 && apt-get clean" >>"$log" 2>&1; then
+    tail -n 20 "$log" >&2
+    say "installing $packages_i386 failed (whole log: $log)"
+    return 1
+  fi
   printf '%s\n' "$recipe" >"$root/.ready"
   say "root ready in $((SECONDS - start)) s"
 }
@@ -103,6 +110,9 @@ enter() {
     TERM="${TERM:-dumb}" "${vars[@]}" WIZARD_WINE=10 "$@"
 }
 
+# Runs a command in the root, in namespaces of its own.
+in_root() { unshare --mount --propagation private --fork --pid --kill-child bash "$here/tools/wine10-root.sh" _enter "$@"; }
+
 case "${1:-}" in
   make)
     lock_ready_root ;;
@@ -110,8 +120,7 @@ case "${1:-}" in
     shift
     [ $# -gt 0 ] || { say "run what?"; exit 2; }
     lock_ready_root || exit 1
-    # The namespaces end with the command; the shared lock goes with them.
-    unshare --mount --propagation private --fork --pid --kill-child bash "$0" _enter "$@" ;;
+    in_root "$@" ;;
   _enter)
     shift
     enter "$@" ;;

@@ -11,7 +11,8 @@ E2E_SIM="${WIZARD_NATIVE_BUILD_DIR:-}/tools/transponder_sim"
 E2E_EXE=${E2E_EXE:-"$WIZARD_BUILD_DIR/dist/FirmwareUpgrade.exe"}
 E2E_DRIVER="$WIZARD_BUILD_DIR/tests/wizard_driver.exe"
 E2E_PROBE="$WIZARD_BUILD_DIR/tests/access_probe.exe"
-E2E_UIA_PROBE="$WIZARD_BUILD_DIR/tests/uia_probe.exe"
+# Narrator's side: the 64-bit probe, also for the 32-bit program.
+E2E_UIA_PROBE=${E2E_UIA_PROBE:-"$WIZARD_BUILD_DIR/tests/uia_probe.exe"}
 E2E_PIDS=()
 declare -A E2E_SIM_PIDS=()
 E2E_FAILED=0
@@ -258,15 +259,24 @@ e2e_reads_as() {
 
 # e2e_record_events [PROBE]: the window's events from now on, in
 # $E2E/events.txt: all of them through Active Accessibility, or the focus
-# changes through UI Automation with E2E_UIA_PROBE.
+# changes through UI Automation with E2E_UIA_PROBE. A recorder started
+# before ends.
 e2e_record_events() {
+  [ -z "${E2E_RECORDER:-}" ] || { kill "$E2E_RECORDER"; wait "$E2E_RECORDER"; } 2>/dev/null
   wine "${1:-$E2E_PROBE}" events "$(winepath -w "$E2E/events.txt" 2>/dev/null)" >/dev/null 2>&1 &
+  E2E_RECORDER=$!
   E2E_PIDS+=($!)
   wz_wait_for "grep -q hooked '$E2E/events.txt' 2>/dev/null" 30
 }
 
-# e2e_events_in_order LINE...: the recorded events hold these, in order.
+# e2e_events_in_order LINE...: the recorded events hold these, in order;
+# the last ones may still be on their way to the recorder for a while.
 e2e_events_in_order() {
+  local i
+  for i in $(seq 1 100); do e2e_events_in_order_now "$@" 2>/dev/null && return 0; sleep 0.1; done
+  e2e_events_in_order_now "$@"
+}
+e2e_events_in_order_now() {
   local from=0 want n
   for want in "$@"; do
     n=$(tail -n "+$((from + 1))" "$E2E/events.txt" | tr -d '\r' | grep -nxF -m1 "$want" | cut -d: -f1)

@@ -28,7 +28,10 @@ wz_template() {
       WINEPREFIX="$t" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /d 'Liberation Sans' /f >/dev/null 2>&1
       # A new Wine 10 prefix reports Windows 10, Wine 8's Windows 7 (6.1),
       # which is where the cases start; they set a later one themselves.
-      if [ "$WZ_WINE" = 10 ]; then WINEPREFIX="$t" wine winecfg -v win7 >/dev/null 2>&1; fi
+      # Each bitness reads the version in its own registry view.
+      if [ "$WZ_WINE" = 10 ]; then
+        for loader in wine /usr/lib/wine/wine64; do WINEPREFIX="$t" "$loader" winecfg -v win7 >/dev/null 2>&1; done
+      fi
       WINEPREFIX="$t" wineserver -w
       touch "$t/.ready"
     fi

@@ -15,7 +15,7 @@
 //                           Exit code 3: the client gives no patterns at all (Wine 10)
 //   uia_probe events FILE   records focus changes to FILE, one a line
 //                           (focus | role | name), until the window is gone;
-//                           writes "hooked" first
+//                           writes "hooked" first, then where the focus is
 // Exit code 2: no window, or no UI Automation client (Wine 8 has none).
 #include <initguid.h>
 #include <windows.h>
@@ -160,6 +160,15 @@ int invoke(HWND window, const char* name) {
     return FAILED(legacy->DoDefaultAction());
 }
 
+// "focus | role | name", the element's role and name read now or from the
+// cache filled when its event was raised.
+std::string focusLine(IUIAutomationElement* e, bool cached) {
+    const VARIANT type = property(e, UIA_ControlTypePropertyId, cached);
+    const std::string l =
+        AccessibleLine(type.vt == VT_I4 ? roleOf(type.lVal) : 0, text(e, UIA_NamePropertyId, cached), "", 0);
+    return "focus | " + l.substr(0, l.size() - 4);  // without the empty value and states
+}
+
 class FocusRecorder final : public IUIAutomationFocusChangedEventHandler {
 public:
     explicit FocusRecorder(FILE* out) : out_(out) {}
@@ -174,13 +183,9 @@ public:
     // Lives as long as the program.
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    // Events arrive one at a time, on a thread of UI Automation's own, with
-    // the element's role and name cached as it was raised.
+    // Events arrive one at a time, on a thread of UI Automation's own.
     HRESULT STDMETHODCALLTYPE HandleFocusChangedEvent(IUIAutomationElement* sender) override {
-        const VARIANT type = property(sender, UIA_ControlTypePropertyId, true);
-        const std::string l =
-            AccessibleLine(type.vt == VT_I4 ? roleOf(type.lVal) : 0, text(sender, UIA_NamePropertyId, true), "", 0);
-        std::fprintf(out_, "focus | %s\n", l.substr(0, l.size() - 4).c_str());  // without " | |"
+        std::fprintf(out_, "%s\n", focusLine(sender, true).c_str());
         std::fflush(out_);
         return S_OK;
     }
@@ -201,6 +206,8 @@ int events(HWND window, const char* file) {
         FAILED(automation->AddFocusChangedEventHandler(roleAndName, recorder)))
         return 1;
     std::fprintf(out, "hooked\n");
+    // Then, as a screen reader that has just started, where the focus is.
+    if (IUIAutomationElement* e = focusedElement(window)) std::fprintf(out, "%s\n", focusLine(e, false).c_str());
     std::fflush(out);
     while (IsWindow(window)) Sleep(100);
     automation->RemoveAllEventHandlers();
