@@ -131,7 +131,11 @@ void TFormMain::FormCreate() {
 }
 
 bool TFormMain::FormClose() {
-    return services_.dialogs.messageBox(kExitQuestion, kExitCaption, kMbOkCancel | kMbIconWarning) == kIdOk;
+    // While the image is being copied, Enter must not end the process in
+    // the middle of the copy: Cancel is then the default answer.
+    const unsigned defaultButton = Upgrade.CopyInProgress ? kMbDefButton2 : 0;
+    return services_.dialogs.messageBox(kExitQuestion, kExitCaption, kMbOkCancel | kMbIconWarning | defaultButton) ==
+           kIdOk;
 }
 
 void TFormMain::SpeedButtonExitClick() { services_.desktop.closeWindow(); }

@@ -26,7 +26,21 @@ bool readable(const Component& c) {
 constexpr const char* kLeading[] = {"StaticTextTitle", "LabelVersion"};
 constexpr const char* kTrailing[] = {"lblUpgradeStatus", "ProgressBar2", "LabelZEMOWeb"};
 
-AccessibleItem itemOf(const Component& c, const Component* focused, const Scale& scale) {
+bool alerting(const Component& c) { return !c.alertCaption.empty() && c.caption() == c.alertCaption; }
+
+// The captions of the texts that describe a control, each followed by its
+// separator; the last one's is dropped.
+std::string descriptionOf(const Component& c) {
+    std::string text, pending;
+    for (const Component::DescriptionPart& part : c.describedBy) {
+        if (part.text->caption().empty()) continue;
+        text += pending + part.text->caption();
+        pending = part.then;
+    }
+    return text.empty() && c.showHint ? c.hint : text;
+}
+
+AccessibleItem itemOf(const Component& c, const Component* focused, const Scale& scale, bool interactive) {
     AccessibleItem item;
     item.component = &c;
     item.box = ScaledBox(c, scale);
@@ -38,7 +52,7 @@ AccessibleItem itemOf(const Component& c, const Component* focused, const Scale&
         item.states = kFocusable | kLinked;
     } else if (c.kind == Kind::SpeedButton) {
         item.role = AccessibleRole::PushButton;
-        item.description = c.showHint ? c.hint : std::string();
+        item.description = descriptionOf(c);
         if (c.enabled()) {
             item.defaultAction = "Press";
             item.states = kFocusable;
@@ -51,8 +65,12 @@ AccessibleItem itemOf(const Component& c, const Component* focused, const Scale&
         item.value = std::to_string(c.position()) + "%";
         item.states = kReadOnly;
     } else {
-        item.role = AccessibleRole::StaticText;
+        item.role = alerting(c) ? AccessibleRole::Alert : AccessibleRole::StaticText;
         item.states = kReadOnly | (c.caption().empty() ? kInvisible : 0);
+    }
+    if (!interactive && !item.defaultAction.empty()) {
+        item.defaultAction.clear();
+        item.states = (item.states & ~kFocusable) | kUnavailable;
     }
     if (isFocused) item.states |= kFocused;
     if (!shown(c)) item.states = (item.states & ~(kFocusable | kFocused)) | kInvisible;
@@ -78,10 +96,11 @@ int AccessibleId(const Layout& layout, const Component& c) {
     return 0;
 }
 
-std::vector<AccessibleItem> AccessibleItems(const Layout& layout, const Component* focused, const Scale& scale) {
+std::vector<AccessibleItem> AccessibleItems(const Layout& layout, const Component* focused, const Scale& scale,
+                                            bool interactive) {
     std::vector<AccessibleItem> items;
     for (const Component* c : AccessibleOrder(layout)) {
-        items.push_back(itemOf(*c, focused, scale));
+        items.push_back(itemOf(*c, focused, scale, interactive));
         items.back().id = static_cast<int>(items.size());
     }
     return items;
@@ -95,8 +114,7 @@ std::vector<RaisedEvent> EventsFor(const Layout& layout, const Component& c, Pro
             return {{AccessibleEvent::Reorder, 0}};
         case Prop::Caption:
             if (!isText(c) && c.kind != Kind::SpeedButton) return {};
-            if (c.name == "lblUpgradeStatus" && c.caption() == kFinishedStatus)
-                return {{AccessibleEvent::NameChange, id}, {AccessibleEvent::Alert, id}};
+            if (alerting(c)) return {{AccessibleEvent::NameChange, id}, {AccessibleEvent::Alert, id}};
             return {{AccessibleEvent::NameChange, id}};
         case Prop::Enabled:
             if (c.kind != Kind::SpeedButton) return {};

@@ -18,6 +18,7 @@
 namespace app {
 
 enum class AccessibleRole : uint32_t {
+    Alert = 0x08,
     Client = 0x0A,
     Link = 0x1E,
     StaticText = 0x29,
@@ -51,9 +52,13 @@ struct AccessibleItem {
 // items of the pages that are not shown are invisible, and so is a text
 // that shows nothing; pictures, shapes and frames are decoration and left
 // out. The order never changes, so a child id names the same item for the
-// life of the window, also for a screen reader that reads an event late. `focused` is the control with the keyboard
-// focus, or null while the window does not have it.
-std::vector<AccessibleItem> AccessibleItems(const Layout& layout, const Component* focused, const Scale& scale);
+// life of the window, also for a screen reader that reads an event late.
+// `focused` is the control with the keyboard focus, or null while the
+// window does not have it. While the window is not `interactive` (a box it
+// shows is the answer), its buttons and link are unavailable and have no
+// default action.
+std::vector<AccessibleItem> AccessibleItems(const Layout& layout, const Component* focused, const Scale& scale,
+                                            bool interactive = true);
 
 // The components of the items, in their order.
 std::vector<const Component*> AccessibleOrder(const Layout& layout);
@@ -77,10 +82,11 @@ struct RaisedEvent {
 };
 
 // The events a property change raises: a new page reorders the client
-// area (its items show and hide), a text that changes its name, a button that comes enabled or goes
-// disabled its state, the progress bar its value, and "Finish!" in the
-// status line an alert. Colours raise nothing, so the fading messages do
-// not flood a screen reader. Only what is on screen raises anything.
+// area (its items show and hide), a text that changes its name, a button
+// that comes enabled or goes disabled its state, the progress bar its
+// value, and a text that shows its alert caption an alert. Colours raise
+// nothing, so the fading messages do not flood a screen reader. Only what
+// is on screen raises anything.
 std::vector<RaisedEvent> EventsFor(const Layout& layout, const Component& c, Prop p);
 
 // The focus event for where the focus is: on its control, or on the client
@@ -92,7 +98,5 @@ RaisedEvent FocusEvent(const Layout& layout, const Component* focused);
 // area itself when no control has it any more).
 std::vector<RaisedEvent> ChangeEvents(KeyboardFocus& focus, const Layout& layout, const Component& c, Prop p);
 
-// The status line's text that ends an upgrade; it raises an alert.
-inline constexpr const char* kFinishedStatus = "Finish!";
 
 }  // namespace app

@@ -20,7 +20,8 @@ static_assert(static_cast<LONG>(AccessibleRole::PushButton) == ROLE_SYSTEM_PUSHB
                   static_cast<LONG>(AccessibleRole::StaticText) == ROLE_SYSTEM_STATICTEXT &&
                   static_cast<LONG>(AccessibleRole::Link) == ROLE_SYSTEM_LINK &&
                   static_cast<LONG>(AccessibleRole::ProgressBar) == ROLE_SYSTEM_PROGRESSBAR &&
-                  static_cast<LONG>(AccessibleRole::Client) == ROLE_SYSTEM_CLIENT,
+                  static_cast<LONG>(AccessibleRole::Client) == ROLE_SYSTEM_CLIENT &&
+                  static_cast<LONG>(AccessibleRole::Alert) == ROLE_SYSTEM_ALERT,
               "role numbers");
 static_assert(accessible_state::kUnavailable == STATE_SYSTEM_UNAVAILABLE &&
                   accessible_state::kFocused == STATE_SYSTEM_FOCUSED &&

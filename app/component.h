@@ -86,6 +86,17 @@ public:
     BevelKind bevel = BevelKind::RaisedBox;
     int interval = 0;                  // timers, milliseconds
     std::function<void()> onClick;     // also the timer's event
+    // Screen readers: the texts read as a control's description when it
+    // takes the focus (what the page says around its main action), each
+    // followed by its separator; texts that show nothing are left out.
+    struct DescriptionPart {
+        const Component* text;
+        std::string then;
+    };
+    std::vector<DescriptionPart> describedBy;
+    // A caption that, once shown, is raised as an alert, with the text
+    // read as an alert while it shows.
+    std::string alertCaption;
 
     // --- may change at run time ---
     const std::string& caption() const { return caption_; }

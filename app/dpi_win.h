@@ -10,6 +10,9 @@ namespace app {
 // WM_DPICHANGED (Windows 8.1 and later): the window moved to a monitor of
 // another DPI, or the user changed the scaling.
 inline constexpr UINT kWmDpiChanged = 0x02E0;
+// WM_GETDPISCALEDSIZE (Windows 10 1703 and later): asks, before such a
+// move, for the window's size at the new DPI.
+inline constexpr UINT kWmGetDpiScaledSize = 0x02E4;
 
 // The DPI of the primary monitor, where the window first comes up:
 // GetDpiForSystem where the system has it (Windows 10 1607 and later),

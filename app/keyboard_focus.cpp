@@ -47,7 +47,10 @@ bool KeyboardFocus::moveTo(Component* c) {
 }
 
 bool KeyboardFocus::follow(const Component& c, Prop p) {
-    if (p == Prop::ActivePage) return moveTo(mainAction());
+    if (p == Prop::ActivePage) {
+        spaceDownOn_ = nullptr;
+        return moveTo(mainAction());
+    }
     if (p != Prop::Enabled || c.kind != Kind::SpeedButton) return false;
     if (c.enabled() && &c == mainAction()) return moveTo(mainAction());
     if (!c.enabled() && &c == focused_) return moveTo(mainAction());
@@ -74,8 +77,10 @@ KeyAction KeyboardFocus::key(Key k) {
             return {};
         }
         case Key::Enter:
-        case Key::Space:
             if (focused_ && focused_->enabled()) return {KeyAction::Kind::Press, focused_};
+            return {};
+        case Key::Space:
+            spaceDownOn_ = focused_ && focused_->enabled() ? focused_ : nullptr;
             return {};
         case Key::Escape: {
             const Component* page = shownPage(layout_);
@@ -86,6 +91,14 @@ KeyAction KeyboardFocus::key(Key k) {
             return {KeyAction::Kind::Close, nullptr};
         }
     }
+    return {};
+}
+
+KeyAction KeyboardFocus::keyUp(Key k) {
+    if (k != Key::Space) return {};
+    Component* down = spaceDownOn_;
+    spaceDownOn_ = nullptr;
+    if (down && down == focused_ && down->enabled()) return {KeyAction::Kind::Press, down};
     return {};
 }
 

@@ -3,6 +3,7 @@
 // it (while the keyboard cues are shown), the accessible view reports it.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "app/component.h"
@@ -35,10 +36,15 @@ public:
     // control that goes disabled hands the focus to the main action. True
     // when the focus moved.
     bool follow(const Component& c, Prop p);
-    // Tab and Shift+Tab move along the order and wrap; Enter and Space
-    // press the focused control; Esc leaves the page: Exit on the start
+    // A key goes down. Tab and Shift+Tab move along the order and wrap;
+    // Enter presses the focused control; Space only takes note of it, and
+    // presses it when it comes up; Esc leaves the page: Exit on the start
     // page, No on the version page, the exit question on the upgrade page.
     KeyAction key(Key k);
+    // A key comes up: Space presses the focused control when it went down
+    // on that same control (as a Windows push button does), so that a box
+    // the press opens never gets the held key.
+    KeyAction keyUp(Key k);
     // Gives the focus to one of the page's stops (a screen reader's
     // choice); false for anything else.
     bool focus(const Component* stop);
@@ -49,6 +55,15 @@ private:
     const Layout& layout_;
     Component* webLink_;
     Component* focused_ = nullptr;
+    Component* spaceDownOn_ = nullptr;  // the control Space went down on
 };
+
+// True when input that Windows stamped at `inputTime` was given before (or
+// as) the page it would act on came up at `shownAt`: keys and clicks typed
+// ahead while the window was busy were meant for the page before. Both are
+// tick counts, which wrap every 49.7 days.
+constexpr bool GivenBefore(uint32_t inputTime, uint32_t shownAt) {
+    return static_cast<int32_t>(inputTime - shownAt) <= 0;
+}
 
 }  // namespace app

@@ -159,6 +159,20 @@ Layout::Layout() {
     row(Kind::ImageList, "ImageList1", "FormMain").at(0, 0, 145, 49);
 
     get("PageControlFirmwareUpgradeStage").setActivePage(&get("TabSheetStart"));
+
+    // What a screen reader reads with each page's main action: the page's
+    // checklist, the two versions and the question, the end of the upgrade.
+    describe("SpeedButtonStart", {{"StaticTextStartTitle", " "}, {"StaticTextStartDescription1", " "},
+                                  {"StaticTextStartDescription2", ""}});
+    describe("SpeedButtonFrmVerWantToContinueYes",
+             {{"LabelFrmVerOriginal", ": "}, {"LabelFrmVerOriginal1", ". "}, {"LabelFrmVerNew", ": "},
+              {"LabelFrmVerNew1", ". "}, {"LabelFrmVerWantToContinue", ""}});
+    describe("SpeedButtonFrmUpgFinish", {{"lblUpgradeStatus", " "}, {"StaticTextFrmUpgMessage2", ""}});
+    get("lblUpgradeStatus").alertCaption = kFinishedStatus;
+}
+
+void Layout::describe(const char* control, std::initializer_list<std::pair<const char*, const char*>> parts) {
+    for (const auto& [text, then] : parts) get(control).describedBy.push_back({&get(text), then});
 }
 
 }  // namespace app

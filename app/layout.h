@@ -3,8 +3,10 @@
 // are bound by the form afterwards.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/component.h"
@@ -17,6 +19,8 @@ inline constexpr const char* kMakerWebAddress = "https://example.com";
 inline constexpr const char* kProgramVersionText = "Ver 1.8.2 Build:2016.04.26";
 inline constexpr int kClientWidth = 554;
 inline constexpr int kClientHeight = 420;
+// The status line's text that ends an upgrade; it is raised as an alert.
+inline constexpr const char* kFinishedStatus = "Finish!";
 
 class Layout {
 public:
@@ -32,6 +36,8 @@ public:
 
 private:
     Component& add(Kind kind, const char* name, const char* parent);
+    // The texts a control's description is made of, each with what follows it.
+    void describe(const char* control, std::initializer_list<std::pair<const char*, const char*>> parts);
     std::vector<std::unique_ptr<Component>> all_;
 };
 

@@ -15,6 +15,7 @@ using base::Dialogs;
 using base::kApplicationTitle;
 using base::kIdCancel;
 using base::kIdOk;
+using base::kMbDefButton2;
 using base::kMbIconError;
 using base::kMbIconWarning;
 using base::kMbOk;

@@ -192,7 +192,7 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
         StaticTextFrmUpgMessage1.setCaption("");
         StaticTextFrmUpgMessage2.setCaption("Please reboot your device.");
-        lblUpgradeStatus.setCaption("Finish!");
+        lblUpgradeStatus.setCaption(kFinishedStatus);
         SpeedButtonFrmUpgFinish.setEnabled(true);
         TimerCopyFileProgressCTL.setEnabled(false);
         Upgrade.CopyInProgress = 0;

@@ -32,6 +32,12 @@ RECT MainWindow::frameRect() const {
     return FrameAround(client.width(), client.height(), kMainStyle, kMainExStyle, scale_.dpi());
 }
 
+SIZE MainWindow::sizeAt(int dpi) const {
+    const Box client = ClientBox(Scale(dpi));
+    const RECT frame = FrameAround(client.width(), client.height(), kMainStyle, kMainExStyle, dpi);
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
 void MainWindow::applyDpi(int dpi, const RECT* suggested) {
     scale_ = Scale(dpi);
     painter_->setScale(scale_);

@@ -53,6 +53,9 @@ bool MainWindow::handleMouse(UINT msg, LPARAM lp, LRESULT& result) {
             return true;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
+            // Clicked ahead while the window was busy: meant for the page
+            // before, not for what shows there now.
+            if (typedBeforePage()) return true;
             Component* c = hitTest(x, y, true);
             if (c && c->enabled()) {
                 pressed_ = c;

@@ -23,6 +23,9 @@ bool HighContrastOn() {
 }  // namespace
 
 void MainWindow::press(Component& c) {
+    // While a box is up the window is disabled, and the box is the answer:
+    // a screen reader's press that its message loop delivers waits.
+    if (!IsWindowEnabled(hwnd_)) return;
     if (!c.enabled() || !onActivePage(c) || !c.onClick) return;
     UpdateWindow(hwnd_);
     c.onClick();
@@ -62,6 +65,9 @@ bool MainWindow::handleKey(UINT msg, WPARAM wp, LPARAM lp) {
                 default: return false;
             }
             showFocusCues();
+            // Typed ahead while the window was busy (a second Enter during
+            // the port search): meant for the page before, not this one.
+            if (typedBeforePage()) return true;
             // A key held down presses once.
             const bool repeated = (lp & (1L << 30)) != 0;
             if (key == Key::Tab || key == Key::ShiftTab) {
@@ -74,6 +80,13 @@ bool MainWindow::handleKey(UINT msg, WPARAM wp, LPARAM lp) {
             const KeyAction action = focus_->key(key);
             if (action.kind == KeyAction::Kind::Press) press(*action.target);
             if (action.kind == KeyAction::Kind::Close) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+            return true;
+        }
+        case WM_KEYUP: {
+            if (wp != VK_SPACE) return false;
+            if (typedBeforePage()) return true;
+            const KeyAction action = focus_->keyUp(Key::Space);
+            if (action.kind == KeyAction::Kind::Press) press(*action.target);
             return true;
         }
         case WM_SYSKEYDOWN:
@@ -100,9 +113,21 @@ bool MainWindow::handleKey(UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
+bool MainWindow::typedBeforePage() const {
+    return GivenBefore(static_cast<uint32_t>(GetMessageTime()), pageShownAt_);
+}
+
+void MainWindow::readKeyboardCues() {
+    // "Underline access keys" (Ease of Access): the user always wants the
+    // focus rectangles, as Windows' own dialogs show them.
+    BOOL always = FALSE;
+    if (SystemParametersInfoA(SPI_GETKEYBOARDCUES, 0, &always, 0) && always && hwnd_) showFocusCues();
+}
+
 std::vector<AccessibleItem> MainWindow::accessibleItems() const {
     if (!layout_) return {};
-    return AccessibleItems(*layout_, hasFocus_ ? focus_->focused() : nullptr, scale_);
+    const bool interactive = hwnd_ && IsWindowEnabled(hwnd_);
+    return AccessibleItems(*layout_, hasFocus_ ? focus_->focused() : nullptr, scale_, interactive);
 }
 
 std::string MainWindow::accessibleName() const { return layout_ ? layout_->form().caption() : std::string(); }

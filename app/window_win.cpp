@@ -115,6 +115,7 @@ void MainWindow::create(Layout& layout) {
     GetClientRect(hwnd_, &client);
     const Box wanted = ClientBox(scale_);
     if (dpi != scale_.dpi() || client.right != wanted.width() || client.bottom != wanted.height()) applyDpi(dpi);
+    readKeyboardCues();
 }
 
 // The tooltip needs the common controls, and is not needed before the
@@ -138,6 +139,7 @@ void MainWindow::createTooltip() {
 
 void MainWindow::show() {
     // Made centred and topmost; shown as it was made.
+    pageShownAt_ = GetTickCount();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
     // Its task bar button, and the tooltip, come right after the window.
@@ -178,6 +180,7 @@ void MainWindow::changed(Component& c, Prop p) {
             UpdateWindow(hwnd_);
             break;
         case Prop::ActivePage:
+            pageShownAt_ = GetTickCount();
             if (hot_ && !onActivePage(*hot_)) hot_ = nullptr;
             invalidate(c);
             syncTooltip();
@@ -303,6 +306,9 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         }
         case WM_SETTINGCHANGE:
+            if (wp == SPI_SETKEYBOARDCUES) readKeyboardCues();
+            followHighContrast();
+            break;
         case WM_SYSCOLORCHANGE:
             followHighContrast();
             break;
@@ -352,6 +358,14 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case kCreateTooltip:
             createTooltip();
             return 0;
+        case kWmGetDpiScaledSize: {
+            // About to move to a monitor of another scaling (Windows 10
+            // 1703 and later): the size it will have there, so that Windows
+            // picks the place for it and the window does not jump when it
+            // is moved back and forth.
+            *reinterpret_cast<SIZE*>(lp) = sizeAt(static_cast<int>(LOWORD(wp)));
+            return TRUE;
+        }
         case kWmDpiChanged: {
             // Moved to a monitor of another scaling: the window goes where
             // Windows suggests, at the size of the new DPI, and draws at it.

@@ -61,6 +61,12 @@ private:
     // The keyboard (window_keys_win.cpp): true when the message was taken.
     bool handleKey(UINT msg, WPARAM wp, LPARAM lp);
     void showFocusCues();
+    // Shows the focus rectangles from the start when the user always wants
+    // them (the system's keyboard-cues setting).
+    void readKeyboardCues();
+    // The input message being handled was given before the shown page came
+    // up.
+    bool typedBeforePage() const;
     // Presses a control as a click does: only when it is enabled and shown.
     void press(Component& c);
     // Repaints where the focus was and is.
@@ -90,6 +96,8 @@ private:
     // everything painted.
     void applyDpi(int dpi, const RECT* suggested = nullptr);
     RECT frameRect() const;
+    // The window's outer size at that DPI, from the computed frame.
+    SIZE sizeAt(int dpi) const;
     // Gives the window the client area of its scale, from the frame the
     // system really draws (measured, should it differ from the computed
     // one); re-centred unless it was placed where Windows suggested.
@@ -113,6 +121,7 @@ private:
     std::unique_ptr<KeyboardFocus> focus_;
     bool focusCues_ = false;  // focus rectangles shown: from the first key on
     bool hasFocus_ = false;   // the window has the keyboard focus
+    uint32_t pageShownAt_ = 0;  // tick count when the shown page came up
     std::unique_ptr<WindowAccessibility> accessibility_;
     std::function<bool()> closeRequest_;
 };

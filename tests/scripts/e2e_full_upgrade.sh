@@ -36,7 +36,7 @@ e2e_check "start page after Finish" e2e_wait_page start 10
 e2e_shot 5-start-page-again
 e2e_check "a screen reader hears the pages, the focus, the end and Finish" e2e_events_in_order \
   "reorder | client | ZEMO ZOD Ezodi R Iravevod Idavedi" "focus | button | Yes" \
-  "namechange | text | Upgrading ..." "namechange | text | Upgrade in process!" "alert | text | Finish!" \
+  "namechange | text | Upgrading ..." "namechange | text | Upgrade in process!" "alert | alert | Finish!" \
   "statechange | button | Finish" "focus | button | Finish" "focus | button | Start"
 e2e_check "the fading messages raise nothing ($(wc -l <"$E2E/events.txt") events)" [ "$(wc -l <"$E2E/events.txt")" -lt 40 ]
 # The committed pictures come from the 64-bit build (the 32-bit one draws

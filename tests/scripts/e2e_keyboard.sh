@@ -5,7 +5,8 @@
 # rectangle (only there),
 # Tab and Enter press No, Esc is No on the version page and asks the exit
 # question on the start and upgrade pages. A screen reader's default action
-# presses a button too.
+# presses a button too, but not while a box is up. Space presses when it
+# comes up, as on a Windows button: held down on Exit it asks nothing yet.
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 e2e_begin keyboard
 e2e_standard_bench --ready-delay 3000
@@ -15,6 +16,13 @@ xdotool mousemove --sync $((E2E_X + $(e2e_px 20))) $((E2E_Y + $(e2e_px 405)))
 key() { xdotool key --clearmodifiers "$1"; }
 reader_presses() { wine "$E2E_PROBE" press "$1" >/dev/null 2>&1; }
 exit_question_cancelled() { [ "$(e2e_box "Exit!" Cancel 20)" = "Are you sure to exit?" ]; }
+space_held_asks_nothing() { xdotool keydown space; wine "$E2E_DRIVER" nobox "Exit!" 2 >/dev/null 2>&1; }
+# The key repeats while held, then comes up.
+space_released_asks() { xdotool keydown space keyup space; exit_question_cancelled; }
+exit_question_up() { [ "$(wine "$E2E_DRIVER" boxes "Exit!" 2>/dev/null | tr -d '\r')" = 1 ]; }
+reader_waits_for_the_box() {
+  wz_wait_for exit_question_up 20 && ! reader_presses Start && exit_question_cancelled && [ -z "$(e2e_wire 3)" ]
+}
 
 # Shift+Tab wraps to the link, Tab back to Start: its focus rectangle shows,
 # and nothing else changed (the picture without Start's place is the same).
@@ -31,6 +39,11 @@ e2e_check "focus rectangle on Start only" wz_wait_for focus_on_start_only 10
 # Each row: key, what it must lead to.
 rows=(
   "Escape|exit_question_cancelled"
+  "Tab|true"
+  "|space_held_asks_nothing"
+  "|space_released_asks"
+  "shift+Tab|true"
+  "Escape|reader_waits_for_the_box"
   "Return|e2e_wait_page version 30"
   "Tab|true"
   "Return|e2e_wait_page start 10"

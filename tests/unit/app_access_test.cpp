@@ -1,7 +1,8 @@
 // The window for the keyboard and for screen readers: what each page reads
 // as (checked against tests/accessible_view.txt, which the Wine probe of
-// the real window reads too) and the events each stage change raises. The
-// keys are driven on the real window (e2e_keyboard.sh).
+// the real window reads too), the events each stage change raises, and the
+// keys' rules that the real window (e2e_keyboard.sh, e2e_typed_ahead.sh)
+// cannot show one by one.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -63,7 +64,8 @@ struct Reader {
         std::vector<std::string> lines;
         for (const auto& item : app::AccessibleItems(rig.form().layout(), focus.focused(), app::Scale()))
             if (!(item.states & app::accessible_state::kInvisible))
-                lines.push_back(AccessibleLine(static_cast<uint32_t>(item.role), item.name, item.value, item.states));
+                lines.push_back(AccessibleLine(static_cast<uint32_t>(item.role), item.name, item.value, item.states,
+                                               item.description));
         return lines;
     }
     Rig& rig;
@@ -121,6 +123,43 @@ TEST(AccessibleView, StageChangesRaiseTheirEvents) {
         row.action(rig);
         EXPECT_EQ(reader.events, row.events);
     }
+}
+
+TEST(Keys, SpacePressesWhereItWentDown) {
+    using app::Key;
+    using Kind = app::KeyAction::Kind;
+    struct Row {
+        const char* name;
+        void (*between)(Rig&, app::KeyboardFocus&);
+        Kind onUp;
+    } rows[] = {
+        {"down and up on Start", [](Rig&, app::KeyboardFocus&) {}, Kind::Press},
+        {"Tab while held", [](Rig&, app::KeyboardFocus& f) { f.key(Key::Tab); }, Kind::None},
+        {"a new page while held", [](Rig& r, app::KeyboardFocus&) { apptest::toVersion(r); }, Kind::None},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig(bench(), device);
+        Reader reader(rig);
+        EXPECT_EQ(reader.focus.key(Key::Space).kind, Kind::None);
+        row.between(rig, reader.focus);
+        const app::KeyAction up = reader.focus.keyUp(Key::Space);
+        EXPECT_EQ(up.kind, row.onUp);
+        if (up.kind == Kind::Press) {
+            EXPECT_EQ(up.target->name, "SpeedButtonStart");
+        }
+        EXPECT_EQ(reader.focus.keyUp(Key::Space).kind, Kind::None);  // one press per key
+    }
+}
+
+TEST(Keys, InputGivenBeforeThePageCameUpIsDropped) {
+    struct {
+        uint32_t input, shown;
+        bool before;
+    } rows[] = {{100, 200, true}, {200, 200, true}, {201, 200, false},
+                // the tick count wraps after 49.7 days
+                {5, 0xFFFFFFF0u, false}, {0xFFFFFFF0u, 5, true}};
+    for (const auto& r : rows) EXPECT_EQ(app::GivenBefore(r.input, r.shown), r.before) << r.input << " " << r.shown;
 }
 
 }  // namespace
