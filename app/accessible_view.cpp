@@ -22,10 +22,6 @@ bool readable(const Component& c) {
     return isText(c) || c.kind == Kind::SpeedButton || c.kind == Kind::ProgressBar;
 }
 
-// The items every page shares, around the page's own.
-constexpr const char* kLeading[] = {"StaticTextTitle", "LabelVersion"};
-constexpr const char* kTrailing[] = {"lblUpgradeStatus", "ProgressBar2", "LabelZEMOWeb"};
-
 bool alerting(const Component& c) { return !c.alertCaption.empty() && c.caption() == c.alertCaption; }
 
 // The captions of the texts that describe a control, each followed by its
@@ -79,35 +75,35 @@ AccessibleItem itemOf(const Component& c, const Component* focused, const Scale&
 
 }  // namespace
 
-std::vector<const Component*> AccessibleOrder(const Layout& layout) {
-    std::vector<const Component*> order;
-    for (const char* name : kLeading) order.push_back(&layout.get(name));
-    for (const Component* page : layout.get("PageControlFirmwareUpgradeStage").children)
-        for (const Component* c : page->children)
-            if (readable(*c)) order.push_back(c);
-    for (const char* name : kTrailing) order.push_back(&layout.get(name));
+std::vector<const Component*> AccessibleOrder(const Form& form) {
+    std::vector<const Component*> order(form.sharedBefore.begin(), form.sharedBefore.end());
+    if (form.pages)
+        for (const Component* page : form.pages->children)
+            for (const Component* c : page->children)
+                if (readable(*c)) order.push_back(c);
+    order.insert(order.end(), form.sharedAfter.begin(), form.sharedAfter.end());
     return order;
 }
 
-int AccessibleId(const Layout& layout, const Component& c) {
-    const std::vector<const Component*> order = AccessibleOrder(layout);
+int AccessibleId(const Form& form, const Component& c) {
+    const std::vector<const Component*> order = AccessibleOrder(form);
     for (std::size_t i = 0; i < order.size(); ++i)
         if (order[i] == &c) return static_cast<int>(i) + 1;
     return 0;
 }
 
-std::vector<AccessibleItem> AccessibleItems(const Layout& layout, const Component* focused, const Scale& scale,
+std::vector<AccessibleItem> AccessibleItems(const Form& form, const Component* focused, const Scale& scale,
                                             bool interactive) {
     std::vector<AccessibleItem> items;
-    for (const Component* c : AccessibleOrder(layout)) {
+    for (const Component* c : AccessibleOrder(form)) {
         items.push_back(itemOf(*c, focused, scale, interactive));
         items.back().id = static_cast<int>(items.size());
     }
     return items;
 }
 
-std::vector<RaisedEvent> EventsFor(const Layout& layout, const Component& c, Prop p) {
-    const int id = p == Prop::ActivePage ? 0 : AccessibleId(layout, c);
+std::vector<RaisedEvent> EventsFor(const Form& form, const Component& c, Prop p) {
+    const int id = p == Prop::ActivePage ? 0 : AccessibleId(form, c);
     if (p != Prop::ActivePage && (id == 0 || !shown(c))) return {};
     switch (p) {
         case Prop::ActivePage:
@@ -128,13 +124,13 @@ std::vector<RaisedEvent> EventsFor(const Layout& layout, const Component& c, Pro
     }
 }
 
-RaisedEvent FocusEvent(const Layout& layout, const Component* focused) {
-    return {AccessibleEvent::Focus, focused ? AccessibleId(layout, *focused) : 0};
+RaisedEvent FocusEvent(const Form& form, const Component* focused) {
+    return {AccessibleEvent::Focus, focused ? AccessibleId(form, *focused) : 0};
 }
 
-std::vector<RaisedEvent> ChangeEvents(KeyboardFocus& focus, const Layout& layout, const Component& c, Prop p) {
-    std::vector<RaisedEvent> events = EventsFor(layout, c, p);
-    if (focus.follow(c, p)) events.push_back(FocusEvent(layout, focus.focused()));
+std::vector<RaisedEvent> ChangeEvents(KeyboardFocus& focus, const Form& form, const Component& c, Prop p) {
+    std::vector<RaisedEvent> events = EventsFor(form, c, p);
+    if (focus.follow(c, p)) events.push_back(FocusEvent(form, focus.focused()));
     return events;
 }
 

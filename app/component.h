@@ -97,6 +97,11 @@ public:
     // A caption that, once shown, is raised as an alert, with the text
     // read as an alert while it shows.
     std::string alertCaption;
+    // Pages: the buttons that take the focus when the page comes up, the
+    // first of them that is enabled (the page's default button), and the
+    // button that Esc presses (none: Esc asks to close the window).
+    std::vector<Component*> defaultButtons;
+    Component* cancelButton = nullptr;
 
     // --- may change at run time ---
     const std::string& caption() const { return caption_; }

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "app/layout.h"
-
 namespace app {
 
 namespace {
@@ -40,7 +38,5 @@ Box ScaledBox(const Component& c, const Scale& s) {
 Extent OuterFor(const Extent& wanted, const Extent& outer, const Extent& client) {
     return Extent{wanted.width + outer.width - client.width, wanted.height + outer.height - client.height};
 }
-
-Box ClientBox(const Scale& s) { return Box{0, 0, s.px(kClientWidth), s.px(kClientHeight)}; }
 
 }  // namespace app

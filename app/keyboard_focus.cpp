@@ -4,40 +4,26 @@
 
 namespace app {
 
-namespace {
+KeyboardFocus::KeyboardFocus(const Form& form) : form_(form) { focused_ = mainAction(); }
 
-constexpr const char* kStartPage = "TabSheetStart";
-constexpr const char* kVersionPage = "TabSheetFirmwareVersion";
-
-const Component* shownPage(const Layout& layout) {
-    return layout.get("PageControlFirmwareUpgradeStage").activePage();
-}
-
-}  // namespace
-
-KeyboardFocus::KeyboardFocus(const Layout& layout) : layout_(layout), webLink_(&layout.get("LabelZEMOWeb")) {
-    focused_ = mainAction();
-}
+const Component* KeyboardFocus::shownPage() const { return form_.pages ? form_.pages->activePage() : nullptr; }
 
 std::vector<Component*> KeyboardFocus::order() const {
     std::vector<Component*> stops;
-    if (const Component* page = shownPage(layout_))
+    if (const Component* page = shownPage())
         for (Component* c : page->children)
             if (c->kind == Kind::SpeedButton && c->enabled()) stops.push_back(c);
-    stops.push_back(webLink_);
+    for (const auto* shared : {&form_.sharedBefore, &form_.sharedAfter})
+        for (Component* c : *shared)
+            if (c->link) stops.push_back(c);
     return stops;
 }
 
 Component* KeyboardFocus::mainAction() const {
-    const Component* page = shownPage(layout_);
-    if (!page) return nullptr;
-    if (page->name == kStartPage) {
-        Component& start = layout_.get("SpeedButtonStart");
-        return start.enabled() ? &start : &layout_.get("SpeedButtonExit1");
-    }
-    if (page->name == kVersionPage) return &layout_.get("SpeedButtonFrmVerWantToContinueYes");
-    Component& finish = layout_.get("SpeedButtonFrmUpgFinish");
-    return finish.enabled() ? &finish : nullptr;
+    if (const Component* page = shownPage())
+        for (Component* c : page->defaultButtons)
+            if (c->enabled()) return c;
+    return nullptr;
 }
 
 bool KeyboardFocus::moveTo(Component* c) {
@@ -68,6 +54,7 @@ KeyAction KeyboardFocus::key(Key k) {
         case Key::Tab:
         case Key::ShiftTab: {
             const std::vector<Component*> stops = order();
+            if (stops.empty()) return {};
             const auto at = std::find(stops.begin(), stops.end(), focused_);
             const int n = static_cast<int>(stops.size());
             // From no focus, Tab takes the first stop and Shift+Tab the last.
@@ -83,11 +70,9 @@ KeyAction KeyboardFocus::key(Key k) {
             spaceDownOn_ = focused_ && focused_->enabled() ? focused_ : nullptr;
             return {};
         case Key::Escape: {
-            const Component* page = shownPage(layout_);
+            const Component* page = shownPage();
             if (!page) return {};
-            if (page->name == kStartPage) return {KeyAction::Kind::Press, &layout_.get("SpeedButtonExit1")};
-            if (page->name == kVersionPage)
-                return {KeyAction::Kind::Press, &layout_.get("SpeedButtonFrmVerWantToContinueNo")};
+            if (page->cancelButton) return {KeyAction::Kind::Press, page->cancelButton};
             return {KeyAction::Kind::Close, nullptr};
         }
     }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/component.h"
-#include "app/layout.h"
+#include "app/form.h"
 
 namespace app {
 
@@ -23,23 +23,24 @@ struct KeyAction {
 class KeyboardFocus {
 public:
     // Starts on the shown page's main action.
-    explicit KeyboardFocus(const Layout& layout);
+    explicit KeyboardFocus(const Form& form);
 
-    // The control with the focus; null when the page has none to give
-    // (the upgrade page before Finish is enabled, the focus not moved on).
+    // The control with the focus; null when the page has none to give (no
+    // default button enabled, the focus not moved on).
     Component* focused() const { return focused_; }
     // The focus stops of the shown page in Tab order: its enabled buttons,
-    // then the web link, which every page has.
+    // then the links that every page shares.
     std::vector<Component*> order() const;
     // Follows a change of the window: a page that comes up puts the focus
-    // on its main action, and so does Finish once it is enabled; a focused
-    // control that goes disabled hands the focus to the main action. True
-    // when the focus moved.
+    // on its main action (its first enabled default button), and so does a
+    // default button that comes enabled; a focused control that goes
+    // disabled hands the focus to the main action. True when the focus
+    // moved.
     bool follow(const Component& c, Prop p);
     // A key goes down. Tab and Shift+Tab move along the order and wrap;
     // Enter presses the focused control; Space only takes note of it, and
-    // presses it when it comes up; Esc leaves the page: Exit on the start
-    // page, No on the version page, the exit question on the upgrade page.
+    // presses it when it comes up; Esc presses the page's cancel button, or
+    // asks to close the window on a page without one.
     KeyAction key(Key k);
     // A key comes up: Space presses the focused control when it went down
     // on that same control (as a Windows push button does), so that a box
@@ -50,10 +51,10 @@ public:
     bool focus(const Component* stop);
 
 private:
+    const Component* shownPage() const;
     Component* mainAction() const;
     bool moveTo(Component* c);
-    const Layout& layout_;
-    Component* webLink_;
+    const Form& form_;
     Component* focused_ = nullptr;
     Component* spaceDownOn_ = nullptr;  // the control Space went down on
 };

@@ -1,8 +1,5 @@
 #include "app/layout.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace app {
 
 namespace {
@@ -36,24 +33,6 @@ constexpr Colour kTitleColour = 0xFF7D7D;   // #7D7DFF
 constexpr Colour kPanelColour = 14939645;   // #FDF5E3
 
 }  // namespace
-
-Component& Layout::add(Kind kind, const char* name, const char* parent) {
-    Component* p = parent ? &get(parent) : nullptr;
-    all_.push_back(std::make_unique<Component>(kind, name, p));
-    return *all_.back();
-}
-
-Component* Layout::find(const std::string& name) const {
-    for (const auto& c : all_)
-        if (c->name == name) return c.get();
-    return nullptr;
-}
-
-Component& Layout::get(const std::string& name) const {
-    if (Component* c = find(name)) return *c;
-    std::fprintf(stderr, "layout has no component %s\n", name.c_str());
-    std::abort();
-}
 
 Layout::Layout() {
     auto row = [this](Kind k, const char* n, const char* p) { return Row{add(k, n, p)}; };
@@ -159,6 +138,20 @@ Layout::Layout() {
     row(Kind::ImageList, "ImageList1", "FormMain").at(0, 0, 145, 49);
 
     get("PageControlFirmwareUpgradeStage").setActivePage(&get("TabSheetStart"));
+
+    // The keyboard: each page's default button (the first of them that is
+    // enabled) takes the focus when the page comes up, and Esc presses its
+    // cancel button; on the upgrade page Esc asks to close the window.
+    pages = &get("PageControlFirmwareUpgradeStage");
+    get("TabSheetStart").defaultButtons = {&get("SpeedButtonStart"), &get("SpeedButtonExit1")};
+    get("TabSheetStart").cancelButton = &get("SpeedButtonExit1");
+    get("TabSheetFirmwareVersion").defaultButtons = {&get("SpeedButtonFrmVerWantToContinueYes")};
+    get("TabSheetFirmwareVersion").cancelButton = &get("SpeedButtonFrmVerWantToContinueNo");
+    get("TabSheetFirmwareUpgrade").defaultButtons = {&get("SpeedButtonFrmUpgFinish")};
+    // Screen readers read the title panel's texts, the shown page, then the
+    // status line, the progress and the web link, which every page has.
+    sharedBefore = {&get("StaticTextTitle"), &get("LabelVersion")};
+    sharedAfter = {&get("lblUpgradeStatus"), &get("ProgressBar2"), &get("LabelZEMOWeb")};
 
     // What a screen reader reads with each page's main action: the page's
     // checklist, the two versions and the question, the end of the upgrade.

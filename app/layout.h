@@ -4,12 +4,11 @@
 #pragma once
 
 #include <initializer_list>
-#include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "app/component.h"
+#include "app/form.h"
 #include "app/platform.h"
 
 namespace app {
@@ -22,23 +21,13 @@ inline constexpr int kClientHeight = 420;
 // The status line's text that ends an upgrade; it is raised as an alert.
 inline constexpr const char* kFinishedStatus = "Finish!";
 
-class Layout {
+class Layout : public Form {
 public:
     Layout();
-    Layout(const Layout&) = delete;
-    Layout& operator=(const Layout&) = delete;
-
-    Component& form() { return *all_.front(); }
-    // The named component; aborts on a name the layout does not hold.
-    Component& get(const std::string& name) const;
-    Component* find(const std::string& name) const;
-    const std::vector<std::unique_ptr<Component>>& all() const { return all_; }
 
 private:
-    Component& add(Kind kind, const char* name, const char* parent);
     // The texts a control's description is made of, each with what follows it.
     void describe(const char* control, std::initializer_list<std::pair<const char*, const char*>> parts);
-    std::vector<std::unique_ptr<Component>> all_;
 };
 
 }  // namespace app

@@ -330,10 +330,10 @@ void Painter::paintChildren(HDC dc, const Component& parent, const ButtonState& 
     }
 }
 
-void Painter::paint(HDC dc, Layout& layout, const RECT& clip, const ButtonState& buttons) {
-    Component& form = layout.form();
-    fillRect(dc, clip, colour(form.colour, COLOR_WINDOW));
-    paintChildren(dc, form, buttons);
+void Painter::paint(HDC dc, Form& form, const RECT& clip, const ButtonState& buttons) {
+    Component& window = form.form();
+    fillRect(dc, clip, colour(window.colour, COLOR_WINDOW));
+    paintChildren(dc, window, buttons);
 }
 
 }  // namespace app

@@ -9,7 +9,7 @@
 #include "app/component.h"
 #include "app/dpi_scale.h"
 #include "app/gdi_win.h"
-#include "app/layout.h"
+#include "app/form.h"
 
 namespace app {
 
@@ -30,7 +30,7 @@ public:
     // highlight), without the background picture.
     void setHighContrast(bool on) { highContrast_ = on; }
     // Paints the whole client area within `clip` onto `dc`.
-    void paint(HDC dc, Layout& layout, const RECT& clip, const ButtonState& buttons);
+    void paint(HDC dc, Form& form, const RECT& clip, const ButtonState& buttons);
     HFONT font(const Font& f);
 
 private:

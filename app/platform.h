@@ -26,14 +26,14 @@ struct OsVersion {
     uint32_t minor = 0;
 };
 
-class Layout;
+class Form;
 
 class Desktop {
 public:
     virtual ~Desktop() = default;
-    // Builds the window and its controls from the layout (hidden until the
+    // Builds the window and its controls from the form (hidden until the
     // start-up sequence has run).
-    virtual void createWindow(Layout& layout) = 0;
+    virtual void createWindow(Form& form) = 0;
     // Shows the window, centred on the desktop.
     virtual void showWindow() = 0;
     // Runs the message loop until the application ends.

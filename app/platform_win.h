@@ -20,7 +20,7 @@ private:
 class WinDesktop final : public Desktop {
 public:
     explicit WinDesktop(MainWindow& window) : window_(window) {}
-    void createWindow(Layout& layout) override { window_.create(layout); }
+    void createWindow(Form& form) override { window_.create(form); }
     void showWindow() override { window_.show(); }
     void runMessageLoop() override;
     void setCloseRequest(std::function<bool()> decide) override { window_.onCloseRequest(std::move(decide)); }

@@ -28,12 +28,12 @@ RECT MainWindow::centredPlace() const {
 }
 
 RECT MainWindow::frameRect() const {
-    const Box client = ClientBox(scale_);
+    const Box client = ScaledBox(layout_->form(), scale_);
     return FrameAround(client.width(), client.height(), kMainStyle, kMainExStyle, scale_.dpi());
 }
 
 SIZE MainWindow::sizeAt(int dpi) const {
-    const Box client = ClientBox(Scale(dpi));
+    const Box client = ScaledBox(layout_->form(), Scale(dpi));
     const RECT frame = FrameAround(client.width(), client.height(), kMainStyle, kMainExStyle, dpi);
     return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
@@ -46,12 +46,14 @@ void MainWindow::applyDpi(int dpi, const RECT* suggested) {
     outer_ = Extent{frame.right - frame.left, frame.bottom - frame.top};
     SetWindowPos(hwnd_, nullptr, place.left, place.top, outer_.width, outer_.height, SWP_NOZORDER | SWP_NOACTIVATE);
     fitFrame(!suggested);
-    if (tooltipActive_) {
+    // The tooltips' areas at the new scale.
+    for (std::size_t i = 0; i < tooltips_.size(); ++i) {
+        if (!tooltips_[i]) continue;
         TOOLINFOA ti{};
         ti.cbSize = TTTOOLINFOA_V2_SIZE;
         ti.hwnd = hwnd_;
-        ti.uId = 1;
-        ti.rect = scaledRect(layout_->get("SpeedButtonStart"), scale_);
+        ti.uId = i + 1;
+        ti.rect = scaledRect(*layout_->all()[i], scale_);
         SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&ti));
     }
     InvalidateRect(hwnd_, nullptr, FALSE);
@@ -60,7 +62,7 @@ void MainWindow::applyDpi(int dpi, const RECT* suggested) {
 void MainWindow::fitFrame(bool centre) {
     RECT window, client;
     if (!GetWindowRect(hwnd_, &window) || !GetClientRect(hwnd_, &client)) return;
-    const Box wanted = ClientBox(scale_);
+    const Box wanted = ScaledBox(layout_->form(), scale_);
     const Extent fitted = OuterFor(Extent{wanted.width(), wanted.height()},
                                    Extent{window.right - window.left, window.bottom - window.top},
                                    Extent{client.right - client.left, client.bottom - client.top});

@@ -4,6 +4,7 @@
 
 #include "app/dpi_win.h"
 #include "app/painter_win.h"
+#include "base/dialogs.h"
 #include "base/system_dll_win.h"
 
 namespace app {
@@ -57,7 +58,7 @@ void MainWindow::detach() {
     if (hwnd_) DestroyWindow(hwnd_);  // its tooltip goes with it
     hwnd_ = nullptr;
     tooltip_ = nullptr;
-    tooltipActive_ = false;
+    tooltips_.clear();
     if (owner_) DestroyWindow(owner_);
     owner_ = nullptr;
 }
@@ -72,10 +73,10 @@ void MainWindow::createOwner(HINSTANCE instance) {
     wc.lpszClassName = kOwnerWindowClass;
     RegisterClassExA(&wc);
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
-    CreateWindowExA(0, kOwnerWindowClass, kApplicationTitle, kOwnerStyle, x, y, 0, 0, nullptr, nullptr, instance, this);
+    CreateWindowExA(0, kOwnerWindowClass, base::kApplicationTitle, kOwnerStyle, x, y, 0, 0, nullptr, nullptr, instance, this);
 }
 
-void MainWindow::create(Layout& layout) {
+void MainWindow::create(Form& layout) {
     layout_ = &layout;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     createOwner(instance);
@@ -113,7 +114,7 @@ void MainWindow::create(Layout& layout) {
     const int dpi = WindowDpi(hwnd_);
     RECT client;
     GetClientRect(hwnd_, &client);
-    const Box wanted = ClientBox(scale_);
+    const Box wanted = ScaledBox(layout.form(), scale_);
     if (dpi != scale_.dpi() || client.right != wanted.width() || client.bottom != wanted.height()) applyDpi(dpi);
     readKeyboardCues();
 }
@@ -151,7 +152,7 @@ void MainWindow::invalidate(const Component& c) {
     if (!hwnd_ || !onActivePage(c)) return;
     RECT r = scaledRect(c, scale_);
     // Labels sized to their text may grow to the right.
-    if (c.kind == Kind::Label && c.autoSize) r.right = ClientBox(scale_).right;
+    if (c.kind == Kind::Label && c.autoSize) r.right = ScaledBox(layout_->form(), scale_).right;
     InvalidateRect(hwnd_, &r, FALSE);
 }
 
@@ -212,23 +213,29 @@ void MainWindow::syncTimer(Component& timer) {
 }
 
 void MainWindow::syncTooltip() {
-    // Only Start has a tooltip, and only while its page is shown.
-    Component& start = layout_->get("SpeedButtonStart");
-    const bool want = start.showHint && onActivePage(start);
-    if (want == tooltipActive_ || !tooltip_) return;
-    TOOLINFOA ti{};
-    ti.cbSize = TTTOOLINFOA_V2_SIZE;
-    ti.uFlags = TTF_SUBCLASS;
-    ti.hwnd = hwnd_;
-    ti.uId = 1;
-    if (want) {
-        ti.rect = scaledRect(start, scale_);
-        ti.lpszText = const_cast<char*>(start.hint.c_str());
-        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
-    } else {
-        SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    // A component with a hint shows it while its page is shown; each is a
+    // tool of the tooltip, named by its place in the form.
+    if (!tooltip_) return;
+    const auto& all = layout_->all();
+    tooltips_.resize(all.size());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const Component& c = *all[i];
+        const bool want = c.showHint && onActivePage(c);
+        if (want == tooltips_[i]) continue;
+        TOOLINFOA ti{};
+        ti.cbSize = TTTOOLINFOA_V2_SIZE;
+        ti.uFlags = TTF_SUBCLASS;
+        ti.hwnd = hwnd_;
+        ti.uId = i + 1;
+        if (want) {
+            ti.rect = scaledRect(c, scale_);
+            ti.lpszText = const_cast<char*>(c.hint.c_str());
+            SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+        } else {
+            SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+        }
+        tooltips_[i] = want;
     }
-    tooltipActive_ = want;
 }
 
 void MainWindow::paint() {

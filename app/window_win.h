@@ -7,12 +7,13 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/accessible_win.h"
 #include "app/component.h"
 #include "app/dpi_scale.h"
 #include "app/keyboard_focus.h"
-#include "app/layout.h"
+#include "app/form.h"
 
 namespace app {
 
@@ -35,14 +36,14 @@ public:
 
     // Creates the window, hidden, with its controls, and the hidden owner
     // window that stands for the program on the task bar.
-    void create(Layout& layout);
+    void create(Form& form);
     // Shows it centred on the desktop, with its task bar button.
     void show();
     HWND handle() const { return hwnd_; }
     // The owner window: the task bar button, titled with the application
     // title; minimising the program minimises it.
     HWND owner() const { return owner_; }
-    // Lets go of the layout and destroys both windows, if they still exist.
+    // Lets go of the form and destroys both windows, if they still exist.
     void detach();
     // Decides a close request: true frees the window and ends the loop.
     void onCloseRequest(std::function<bool()> decide) { closeRequest_ = std::move(decide); }
@@ -112,8 +113,8 @@ private:
     Scale scale_;
     Extent outer_;  // the window's outer size at its scale
     HWND tooltip_ = nullptr;
-    bool tooltipActive_ = false;
-    Layout* layout_ = nullptr;
+    std::vector<bool> tooltips_;  // per component: its tooltip is on
+    Form* layout_ = nullptr;
     std::unique_ptr<Painter> painter_;
     Component* hot_ = nullptr;      // speed button under the mouse
     Component* pressed_ = nullptr;  // component the left button went down on

@@ -50,7 +50,7 @@ void FakeDesktop::letGo() {
     closeRequest = nullptr;
 }
 
-void FakeDesktop::createWindow(app::Layout& layout) {
+void FakeDesktop::createWindow(app::Form& layout) {
     log_.push_back("createWindow");
     window_ = &layout;
     for (const auto& c : layout.all()) c->setObserver(&observer);

@@ -42,7 +42,7 @@ public:
     std::vector<Box> boxes;
     std::vector<int> answers;               // answers in turn; OK when used up
     std::function<void()> whileShown;       // runs inside each box (nested timer ticks)
-    const app::Layout* layout = nullptr;    // set when the window is created
+    const app::Form* layout = nullptr;      // set when the window is created
     const app::TFormMain* form = nullptr;   // set by the rig once it is built
 
 private:
@@ -77,7 +77,7 @@ class FakeDesktop : public app::Desktop {
 public:
     FakeDesktop(CallLog& log, FakeDialogs& dialogs) : log_(log), dialogs_(dialogs) {}
     ~FakeDesktop() override;
-    void createWindow(app::Layout& layout) override;
+    void createWindow(app::Form& form) override;
     void showWindow() override;
     void runMessageLoop() override;
     void setCloseRequest(std::function<bool()> decide) override;
@@ -105,7 +105,7 @@ private:
     void letGo();
     CallLog& log_;
     FakeDialogs& dialogs_;
-    app::Layout* window_ = nullptr;
+    app::Form* window_ = nullptr;
 };
 
 class FakeHostPreparation : public hostprep::HostPreparation {

@@ -29,7 +29,7 @@ TEST(AppLayout, ScaledPlacesKeepTheDesign) {
         SCOPED_TRACE(dpi);
         const app::Scale scale(dpi);
         const double s = dpi / 96.0;
-        const app::Box client = app::ClientBox(scale);
+        const app::Box client = app::ScaledBox(layout.form(), scale);
         EXPECT_EQ(client.width(), static_cast<int>(554 * s + 0.5));
         EXPECT_EQ(client.height(), static_cast<int>(420 * s + 0.5));
         for (const app::Component* a : placed) {
