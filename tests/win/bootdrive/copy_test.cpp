@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -158,6 +159,10 @@ protected:
         return image;
     }
 
+public:
+    static std::optional<bootdrive::CopyFileThread::CopyRecord> LastCopy() { return worker_->lastCopy(); }
+
+protected:
     static bootdrive::FileCopier* copier_;
     static bootdrive::CopyFileThread* worker_;
 };
@@ -188,10 +193,20 @@ TEST_F(CopyOnWine, ReplacesAnExistingTargetAndCopiesAgain) {
     }
 }
 
+// How the last copy failed: its Windows error, with words for it.
+uint32_t FailedWith() {
+    const auto copy = CopyOnWine::LastCopy();
+    if (!copy) return 0;
+    EXPECT_FALSE(copy->result.reason.empty()) << "error " << copy->result.error;
+    return copy->result.error;
+}
+
+// An old target the failed copy never touched stays as it was.
 TEST_F(CopyOnWine, MissingImageLeavesTheValueAt0) {
     const std::string target = "F:\\AIS_Firmware.S19";
     ASSERT_TRUE(WriteWholeFile(target, "old"));
     EXPECT_EQ(CopyAndWait("C:\\App\\Bin\\Missing.SBIN", target.c_str()), 0);
+    EXPECT_EQ(FailedWith(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
     std::string kept;
     ASSERT_TRUE(ReadWholeFile(target, kept));
     EXPECT_EQ(kept, "old");
@@ -199,11 +214,16 @@ TEST_F(CopyOnWine, MissingImageLeavesTheValueAt0) {
 
 TEST_F(CopyOnWine, VanishedDriveStaysBelow100) {
     EXPECT_EQ(CopyAndWait(kImagePath, "I:\\AIS_Firmware.S19"), 0);
+    EXPECT_NE(FailedWith(), 0u);
 }
 
+// The drive fills up halfway: the cut file is deleted again.
 TEST_F(CopyOnWine, FullDriveStaysBelow100) {
     if (std::getenv("WZ_FULL_DRIVE") == nullptr) GTEST_SKIP() << "no small file system mapped";
     EXPECT_LT(CopyAndWait(kImagePath, "H:\\AIS_Firmware.S19"), 100);
+    EXPECT_EQ(FailedWith(), static_cast<uint32_t>(ERROR_DISK_FULL));
+    EXPECT_TRUE(LastCopy()->result.cutTargetRemoved);
+    EXPECT_EQ(GetFileAttributesA("H:\\AIS_Firmware.S19"), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(CopyOnWine, ReadOnlyTargetStaysBelow100) {
@@ -211,7 +231,11 @@ TEST_F(CopyOnWine, ReadOnlyTargetStaysBelow100) {
     ASSERT_TRUE(WriteWholeFile(target, "old"));
     ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_LT(CopyAndWait(kImagePath, target.c_str()), 100);
+    EXPECT_EQ(FailedWith(), static_cast<uint32_t>(ERROR_ACCESS_DENIED));
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::string kept;
+    ASSERT_TRUE(ReadWholeFile(target, kept));
+    EXPECT_EQ(kept, "old");
 }
 
 }  // namespace
