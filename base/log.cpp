@@ -8,7 +8,7 @@ namespace base {
 
 namespace {
 
-constexpr std::string_view kRunStart = "== ";
+constexpr const char* kRunStart = "== ";
 // Room kept within a run's limit for its first line and its last one.
 constexpr std::size_t kRunReserve = 512;
 constexpr const char* kRunCut = "the log of this run ends here: it has reached its size limit";
@@ -93,19 +93,26 @@ void Log::open() {
     state_ = State::Off;
     const auto size = system_->open();
     if (!size) return;
+    bool empty = *size == 0;
     if (*size > kTrimAbove) {
         const auto text = system_->read();
-        if (!text || !system_->rewrite(NewestRuns(*text, kKeptOnTrim))) return;
+        if (!text) return;
+        const std::string_view kept = NewestRuns(*text, kKeptOnTrim);
+        if (!system_->rewrite(kept)) return;
+        empty = kept.empty();
     }
+    // An empty line before the run's first: that one begins a line even
+    // after a run that was cut off in the middle of one.
     const std::string facts = Utf8Text(Escaped(system_->runFacts(), false));
-    if (!system_->append(std::string(kRunStart) + runStamp_ + " " + facts + "\n" + pending_)) return;
+    const std::string first = std::string(empty ? "" : "\n") + kRunStart + runStamp_ + " " + facts + "\n";
+    if (!system_->append(first + pending_)) return;
     state_ = State::Writing;
 }
 
 std::string_view NewestRuns(std::string_view text, std::size_t maxBytes) {
     if (text.size() <= maxBytes) return text;
     const std::size_t from = text.size() - maxBytes;
-    const std::size_t start = text.find(std::string("\n") + std::string(kRunStart), from - 1);
+    const std::size_t start = text.find(std::string("\n") + kRunStart, from - 1);
     return start == std::string_view::npos ? std::string_view() : text.substr(start + 1);
 }
 

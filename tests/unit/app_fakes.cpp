@@ -191,9 +191,8 @@ bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to) {
     cv_.notify_all();
     if (!succeed && failWith == 0) cv_.wait(lock, [&] { return ended_ >= mine; });
     if (succeed) return {};
-    // A copy the rig ended counts as cut off.
-    const uint32_t error = failWith != 0 ? failWith.load() : 995;  // ERROR_OPERATION_ABORTED
-    return {error, "There is not enough space on the disk.", true};
+    // A copy the rig ended counts as cut off (ERROR_OPERATION_ABORTED).
+    return {failWith != 0 ? failWith.load() : 995u, "There is not enough space on the disk.", true};
 }
 
 void FakeCopier::endCopies() {

@@ -48,9 +48,11 @@ inline void toCopying(Rig& r) {  // needs the boot drive ready
     toWaiting(r);
     r.tick(2);
 }
-// The running copy ends (as the copier is set to end it); true once the
+// The running copy ends, whole or with a Windows error; true once the
 // worker has told how and waits again.
-inline bool endCopy(Rig& r) {
+inline bool endCopy(Rig& r, uint32_t error = 0) {
+    r.copier.succeed = error == 0;
+    r.copier.failWith = error;
     r.copier.endCopies();
     for (int i = 0; i < 1000 && !r.form().CopyWorker->lastCopy(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

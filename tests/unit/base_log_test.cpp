@@ -5,19 +5,16 @@
 #include <string>
 
 #include "base/log.h"
-#include "base/logged_dialogs.h"
-#include "tests/unit/app_fakes.h"
 
 namespace {
 
-// The log's file in memory.
-class MemoryLogFile final : public base::LogSystem {
-public:
+// The log's file in memory; its open or its writes may fail.
+struct MemoryLogFile final : base::LogSystem {
     std::string timeStamp() override { return "T"; }
     std::string runFacts() override { return "facts"; }
     std::optional<uint64_t> open() override {
         ++opens;
-        return opens_ ? std::optional<uint64_t>(text.size()) : std::nullopt;
+        return opensOk ? std::optional<uint64_t>(text.size()) : std::nullopt;
     }
     std::optional<std::string> read() override { return text; }
     bool rewrite(std::string_view t) override {
@@ -26,11 +23,11 @@ public:
     }
     bool append(std::string_view t) override {
         ++appends;
-        if (appends_) text += t;
-        return appends_;
+        if (appendsOk) text += t;
+        return appendsOk;
     }
     std::string text;
-    bool opens_ = true, appends_ = true;
+    bool opensOk = true, appendsOk = true;
     int opens = 0, appends = 0;
 };
 
@@ -47,7 +44,7 @@ TEST(Log, KeepsLinesUntilWritingStartsThenWritesEachAsItComes) {
     log.startWriting();
     EXPECT_EQ(file.opens, 1);
     EXPECT_EQ(file.text,
-              "== earlier run\n== T facts\nT image C:\\App\\Bin\\App_K40.SBIN\n"
+              "== earlier run\n\n== T facts\nT image C:\\App\\Bin\\App_K40.SBIN\n"
               "T box \"Error\": line one\\nline two\\x01\nT Pr\xC3\xBC" "fung \xC3\x83\xC2\xBC\nT Prüfung\n");
 }
 
@@ -55,8 +52,8 @@ TEST(Log, ThatCannotBeWrittenCostsOnlyItsLinesAndIsNotRetried) {
     for (const bool opens : {false, true}) {
         SCOPED_TRACE(opens ? "append fails" : "open fails");
         MemoryLogFile file;
-        file.opens_ = opens;
-        file.appends_ = false;
+        file.opensOk = opens;
+        file.appendsOk = false;
         base::Log log(&file);
         log.line("one");
         log.startWriting();
@@ -80,28 +77,6 @@ TEST(Log, StaysWithin256KiB) {
     EXPECT_LE(file.text.size() - kept, base::Log::kRunLimit);
     EXPECT_NE(file.text.find("T the log of this run ends here: it has reached its size limit\n"), std::string::npos);
     EXPECT_LE(file.text.size(), 256u * 1024);
-}
-
-TEST(NewestRuns, KeepWholeRunsOnly) {
-    const std::string text = "== a\nx\n== b\nyy\n";
-    EXPECT_EQ(base::NewestRuns(text, 100), text);
-    EXPECT_EQ(base::NewestRuns(text, 10), "== b\nyy\n");
-    EXPECT_EQ(base::NewestRuns(text, 8), "== b\nyy\n");
-    EXPECT_EQ(base::NewestRuns(text, 7), "");
-}
-
-TEST(LoggedDialogs, TellEachBoxAndTheAnswerToAQuestion) {
-    apptest::CallLog calls;
-    apptest::FakeDialogs shown(calls);
-    shown.answers = {base::kIdOk, base::kIdCancel};
-    MemoryLogFile file;
-    base::Log log(&file);
-    base::LoggedDialogs dialogs(shown, log);
-    dialogs.messageBox("Failed.", "Error", base::kMbOk | base::kMbIconError);
-    EXPECT_EQ(dialogs.messageBox("Are you sure to exit?", "Exit!", base::kMbOkCancel), base::kIdCancel);
-    log.startWriting();
-    EXPECT_EQ(file.text, "== T facts\nT box \"Error\": Failed.\nT box \"Exit!\": Are you sure to exit?\n"
-                         "T box answered Cancel\n");
 }
 
 }  // namespace

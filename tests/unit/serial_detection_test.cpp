@@ -78,31 +78,6 @@ TEST(DetectDeviceVersion, FoundOnTheSecondOfThreeLeavesTheThirdUnopened) {
     EXPECT_EQ(display.shown.back(), 100);
 }
 
-// What support reads in the log of one search: every port, how its open
-// went, what came back and what was made of it.
-TEST(DetectDeviceVersion, ReportsEachPortForTheLog) {
-    FakePorts ports;
-    ports.present({3, 4, 6, 8});
-    ports.devices.push_back({"Standard Serial over Bluetooth link (COM2)", "BTHENUM\\1"});
-    ports.busy = {4};
-    ports.replies[6] = "$GPGGA\x01\r\n";
-    ports.replies[8] = "$AIVER,AIS-B-K40,,,,,,,,2.0.1,\r\n";
-    FakeDisplay display;
-    serial::PortLists lists;
-    serial::DeviceFields device;
-    serial::DetectDeviceVersion(ports, lists, display, device);
-    EXPECT_EQ(display.reports,
-              (std::vector<std::string>{
-                  "ports: 5 devices in the port class",
-                  "port \"Standard Serial over Bluetooth link (COM2)\": Bluetooth, left out",
-                  "COM3 \"USB Serial Port (COM3)\": opens",
-                  "COM4 \"USB Serial Port (COM4)\": does not open (Windows error 5): held by another program",
-                  "COM6 \"USB Serial Port (COM6)\": opens", "COM8 \"USB Serial Port (COM8)\": opens",
-                  "COM3: no answer to the version query",
-                  "COM6: received 9 bytes \"$GPGGA\\x01\\r\\n\": not the transponder",
-                  "COM8: received 32 bytes \"$AIVER,AIS-B-K40,,,,,,,,2.0.1,\\r\\n\": the transponder, version \"2.0.1\""}));
-}
-
 TEST(DetectDeviceVersion, QueryIsTheSixteenBytesWithQueryTimeoutsAndAFullRead) {
     FakePorts ports;
     ports.present({5});

@@ -76,13 +76,11 @@ public:
     }
     void showDeviceVersion(const std::string& v) override { versions.push_back(v); }
     void answerSystem() override { answeredAt.push_back(ports ? ports->operations() : 0); }
-    void report(const std::string& line) override { reports.push_back(line); }
     const FakePorts* ports = nullptr;
     int position = 0;
     std::vector<int32_t> shown;
     std::vector<std::string> versions;
     std::vector<std::size_t> answeredAt;
-    std::vector<std::string> reports;
 };
 
 inline const char kGoodReply[] = "$AIVER,AIS-B-K40,SIM,00001234,000000000,HW1.0,,,,2.0.1,BL1.2*5C\r\n";
