@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/component.h"
 #include "app/layout.h"
 #include "app/platform.h"
+#include "base/log.h"
 #include "bootdrive/Copyfilethread.h"
 #include "bootdrive/drive_system.h"
 #include "hostprep/host_preparation.h"
@@ -27,6 +29,8 @@ struct Services {
     serial::SerialPortSystem& ports;
     bootdrive::DriveSystem& drives;
     bootdrive::FileCopier& copier;
+    // The log for support: what the wizard saw and did, run by run.
+    base::Log& log;
     // Starts the copy worker's thread.
     bootdrive::WorkerLauncher launchWorker = bootdrive::LaunchDetachedThread;
 };
@@ -105,8 +109,12 @@ private:
     void showProgress(int32_t percent) override;
     void showDeviceVersion(const std::string& version) override;
     void answerSystem() override;
+    void report(const std::string& line) override;
     void bindHandlers();
-    void showError(const char* text);
+    void showError(const std::string& text);
+    // Ends an attempt whose copy failed or stood still: the start page,
+    // then the failure box (with the reason when the copy failed).
+    void endFailedCopy(const std::optional<bootdrive::CopyFileThread::CopyRecord>& failed);
 
     // Lets the desktop's window go before the layout it shows goes: also
     // when the construction fails after the window was made.
@@ -121,6 +129,7 @@ private:
     bool terminated_ = false;
     std::function<int32_t()> readCopyProgress_;
     bool startRunning_ = false;  // SpeedButtonStartClick is under way
+    long imageBytes_ = -1;       // the firmware image's size, for the log
 
 public:
     // Components, under their layout names.

@@ -13,6 +13,7 @@ E2E_DRIVER="$WIZARD_BUILD_DIR/tests/wizard_driver.exe"
 E2E_PROBE="$WIZARD_BUILD_DIR/tests/access_probe.exe"
 E2E_PIDS=()
 declare -A E2E_SIM_PIDS=()
+E2E_HELD=()  # real paths of the terminals of held ports
 E2E_FAILED=0
 # The display scaling the case runs at (Wine's LogPixels); every place the
 # harness clicks or looks at is given at 96 DPI and scaled to it.
@@ -130,6 +131,20 @@ e2e_restart_sim() {
   e2e_sim "$port" "$@"
 }
 
+# e2e_hold_ports N...: COMn is held by another program (chart software):
+# its open fails with access denied, as on Windows. Wine lets any number of
+# programs open a port, so the Wine server that e2e_start_wizard starts
+# refuses the port's terminal (tools/held_port). After the port's simulator.
+e2e_hold_ports() {
+  local n
+  for n in "$@"; do E2E_HELD+=("$(readlink -f "$WINEPREFIX/dosdevices/com$n")"); done
+}
+
+# The wizard's log for support, in the prefix's user folder.
+e2e_log() { cat "$WINEPREFIX"/drive_c/users/*/AppData/Local/FirmwareUpgrade/FirmwareUpgrade.log 2>/dev/null; }
+# e2e_log_has REGEX: a line of the log matches.
+e2e_log_has() { e2e_log | grep -qE -- "$1"; }
+
 # e2e_start_wizard [FOLDER]: copies the program with its Bin folder and
 # starts it; sets E2E_WIN (X window of the client area).
 e2e_start_wizard() {
@@ -140,6 +155,9 @@ e2e_start_wizard() {
     cp -r "$WIZARD_BUILD_DIR/dist/Bin" "$E2E_APP/"
   fi
   wineserver -k >/dev/null 2>&1; wineserver -w
+  if [ ${#E2E_HELD[@]} -gt 0 ]; then
+    (IFS=:; WZ_HELD_PORTS="${E2E_HELD[*]}" LD_PRELOAD="$WIZARD_NATIVE_BUILD_DIR/tools/held_port.so" exec wineserver -p)
+  fi
   local loader
   loader=$(wz_loader "$E2E_APP/FirmwareUpgrade.exe")
   (cd "$E2E" && exec "$loader" "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/wizard.log" 2>&1) &

@@ -115,10 +115,11 @@ bool FakeSerialPorts::listPortDevices(std::vector<serial::PortDevice>& out) {
     return true;
 }
 
-bool FakeSerialPorts::canOpenExclusive(int port) {
+uint32_t FakeSerialPorts::openExclusive(int port) {
     ++calls;
     auto it = openable.find(port);
-    return it != openable.end() && it->second;
+    if (it == openable.end()) return 2;  // ERROR_FILE_NOT_FOUND
+    return it->second ? serial::kPortOpened : serial::kErrorAccessDenied;
 }
 
 bool FakeSerialPorts::exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
@@ -183,19 +184,31 @@ FakeCopier& FakeCopier::instance() {
     return *copier;
 }
 
-bool FakeCopier::copyFile(const char* from, const char* to) {
-    std::lock_guard<std::mutex> lock(m_);
+bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to) {
+    std::unique_lock<std::mutex> lock(m_);
     copies_.push_back({from, to});
+    const uint64_t mine = ++started_;
     cv_.notify_all();
-    return succeed.load();
+    if (!succeed && failWith == 0) cv_.wait(lock, [&] { return ended_ >= mine; });
+    if (succeed) return {};
+    // A copy the rig ended counts as cut off (ERROR_OPERATION_ABORTED).
+    return {failWith != 0 ? failWith.load() : 995u, "There is not enough space on the disk.", true};
+}
+
+void FakeCopier::endCopies() {
+    std::lock_guard<std::mutex> lock(m_);
+    ended_ = started_;
+    cv_.notify_all();
 }
 
 void FakeCopier::nameThisThread(const char*) {}
 
 void FakeCopier::reset() {
+    endCopies();
     std::lock_guard<std::mutex> lock(m_);
     copies_.clear();
     succeed = false;
+    failWith = 0;
 }
 
 bool FakeCopier::waitForCopies(std::size_t n, std::chrono::milliseconds limit) {
@@ -251,6 +264,7 @@ Rig::~Rig() {
     // rig resets it. Each StartFirmwareCopy sets the bar's range twice.
     const int started = desktop.observer.count("ProgressBar2", app::Prop::Range) / 2;
     if (started > 0) copier.waitForCopies(static_cast<std::size_t>(started), std::chrono::seconds(2));
+    copier.endCopies();
     dialogs.form = nullptr;
     dialogs.layout = nullptr;
 }

@@ -134,12 +134,13 @@ public:
         std::size_t readMax;
     };
     bool listPortDevices(std::vector<serial::PortDevice>& devices) override;
-    bool canOpenExclusive(int port) override;
+    uint32_t openExclusive(int port) override;
     bool exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
                   std::size_t readMax, std::string& in) override;
 
     // A present, openable port whose device answers the version query with
-    // `reply` (empty: silent).
+    // `reply` (empty: silent). Set openable[port] false and another program
+    // holds it.
     void addPort(int port, const std::string& reply);
     // Exchanges that wrote the boot command.
     std::vector<Exchange> bootCommands() const;
@@ -179,13 +180,17 @@ public:
         std::string from, to;
     };
     static FakeCopier& instance();
-    bool copyFile(const char* from, const char* to) override;
+    bootdrive::CopyResult copyFile(const char* from, const char* to) override;
     void nameThisThread(const char* name) override;
 
     void reset();
-    // What copyFile answers. False by default: the worker then leaves
-    // CopyProgressPercent alone, and the test sets it between ticks.
+    // How a copy ends. By default it runs until endCopies() (or the rig's
+    // end), and the test sets CopyProgressPercent between ticks; with
+    // `succeed` or `failWith` (a Windows error) set it ends at once.
     std::atomic<bool> succeed{false};
+    std::atomic<uint32_t> failWith{0};
+    // Ends the copies under way, with failWith's error (or success).
+    void endCopies();
     // Waits up to `limit` until at least n copies have run.
     bool waitForCopies(std::size_t n, std::chrono::milliseconds limit);
     std::vector<Copy> copies();
@@ -195,6 +200,8 @@ private:
     std::mutex m_;
     std::condition_variable cv_;
     std::vector<Copy> copies_;
+    uint64_t started_ = 0;
+    uint64_t ended_ = 0;
 };
 
 // A temporary program folder, removed again at the end.
@@ -245,6 +252,7 @@ public:
     void blink(int n = 1);  // blink timer
 
     CallLog log;
+    base::Log supportLog;  // writes nowhere
     FakeDialogs dialogs{log};
     FakeDesktop desktop{log, dialogs};
     FakeHostPreparation host{log};
@@ -252,7 +260,7 @@ public:
     FakeDrives drives;
     FakeCopier& copier = FakeCopier::instance();
     ProgramDir dir;
-    app::Services services{dialogs, desktop, host, ports, drives, copier};
+    app::Services services{dialogs, desktop, host, ports, drives, copier, supportLog};
 
 private:
     std::unique_ptr<app::TFormMain> form_;
