@@ -33,7 +33,7 @@ std::string PolicyOutcome(int result) {
 
 TFormMain::TFormMain(Services& services)
     : services_(services),
-      FormMain(layout_.form()),
+      FormMain(layout_.root()),
       ImageLogo(layout_.get("ImageLogo")),
       StaticTextTitle(layout_.get("StaticTextTitle")),
       StaticTextStartTitle(layout_.get("StaticTextStartTitle")),

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/component.h"
+#include "ui/component.h"
 #include "app/layout.h"
 #include "app/platform.h"
 #include "base/log.h"

@@ -75,10 +75,10 @@ Layout::Layout() {
     row(Kind::StaticText, "StaticTextStartDescription2", "TabSheetStart").at(30, 80, 420, 22)
         .text("Please power on the AIS Class B device.").font(16);
     row(Kind::Bevel, "BevelStart", "TabSheetStart").at(159, 189, 145, 66);
-    row(Kind::SpeedButton, "SpeedButtonStart", "TabSheetStart").at(159, 189, 145, 66).text("Start")
+    row(Kind::Button, "SpeedButtonStart", "TabSheetStart").at(159, 189, 145, 66).text("Start")
         .font(27, true, true).flat().glyph(Picture::PointingHand).hint("Start the Firmware Upgrade");
     row(Kind::Bevel, "BevelExit1", "TabSheetStart").at(400, 232, 79, 26);
-    row(Kind::SpeedButton, "SpeedButtonExit1", "TabSheetStart").at(400, 232, 79, 26).text("Exit")
+    row(Kind::Button, "SpeedButtonExit1", "TabSheetStart").at(400, 232, 79, 26).text("Exit")
         .font(16, true).flat().glyph(Picture::ExitDoor);
 
     // Version page.
@@ -113,9 +113,9 @@ Layout::Layout() {
         .picture(Picture::Document).transparent();
     row(Kind::Label, "LabelFrmVerWantToContinue", "TabSheetFirmwareVersion").at(72, 220, 257, 24).autosized()
         .text("Do you want to continue?").font(21, true, false, kMaroon);
-    row(Kind::SpeedButton, "SpeedButtonFrmVerWantToContinueYes", "TabSheetFirmwareVersion").at(336, 216, 49, 30)
+    row(Kind::Button, "SpeedButtonFrmVerWantToContinueYes", "TabSheetFirmwareVersion").at(336, 216, 49, 30)
         .text("Yes").font(13, true);
-    row(Kind::SpeedButton, "SpeedButtonFrmVerWantToContinueNo", "TabSheetFirmwareVersion").at(392, 216, 49, 30)
+    row(Kind::Button, "SpeedButtonFrmVerWantToContinueNo", "TabSheetFirmwareVersion").at(392, 216, 49, 30)
         .text("No").font(13, true);
 
     // Upgrade page.
@@ -129,7 +129,7 @@ Layout::Layout() {
     row(Kind::StaticText, "StaticTextFrmUpgMessage2", "TabSheetFirmwareUpgrade").at(32, 144, 425, 25)
         .text("Please restart your AIS device.").font(21, true).centred();
     row(Kind::Bevel, "BevelFrmUpgFinish", "TabSheetFirmwareUpgrade").at(168, 219, 100, 39);
-    row(Kind::SpeedButton, "SpeedButtonFrmUpgFinish", "TabSheetFirmwareUpgrade").at(168, 219, 100, 39)
+    row(Kind::Button, "SpeedButtonFrmUpgFinish", "TabSheetFirmwareUpgrade").at(168, 219, 100, 39)
         .text("Finish").font(16, true).flat().glyph(Picture::GreenCheck).disabled();
 
     // Non-visual components.
@@ -162,6 +162,9 @@ Layout::Layout() {
               {"LabelFrmVerNew1", ". "}, {"LabelFrmVerWantToContinue", ""}});
     describe("SpeedButtonFrmUpgFinish", {{"lblUpgradeStatus", " "}, {"StaticTextFrmUpgMessage2", ""}});
     get("lblUpgradeStatus").alertCaption = kFinishedStatus;
+    windowClass = kMainWindowClass;
+    ownerClass = kOwnerWindowClass;
+    applicationTitle = kApplicationTitle;
 }
 
 void Layout::describe(const char* control, std::initializer_list<std::pair<const char*, const char*>> parts) {

@@ -11,7 +11,7 @@
 #include "base/log_system_win.h"
 #include "base/logged_dialogs.h"
 #include "base/system_dll_win.h"
-#include "app/window_win.h"
+#include "ui/window_win.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ int run() {
     // The log for support sees every box, of the window and of start-up.
     win::LogFile logFile;
     base::Log log(&logFile);
-    app::MainWindow window;
+    ui::MainWindow window;
     app::WinDialogs windowDialogs(window);
     base::LoggedDialogs dialogs(windowDialogs, log);
     app::WinDesktop desktop(window);

@@ -9,6 +9,10 @@
 
 #include "base/dialogs.h"
 
+namespace ui {
+class Form;
+}
+
 namespace app {
 
 using base::Dialogs;
@@ -26,14 +30,13 @@ struct OsVersion {
     uint32_t minor = 0;
 };
 
-class Form;
 
 class Desktop {
 public:
     virtual ~Desktop() = default;
     // Builds the window and its controls from the form (hidden until the
     // start-up sequence has run).
-    virtual void createWindow(Form& form) = 0;
+    virtual void createWindow(ui::Form& form) = 0;
     // Shows the window, centred on the desktop.
     virtual void showWindow() = 0;
     // Runs the message loop until the application ends.

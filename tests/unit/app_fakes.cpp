@@ -14,7 +14,7 @@ int FakeDialogs::messageBox(const std::string& text, const std::string& caption,
     log_.push_back("box:" + text);
     Box box{text, caption, flags, "", -1};
     if (layout) {
-        const app::Component* page = layout->get("PageControlFirmwareUpgradeStage").activePage();
+        const ui::Component* page = layout->get("PageControlFirmwareUpgradeStage").activePage();
         box.activePage = page ? page->name : "";
     }
     if (form) box.stage = form->UpgradeStage;
@@ -26,7 +26,7 @@ int FakeDialogs::messageBox(const std::string& text, const std::string& caption,
     return answer;
 }
 
-int RecordingObserver::count(const std::string& component, app::Prop p) const {
+int RecordingObserver::count(const std::string& component, ui::Prop p) const {
     int n = 0;
     for (const auto& e : events)
         if (e.component == component && e.prop == p) ++n;
@@ -50,7 +50,7 @@ void FakeDesktop::letGo() {
     closeRequest = nullptr;
 }
 
-void FakeDesktop::createWindow(app::Form& layout) {
+void FakeDesktop::createWindow(ui::Form& layout) {
     log_.push_back("createWindow");
     window_ = &layout;
     for (const auto& c : layout.all()) c->setObserver(&observer);
@@ -262,7 +262,7 @@ Rig::Rig(const Options& options, const std::function<void(Rig&)>& arrange) {
 Rig::~Rig() {
     // Let every copy this window started reach the copier before the next
     // rig resets it. Each StartFirmwareCopy sets the bar's range twice.
-    const int started = desktop.observer.count("ProgressBar2", app::Prop::Range) / 2;
+    const int started = desktop.observer.count("ProgressBar2", ui::Prop::Range) / 2;
     if (started > 0) copier.waitForCopies(static_cast<std::size_t>(started), std::chrono::seconds(2));
     copier.endCopies();
     dialogs.form = nullptr;
@@ -270,7 +270,7 @@ Rig::~Rig() {
 }
 
 std::string Rig::activePage() {
-    const app::Component* page = get("PageControlFirmwareUpgradeStage").activePage();
+    const ui::Component* page = get("PageControlFirmwareUpgradeStage").activePage();
     return page ? page->name : "";
 }
 

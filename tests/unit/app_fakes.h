@@ -42,7 +42,7 @@ public:
     std::vector<Box> boxes;
     std::vector<int> answers;               // answers in turn; OK when used up
     std::function<void()> whileShown;       // runs inside each box (nested timer ticks)
-    const app::Form* layout = nullptr;      // set when the window is created
+    const ui::Form* layout = nullptr;      // set when the window is created
     const app::TFormMain* form = nullptr;   // set by the rig once it is built
 
 private:
@@ -50,24 +50,24 @@ private:
 };
 
 // Records every property change and forced repaint of every component.
-class RecordingObserver : public app::ComponentObserver {
+class RecordingObserver : public ui::ComponentObserver {
 public:
     struct Event {
         std::string component;
-        app::Prop prop;
+        ui::Prop prop;
     };
-    void changed(app::Component& c, app::Prop p) override {
+    void changed(ui::Component& c, ui::Prop p) override {
         events.push_back({c.name, p});
         if (also) also(c, p);
     }
-    void repaintNow(app::Component& c) override { repaints.push_back(c.name); }
+    void repaintNow(ui::Component& c) override { repaints.push_back(c.name); }
 
-    int count(const std::string& component, app::Prop p) const;
+    int count(const std::string& component, ui::Prop p) const;
     int repaintCount(const std::string& component) const;
 
     std::vector<Event> events;
     std::vector<std::string> repaints;
-    std::function<void(app::Component&, app::Prop)> also;  // what else follows each change
+    std::function<void(ui::Component&, ui::Prop)> also;  // what else follows each change
 };
 
 // Holds the layout it was given as the real window does, and lets go of it
@@ -77,7 +77,7 @@ class FakeDesktop : public app::Desktop {
 public:
     FakeDesktop(CallLog& log, FakeDialogs& dialogs) : log_(log), dialogs_(dialogs) {}
     ~FakeDesktop() override;
-    void createWindow(app::Form& form) override;
+    void createWindow(ui::Form& form) override;
     void showWindow() override;
     void runMessageLoop() override;
     void setCloseRequest(std::function<bool()> decide) override;
@@ -105,7 +105,7 @@ private:
     void letGo();
     CallLog& log_;
     FakeDialogs& dialogs_;
-    app::Form* window_ = nullptr;
+    ui::Form* window_ = nullptr;
 };
 
 class FakeHostPreparation : public hostprep::HostPreparation {
@@ -239,7 +239,7 @@ public:
 
     app::TFormMain& form() { return *form_; }
     bool hasForm() const { return form_ != nullptr; }
-    app::Component& get(const std::string& name) { return form_->layout().get(name); }
+    ui::Component& get(const std::string& name) { return form_->layout().get(name); }
     std::string activePage();
 
     // User actions and timer ticks, through the components' bindings.

@@ -201,7 +201,7 @@ std::vector<TransitionRow> transitionRows() {
          [](Rig& r) {
              EXPECT_EQ(r.get("StaticTextFrmUpgMessage1").caption(), "");
              EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").caption(), "Please reboot your device.");
-             EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").font().colour, app::kColourWindowText);
+             EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").font().colour, ui::kColourWindowText);
          }},
         {"copying_stalls", bootModeDevice,
          [](Rig& r) {

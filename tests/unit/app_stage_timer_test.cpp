@@ -42,10 +42,10 @@ TEST(AppStageMachine, ControlTimerPollsEverySecondTickAndGivesUpOnTheEleventh) {
     EXPECT_TRUE(rig.get("TimerCopyFileProgressCTL").enabled());
 
     // A new Yes keeps the running timer's rhythm and waits afresh.
-    const int timerChanges = rig.desktop.observer.count("TimerCopyFileProgressCTL", app::Prop::TimerState);
+    const int timerChanges = rig.desktop.observer.count("TimerCopyFileProgressCTL", ui::Prop::TimerState);
     toWaiting(rig);
     rig.drives.scans = 0;
-    EXPECT_EQ(rig.desktop.observer.count("TimerCopyFileProgressCTL", app::Prop::TimerState), timerChanges);
+    EXPECT_EQ(rig.desktop.observer.count("TimerCopyFileProgressCTL", ui::Prop::TimerState), timerChanges);
     EXPECT_EQ(rig.ports.bootCommands().size(), 2u);  // sent again on the serial path
     rig.tick();
     EXPECT_EQ(rig.drives.scans, 0);
@@ -271,10 +271,10 @@ TEST(AppStageMachine, ShowProgressSkipsTheValueAlreadyShown) {
         Rig rig;
         const auto& obs = rig.desktop.observer;
         const int repaintsBefore = obs.repaintCount("LabelProgressPersent");
-        const int captionsBefore = obs.count("LabelProgressPersent", app::Prop::Caption);
+        const int captionsBefore = obs.count("LabelProgressPersent", ui::Prop::Caption);
         for (int32_t v : row.values) rig.form().ShowProgress(v);
         EXPECT_EQ(obs.repaintCount("LabelProgressPersent") - repaintsBefore, row.draws);
-        EXPECT_EQ(obs.count("LabelProgressPersent", app::Prop::Caption) - captionsBefore, row.draws);
+        EXPECT_EQ(obs.count("LabelProgressPersent", ui::Prop::Caption) - captionsBefore, row.draws);
         EXPECT_EQ(rig.get("LabelProgressPersent").caption(), row.label);
         EXPECT_EQ(rig.get("ProgressBar2").position(), row.bar);
     }

@@ -164,11 +164,11 @@ TEST(AppStartup, TextsAfterStartUp) {
     for (const auto& r : rows) EXPECT_EQ(rig.get(r.name).caption(), r.caption) << r.name;
 
     EXPECT_EQ(rig.get("LabelZEMOWeb").caption(), app::kMakerWebAddress);
-    EXPECT_EQ(rig.get("ImageLogo").picture(), app::Picture::Logo);
+    EXPECT_EQ(rig.get("ImageLogo").picture(), ui::Picture::Logo);
     for (const char* page : {"TabSheetStart", "TabSheetFirmwareVersion", "TabSheetFirmwareUpgrade"})
         EXPECT_FALSE(rig.get(page).tabVisible()) << page;
     EXPECT_EQ(rig.activePage(), "TabSheetStart");
-    EXPECT_EQ(rig.get("lblUpgradeStatus").font().colour, app::kBlack);
+    EXPECT_EQ(rig.get("lblUpgradeStatus").font().colour, ui::kBlack);
     EXPECT_EQ(rig.get("ProgressBar2").position(), 0);
     EXPECT_FALSE(rig.get("SpeedButtonFrmUpgFinish").enabled());
     EXPECT_FALSE(rig.get("TimerBlinkingText").enabled());

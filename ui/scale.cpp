@@ -1,8 +1,8 @@
-#include "app/dpi_scale.h"
+#include "ui/scale.h"
 
 #include <algorithm>
 
-namespace app {
+namespace ui {
 
 namespace {
 
@@ -39,4 +39,4 @@ Extent OuterFor(const Extent& wanted, const Extent& outer, const Extent& client)
     return Extent{wanted.width + outer.width - client.width, wanted.height + outer.height - client.height};
 }
 
-}  // namespace app
+}  // namespace ui

@@ -1,8 +1,8 @@
-#include "app/keyboard_focus.h"
+#include "ui/keyboard_focus.h"
 
 #include <algorithm>
 
-namespace app {
+namespace ui {
 
 KeyboardFocus::KeyboardFocus(const Form& form) : form_(form) { focused_ = mainAction(); }
 
@@ -12,7 +12,7 @@ std::vector<Component*> KeyboardFocus::order() const {
     std::vector<Component*> stops;
     if (const Component* page = shownPage())
         for (Component* c : page->children)
-            if (c->kind == Kind::SpeedButton && c->enabled()) stops.push_back(c);
+            if (c->kind == Kind::Button && c->enabled()) stops.push_back(c);
     for (const auto* shared : {&form_.sharedBefore, &form_.sharedAfter})
         for (Component* c : *shared)
             if (c->link) stops.push_back(c);
@@ -37,7 +37,7 @@ bool KeyboardFocus::follow(const Component& c, Prop p) {
         spaceDownOn_ = nullptr;
         return moveTo(mainAction());
     }
-    if (p != Prop::Enabled || c.kind != Kind::SpeedButton) return false;
+    if (p != Prop::Enabled || c.kind != Kind::Button) return false;
     if (c.enabled() && &c == mainAction()) return moveTo(mainAction());
     if (!c.enabled() && &c == focused_) return moveTo(mainAction());
     return false;
@@ -87,4 +87,4 @@ KeyAction KeyboardFocus::keyUp(Key k) {
     return {};
 }
 
-}  // namespace app
+}  // namespace ui

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/component.h"
+#include "ui/component.h"
 
-namespace app {
+namespace ui {
 
 class Form {
 public:
@@ -21,7 +21,7 @@ public:
     Form& operator=(const Form&) = delete;
 
     // The window: the first component added.
-    Component& form() const { return *all_.front(); }
+    Component& root() const { return *all_.front(); }
     // The named component; aborts on a name the form does not hold.
     Component& get(const std::string& name) const;
     Component* find(const std::string& name) const;
@@ -34,6 +34,12 @@ public:
     // own; a link among them is also a focus stop on every page.
     std::vector<Component*> sharedBefore;
     std::vector<Component*> sharedAfter;
+    // The names Windows knows the window by: its window class, and the
+    // class and title of the owner window that stands for the program on
+    // the task bar.
+    std::string windowClass = "UiForm";
+    std::string ownerClass = "UiApplication";
+    std::string applicationTitle;
 
 protected:
     // Adds a component under the named parent (none for the window).
@@ -43,4 +49,4 @@ private:
     std::vector<std::unique_ptr<Component>> all_;
 };
 
-}  // namespace app
+}  // namespace ui

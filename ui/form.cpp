@@ -1,9 +1,9 @@
-#include "app/form.h"
+#include "ui/form.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-namespace app {
+namespace ui {
 
 Component& Form::add(Kind kind, const char* name, const char* parent) {
     Component* p = parent ? &get(parent) : nullptr;
@@ -23,4 +23,4 @@ Component& Form::get(const std::string& name) const {
     std::abort();
 }
 
-}  // namespace app
+}  // namespace ui

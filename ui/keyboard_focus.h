@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/component.h"
-#include "app/form.h"
+#include "ui/component.h"
+#include "ui/form.h"
 
-namespace app {
+namespace ui {
 
 enum class Key { Tab, ShiftTab, Enter, Space, Escape };
 
@@ -67,4 +67,4 @@ constexpr bool GivenBefore(uint32_t inputTime, uint32_t shownAt) {
     return static_cast<int32_t>(inputTime - shownAt) <= 0;
 }
 
-}  // namespace app
+}  // namespace ui

@@ -1,4 +1,4 @@
-#include "app/accessible_win.h"
+#include "ui/accessible_win.h"
 
 #include <oleacc.h>
 
@@ -7,7 +7,7 @@
 #include "base/system_dll_win.h"
 #include "base/utf8_text.h"
 
-namespace app {
+namespace ui {
 
 static_assert(static_cast<DWORD>(AccessibleEvent::Focus) == EVENT_OBJECT_FOCUS &&
                   static_cast<DWORD>(AccessibleEvent::Reorder) == EVENT_OBJECT_REORDER &&
@@ -311,4 +311,4 @@ void WindowAccessibility::raise(const RaisedEvent& e) const {
                    e.id == 0 ? CHILDID_SELF : e.id);
 }
 
-}  // namespace app
+}  // namespace ui

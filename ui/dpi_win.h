@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-namespace app {
+namespace ui {
 
 // WM_DPICHANGED (Windows 8.1 and later): the window moved to a monitor of
 // another DPI, or the user changed the scaling.
@@ -34,4 +34,4 @@ void EnableFrameScaling(HWND hwnd);
 // otherwise AdjustWindowRectEx (the system DPI's frame).
 RECT FrameAround(int width, int height, DWORD style, DWORD exStyle, int dpi);
 
-}  // namespace app
+}  // namespace ui

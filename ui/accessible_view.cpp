@@ -1,8 +1,8 @@
-#include "app/accessible_view.h"
+#include "ui/accessible_view.h"
 
 #include <string>
 
-namespace app {
+namespace ui {
 
 namespace {
 
@@ -19,7 +19,7 @@ bool shown(const Component& c) {
 
 // What the items of a page are, in reading order.
 bool readable(const Component& c) {
-    return isText(c) || c.kind == Kind::SpeedButton || c.kind == Kind::ProgressBar;
+    return isText(c) || c.kind == Kind::Button || c.kind == Kind::ProgressBar;
 }
 
 bool alerting(const Component& c) { return !c.alertCaption.empty() && c.caption() == c.alertCaption; }
@@ -46,7 +46,7 @@ AccessibleItem itemOf(const Component& c, const Component* focused, const Scale&
         item.role = AccessibleRole::Link;
         item.defaultAction = "Jump";
         item.states = kFocusable | kLinked;
-    } else if (c.kind == Kind::SpeedButton) {
+    } else if (c.kind == Kind::Button) {
         item.role = AccessibleRole::PushButton;
         item.description = descriptionOf(c);
         if (c.enabled()) {
@@ -109,11 +109,11 @@ std::vector<RaisedEvent> EventsFor(const Form& form, const Component& c, Prop p)
         case Prop::ActivePage:
             return {{AccessibleEvent::Reorder, 0}};
         case Prop::Caption:
-            if (!isText(c) && c.kind != Kind::SpeedButton) return {};
+            if (!isText(c) && c.kind != Kind::Button) return {};
             if (alerting(c)) return {{AccessibleEvent::NameChange, id}, {AccessibleEvent::Alert, id}};
             return {{AccessibleEvent::NameChange, id}};
         case Prop::Enabled:
-            if (c.kind != Kind::SpeedButton) return {};
+            if (c.kind != Kind::Button) return {};
             return {{AccessibleEvent::StateChange, id}};
         case Prop::Position:
         case Prop::Range:
@@ -134,4 +134,4 @@ std::vector<RaisedEvent> ChangeEvents(KeyboardFocus& focus, const Form& form, co
     return events;
 }
 
-}  // namespace app
+}  // namespace ui

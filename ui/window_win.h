@@ -1,4 +1,4 @@
-// The real window: builds itself from the layout, paints the components,
+// The real window: builds itself from a form, paints the components,
 // turns mouse clicks and WM_TIMER into the components' events, and follows
 // every property change.
 #pragma once
@@ -9,18 +9,14 @@
 #include <memory>
 #include <vector>
 
-#include "app/accessible_win.h"
-#include "app/component.h"
-#include "app/dpi_scale.h"
-#include "app/keyboard_focus.h"
-#include "app/form.h"
+#include "ui/accessible_win.h"
+#include "ui/component.h"
+#include "ui/scale.h"
+#include "ui/keyboard_focus.h"
+#include "ui/form.h"
 
-namespace app {
+namespace ui {
 
-// The window classes of the main window and of the owner that stands for
-// the program on the task bar.
-inline constexpr const char* kMainWindowClass = "TFormMain";
-inline constexpr const char* kOwnerWindowClass = "FirmwareUpgradeApplication";
 // The main window: fixed size, no maximise, always on top.
 inline constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 inline constexpr DWORD kMainExStyle = WS_EX_TOPMOST;
@@ -90,8 +86,11 @@ private:
     void paint();
     void invalidate(const Component& c);
     void syncTimer(Component& timer);
+    // The tooltips (window_tooltip_win.cpp): made once the window is on
+    // screen, following the shown page, and moved with a new scale.
     void syncTooltip();
     void createTooltip();
+    void moveTooltips();
     // Takes the DPI the window is shown at: its size (at the suggested
     // place, if any), the progress bar's place, the tooltip's area, and
     // everything painted.
@@ -114,7 +113,7 @@ private:
     Extent outer_;  // the window's outer size at its scale
     HWND tooltip_ = nullptr;
     std::vector<bool> tooltips_;  // per component: its tooltip is on
-    Form* layout_ = nullptr;
+    Form* form_ = nullptr;
     std::unique_ptr<Painter> painter_;
     Component* hot_ = nullptr;      // speed button under the mouse
     Component* pressed_ = nullptr;  // component the left button went down on
@@ -132,4 +131,4 @@ RECT scaledRect(const Component& c, const Scale& scale);
 // True when the component is on screen: its page (if any) is the active one.
 bool onActivePage(const Component& c);
 
-}  // namespace app
+}  // namespace ui

@@ -2,15 +2,15 @@
 // the focus and press the focused control, the focus rectangles (hidden
 // until the first key, as Windows' keyboard cues are), the window's
 // accessible object, and high-contrast colours.
-#include "app/window_win.h"
+#include "ui/window_win.h"
 
-#include "app/painter_win.h"
+#include "ui/painter_win.h"
 
-namespace app {
+namespace ui {
 
 namespace {
 
-// Posted to the window: press the control at this place in the layout (a
+// Posted to the window: press the control at this place in the form (a
 // screen reader's default action, run from the message loop).
 constexpr UINT kPressComponent = WM_APP + 3;
 
@@ -38,7 +38,7 @@ void MainWindow::repaintFocus(const Component* from) {
 
 void MainWindow::focusMoved(const Component* from) {
     repaintFocus(from);
-    raise(FocusEvent(*layout_, focus_->focused()));
+    raise(FocusEvent(*form_, focus_->focused()));
 }
 
 void MainWindow::raise(const RaisedEvent& e) {
@@ -66,7 +66,8 @@ bool MainWindow::handleKey(UINT msg, WPARAM wp, LPARAM lp) {
             }
             showFocusCues();
             // Typed ahead while the window was busy (a second Enter during
-            // the port search): meant for the page before, not this one.
+            // a long task of a button): meant for the page before, not
+            // this one.
             if (typedBeforePage()) return true;
             // A key held down presses once.
             const bool repeated = (lp & (1L << 30)) != 0;
@@ -106,7 +107,7 @@ bool MainWindow::handleKey(UINT msg, WPARAM wp, LPARAM lp) {
             focusMoved(nullptr);  // a screen reader hears only where it went
             return true;
         case kPressComponent:
-            if (wp < layout_->all().size()) press(*layout_->all()[wp]);
+            if (wp < form_->all().size()) press(*form_->all()[wp]);
             return true;
         default:
             return false;
@@ -125,15 +126,15 @@ void MainWindow::readKeyboardCues() {
 }
 
 std::vector<AccessibleItem> MainWindow::accessibleItems() const {
-    if (!layout_) return {};
+    if (!form_) return {};
     const bool interactive = hwnd_ && IsWindowEnabled(hwnd_);
-    return AccessibleItems(*layout_, hasFocus_ ? focus_->focused() : nullptr, scale_, interactive);
+    return AccessibleItems(*form_, hasFocus_ ? focus_->focused() : nullptr, scale_, interactive);
 }
 
-std::string MainWindow::accessibleName() const { return layout_ ? layout_->form().caption() : std::string(); }
+std::string MainWindow::accessibleName() const { return form_ ? form_->root().caption() : std::string(); }
 
 void MainWindow::pressLater(const Component& c) {
-    const auto& all = layout_->all();
+    const auto& all = form_->all();
     for (std::size_t i = 0; i < all.size(); ++i)
         if (all[i].get() == &c) PostMessageA(hwnd_, kPressComponent, i, 0);
 }
@@ -148,4 +149,4 @@ void MainWindow::followHighContrast() {
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
-}  // namespace app
+}  // namespace ui

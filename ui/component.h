@@ -10,7 +10,7 @@
 
 #include "base/picture.h"
 
-namespace app {
+namespace ui {
 
 using base::Colour;
 using base::kSystemColourFlag;
@@ -29,7 +29,7 @@ using base::kSkyBlue;
 using base::Picture;
 
 enum class Kind {
-    Form, Panel, Image, Shape, Label, StaticText, Bevel, SpeedButton,
+    Form, Panel, Image, Shape, Label, StaticText, Bevel, Button,
     PageControl, TabSheet, ProgressBar, Timer, ImageList
 };
 
@@ -63,7 +63,7 @@ public:
     Component(const Component&) = delete;
     Component& operator=(const Component&) = delete;
 
-    // --- fixed at design time (the layout) ---
+    // --- fixed at design time (the form's layout) ---
     Kind kind;
     std::string name;
     Component* parent;
@@ -125,7 +125,7 @@ public:
     // Page control.
     Component* activePage() const { return activePage_; }
     void setActivePage(Component* page);
-    // Paint now (labels during a blocking scan).
+    // Paint now (labels during a task that blocks the window's thread).
     void repaint();
 
     Component* child(const std::string& childName) const;
@@ -143,4 +143,4 @@ private:
     ComponentObserver* observer_ = nullptr;
 };
 
-}  // namespace app
+}  // namespace ui

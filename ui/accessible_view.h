@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/component.h"
-#include "app/dpi_scale.h"
-#include "app/keyboard_focus.h"
-#include "app/form.h"
+#include "ui/component.h"
+#include "ui/scale.h"
+#include "ui/keyboard_focus.h"
+#include "ui/form.h"
 
-namespace app {
+namespace ui {
 
 enum class AccessibleRole : uint32_t {
     Alert = 0x08,
@@ -99,4 +99,4 @@ RaisedEvent FocusEvent(const Form& form, const Component* focused);
 std::vector<RaisedEvent> ChangeEvents(KeyboardFocus& focus, const Form& form, const Component& c, Prop p);
 
 
-}  // namespace app
+}  // namespace ui
