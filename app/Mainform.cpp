@@ -148,8 +148,17 @@ bool TFormMain::FormClose() {
     // While the image is being copied, Enter must not end the process in
     // the middle of the copy: Cancel is then the default answer.
     const unsigned defaultButton = Upgrade.CopyInProgress ? kMbDefButton2 : 0;
-    return services_.dialogs.messageBox(kExitQuestion, kExitCaption, kMbOkCancel | kMbIconWarning | defaultButton) ==
-           kIdOk;
+    const bool leave = services_.dialogs.messageBox(kExitQuestion, kExitCaption,
+                                                    kMbOkCancel | kMbIconWarning | defaultButton) == kIdOk;
+    if (leave && Upgrade.CopyInProgress) {
+        // Leaving in the middle of the copy: the copy stops and takes its
+        // cut file away first, so that the boot loader never finds half an
+        // image. A copy that does not end within the bound is left to the
+        // end of the process.
+        const bool stopped = CopyWorker->Stop(kCopyStopLimit);
+        services_.log.line(stopped ? "exit during the copy: the copy stopped" : "exit during the copy: it did not stop");
+    }
+    return leave;
 }
 
 void TFormMain::SpeedButtonExitClick() { services_.desktop.closeWindow(); }

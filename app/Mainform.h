@@ -2,6 +2,7 @@
 // close confirmation and the upgrade stage machine.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -176,5 +177,7 @@ inline constexpr const char* kFolderOutsideCodePageMessage =
     "Unpack the zip into a folder with a plain name, such as C:\\Firmware, and start FirmwareUpgrade.exe from there.";
 inline constexpr const char* kVersionNotDetected = "Firmware version is not detected!";
 inline constexpr const char* kBootModeVersion = "VUR-IrodEdez";
+// How long an exit during the copy waits for the copy to stop.
+inline constexpr std::chrono::milliseconds kCopyStopLimit{10000};
 
 }  // namespace app

@@ -25,6 +25,8 @@ struct CopyFileThread::State {
     FileCopier* copier;
     mutable std::mutex mutex;
     std::condition_variable wake;
+    std::condition_variable copyEnded;
+    std::atomic<bool> stop{false};  // the copy under way is to end early
     bool waiting = true;  // created waiting: the first Resume() always counts
     bool woken = false;
     bool ended = false;
@@ -58,6 +60,7 @@ void CopyFileThread::Resume() {
         if (!state_->waiting || state_->ended) return;
         state_->waiting = false;
         state_->woken = true;
+        state_->stop = false;
         state_->lastCopy.reset();
     }
     state_->wake.notify_one();
@@ -66,6 +69,13 @@ void CopyFileThread::Resume() {
 bool CopyFileThread::IsWaiting() const {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return state_->waiting;
+}
+
+bool CopyFileThread::Stop(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    if (state_->waiting) return true;
+    state_->stop = true;
+    return state_->copyEnded.wait_for(lock, limit, [&] { return state_->waiting; });
 }
 
 std::optional<CopyFileThread::CopyRecord> CopyFileThread::lastCopy() const {
@@ -96,7 +106,7 @@ void CopyFileThread::RunWorker(std::shared_ptr<State> state) {
             named = true;
         }
         const auto started = std::chrono::steady_clock::now();
-        CopyRecord record{copier.copyFile(from, to), 0};
+        CopyRecord record{copier.copyFile(from, to, state->stop), 0};
         record.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                                   std::chrono::steady_clock::now() - started).count();
         if (record.result.error == 0) {
@@ -106,6 +116,7 @@ void CopyFileThread::RunWorker(std::shared_ptr<State> state) {
         lock.lock();
         state->lastCopy = std::move(record);
         state->waiting = true;
+        state->copyEnded.notify_all();
     }
     lock.unlock();
     state.reset();

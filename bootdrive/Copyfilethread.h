@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -38,8 +39,9 @@ public:
     // CopyProgressPercent on the way. When the copy fails, a target that it
     // created or began to overwrite is deleted again, so that no cut image
     // is left for a boot loader to take; a target it never touched (an old
-    // file it could not replace) stays as it was.
-    virtual CopyResult copyFile(const char* from, const char* to) = 0;
+    // file it could not replace) stays as it was. Once `stop` is set the
+    // copy ends early, failing with ERROR_REQUEST_ABORTED (1235).
+    virtual CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) = 0;
     // Gives the calling thread a name for debuggers.
     virtual void nameThisThread(const char* name) = 0;
 };
@@ -67,6 +69,12 @@ public:
 
     // True while the worker waits for a wake-up.
     bool IsWaiting() const;
+
+    // Asks a copy under way to stop, and waits up to `limit` for it to
+    // end, its cut target deleted as for any failed copy. True when no copy
+    // runs any more. (A copy cut off by the end of the process would leave
+    // half an image on the boot drive.)
+    bool Stop(std::chrono::milliseconds limit);
 
     // How the last copy ended and how long it took; none while a copy
     // runs and before the first. A counted wake-up forgets the one before.

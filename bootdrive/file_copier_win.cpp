@@ -10,9 +10,11 @@ namespace bootdrive {
 
 DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
                                   LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
-                                  LPVOID) {
+                                  LPVOID stop) {
     PublishCopyProgress(static_cast<uint64_t>(totalFileSize.QuadPart),
                         static_cast<uint64_t>(totalBytesTransferred.QuadPart));
+    // Asked to stop: Windows ends the copy and deletes the target.
+    if (stop && static_cast<const std::atomic<bool>*>(stop)->load()) return PROGRESS_CANCEL;
     return PROGRESS_CONTINUE;
 }
 
@@ -42,9 +44,10 @@ std::string SystemMessage(DWORD error) {
 
 class SystemFileCopier final : public FileCopier {
 public:
-    CopyResult copyFile(const char* from, const char* to) override {
+    CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) override {
         const auto before = StampOf(to);
-        if (CopyFileExA(from, to, ReportCopyProgress, nullptr, nullptr, 0)) return CopyResult{};
+        void* const stopFlag = const_cast<std::atomic<bool>*>(&stop);
+        if (CopyFileExA(from, to, ReportCopyProgress, stopFlag, nullptr, 0)) return CopyResult{};
         const DWORD error = GetLastError();
         CopyResult result;
         result.error = error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;

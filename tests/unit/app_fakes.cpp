@@ -184,12 +184,14 @@ FakeCopier& FakeCopier::instance() {
     return *copier;
 }
 
-bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to) {
+bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to, const std::atomic<bool>& stop) {
     std::unique_lock<std::mutex> lock(m_);
     copies_.push_back({from, to});
     const uint64_t mine = ++started_;
     cv_.notify_all();
-    if (!succeed && failWith == 0) cv_.wait(lock, [&] { return ended_ >= mine; });
+    while (!succeed && failWith == 0 && ended_ < mine)
+        if (!cv_.wait_for(lock, std::chrono::milliseconds(5), [&] { return ended_ >= mine; }) && stop)
+            return {1235u, "The request was aborted.", true};
     if (succeed) return {};
     // A copy the rig ended counts as cut off (ERROR_OPERATION_ABORTED).
     return {failWith != 0 ? failWith.load() : 995u, "There is not enough space on the disk.", true};

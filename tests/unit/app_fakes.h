@@ -180,7 +180,7 @@ public:
         std::string from, to;
     };
     static FakeCopier& instance();
-    bootdrive::CopyResult copyFile(const char* from, const char* to) override;
+    bootdrive::CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) override;
     void nameThisThread(const char* name) override;
 
     void reset();

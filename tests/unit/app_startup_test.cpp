@@ -213,7 +213,13 @@ TEST(AppClose, AnswerDecidesAndNothingElseChanges) {
         EXPECT_EQ(rig.dialogs.boxes[0].text, "Are you sure to exit?");
         EXPECT_EQ(rig.dialogs.boxes[0].caption, "Exit!");
         EXPECT_EQ(rig.dialogs.boxes[0].flags, 0x131u);  // Cancel the default while the image is copied
-        // Stage, timers and the copy go on untouched.
+        // OK stops the copy first, and its cut file goes with it; Cancel lets it run.
+        const auto ended = rig.form().CopyWorker->lastCopy();
+        EXPECT_EQ(ended.has_value(), r.closes);
+        if (ended) {
+            EXPECT_EQ(ended->result.error, 1235u);
+        }
+        // The stage and the timers stay as they were.
         EXPECT_EQ(rig.desktop.observer.events.size(), eventsBefore);
         EXPECT_EQ(rig.form().UpgradeStage, 2);
         EXPECT_EQ(app::Upgrade.CopyInProgress, 1);

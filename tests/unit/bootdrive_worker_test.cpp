@@ -45,7 +45,7 @@ public:
     bool result = true;
     int32_t progressDuringCopy = -1;  // written as the progress routine would
 
-    bootdrive::CopyResult copyFile(const char* from, const char* to) override {
+    bootdrive::CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>&) override {
         std::unique_lock<std::mutex> lock(mutex_);
         events_.push_back("copy");
         copies_.push_back({from, to});

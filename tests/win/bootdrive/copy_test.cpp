@@ -59,6 +59,11 @@ TEST(ReportCopyProgressOnWine, PublishesFromTheFirstTwoTotalsAndContinues) {
         EXPECT_EQ(answer, static_cast<DWORD>(PROGRESS_CONTINUE)) << c.total << " " << c.transferred;
         EXPECT_EQ(CopyProgressPercent.load(), c.expected) << c.total << " " << c.transferred;
     }
+    // Asked to stop (the user left during the copy): Windows ends the copy.
+    std::atomic<bool> stop{true};
+    EXPECT_EQ(routine(Large(100), Large(50), Large(100), Large(50), 1, CALLBACK_CHUNK_FINISHED, INVALID_HANDLE_VALUE,
+                      INVALID_HANDLE_VALUE, &stop),
+              static_cast<DWORD>(PROGRESS_CANCEL));
 }
 
 std::wstring ThreadDescription() {
