@@ -22,11 +22,18 @@ std::string folderOf(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+std::string PolicyOutcome(int result) {
+    const std::string policy = "indexing policy of removable drives: ";
+    if (result == hostprep::kPolicyInForce) return policy + "in force";
+    if (result == hostprep::kPolicyJustWritten) return policy + "set now; the resume entry and the restart follow";
+    return policy + "not set (declined, or it cannot be written); the program ends";
+}
+
 }  // namespace
 
 TFormMain::TFormMain(Services& services)
     : services_(services),
-      FormMain(layout_.form()),
+      FormMain(layout_.root()),
       ImageLogo(layout_.get("ImageLogo")),
       StaticTextTitle(layout_.get("StaticTextTitle")),
       StaticTextStartTitle(layout_.get("StaticTextStartTitle")),
@@ -83,15 +90,19 @@ TFormMain::TFormMain(Services& services)
     // open none of its files, and a resume entry would start nothing after
     // a restart: say how to mend it before anything is asked or written.
     if (!services_.desktop.programPathFitsCodePage()) {
+        services_.log.line("the program's folder has letters outside the code page; the program ends");
         services_.dialogs.messageBox(kFolderOutsideCodePageMessage, kApplicationTitle, kMbOk | kMbIconWarning);
         endStartUp();
         return;
     }
 
     // 9.-10. Windows version gate.
-    if (needsIndexingPolicy(services_.desktop.osVersion())) {
+    const OsVersion os = services_.desktop.osVersion();
+    if (needsIndexingPolicy(os)) {
         const int r = services_.hostPreparation.CheckIndexingPolicy();
+        services_.log.line(PolicyOutcome(r));
         if (r == hostprep::kPolicyJustWritten) {
+            services_.log.startWriting();  // no window comes: Windows restarts
             services_.hostPreparation.WriteResumeEntry();
             services_.hostPreparation.RestartWindows();
         }
@@ -99,6 +110,9 @@ TFormMain::TFormMain(Services& services)
             endStartUp();
             return;
         }
+    } else {
+        services_.log.line("Windows " + std::to_string(os.major) + "." + std::to_string(os.minor) +
+                           ": no indexing policy needed");
     }
 
     // 11.-12.
@@ -131,7 +145,20 @@ void TFormMain::FormCreate() {
 }
 
 bool TFormMain::FormClose() {
-    return services_.dialogs.messageBox(kExitQuestion, kExitCaption, kMbOkCancel | kMbIconWarning) == kIdOk;
+    // While the image is being copied, Enter must not end the process in
+    // the middle of the copy: Cancel is then the default answer.
+    const unsigned defaultButton = Upgrade.CopyInProgress ? kMbDefButton2 : 0;
+    const bool leave = services_.dialogs.messageBox(kExitQuestion, kExitCaption,
+                                                    kMbOkCancel | kMbIconWarning | defaultButton) == kIdOk;
+    if (leave && Upgrade.CopyInProgress) {
+        // Leaving in the middle of the copy: the copy stops and takes its
+        // cut file away first, so that the boot loader never finds half an
+        // image. A copy that does not end within the bound is left to the
+        // end of the process.
+        const bool stopped = CopyWorker->Stop(kCopyStopLimit);
+        services_.log.line(stopped ? "exit during the copy: the copy stopped" : "exit during the copy: it did not stop");
+    }
+    return leave;
 }
 
 void TFormMain::SpeedButtonExitClick() { services_.desktop.closeWindow(); }
@@ -146,17 +173,23 @@ void TFormMain::InitStageTexts() {
     LabelFrmVerNew3.setCaption("");
 }
 
-void TFormMain::showError(const char* text) {
+void TFormMain::showError(const std::string& text) {
     services_.dialogs.messageBox(text, kErrorCaption, kMbOk | kMbIconError);
 }
 
 bool TFormMain::LoadFirmwareCatalogue() {
-    if (!package::OpenFirmwareImage(ProgramFolder, bootdrive::FirmwareImagePath)) {
+    if (!package::OpenFirmwareImage(ProgramFolder, bootdrive::FirmwareImagePath, &imageBytes_)) {
+        services_.log.line("firmware image " + ProgramFolder + package::kImageName + ": cannot be opened");
         showError(kNoFirmwareMessage);
         return false;
     }
-    if (!package::ReadCatalogueVersion(ProgramFolder, NewFirmwareVersion, package::kImageName))
-        lblUpgradeStatus.setCaption(kVersionNotDetected);
+    const bool found = package::ReadCatalogueVersion(ProgramFolder, NewFirmwareVersion, package::kImageName);
+    services_.log.line("firmware image " + std::string(bootdrive::FirmwareImagePath) + ", " +
+                       std::to_string(imageBytes_) + " bytes; catalogue version " +
+                       (found ? "\"" + std::string(NewFirmwareVersion) + "\""
+                              : NewFirmwareVersion[0] != '\0' ? "not found: no record of the image"
+                                                              : "not found: the catalogue cannot be opened"));
+    if (!found) lblUpgradeStatus.setCaption(kVersionNotDetected);
     return true;
 }
 

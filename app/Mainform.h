@@ -2,14 +2,17 @@
 // close confirmation and the upgrade stage machine.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "app/component.h"
+#include "ui/component.h"
 #include "app/layout.h"
 #include "app/platform.h"
+#include "base/log.h"
 #include "bootdrive/Copyfilethread.h"
 #include "bootdrive/drive_system.h"
 #include "hostprep/host_preparation.h"
@@ -27,6 +30,8 @@ struct Services {
     serial::SerialPortSystem& ports;
     bootdrive::DriveSystem& drives;
     bootdrive::FileCopier& copier;
+    // The log for support: what the wizard saw and did, run by run.
+    base::Log& log;
     // Starts the copy worker's thread.
     bootdrive::WorkerLauncher launchWorker = bootdrive::LaunchDetachedThread;
 };
@@ -105,8 +110,12 @@ private:
     void showProgress(int32_t percent) override;
     void showDeviceVersion(const std::string& version) override;
     void answerSystem() override;
+    void report(const std::string& line) override;
     void bindHandlers();
-    void showError(const char* text);
+    void showError(const std::string& text);
+    // Ends an attempt whose copy failed or stood still: the start page,
+    // then the failure box (with the reason when the copy failed).
+    void endFailedCopy(const std::optional<bootdrive::CopyFileThread::CopyRecord>& failed);
 
     // Lets the desktop's window go before the layout it shows goes: also
     // when the construction fails after the window was made.
@@ -121,6 +130,7 @@ private:
     bool terminated_ = false;
     std::function<int32_t()> readCopyProgress_;
     bool startRunning_ = false;  // SpeedButtonStartClick is under way
+    long imageBytes_ = -1;       // the firmware image's size, for the log
 
 public:
     // Components, under their layout names.
@@ -167,5 +177,7 @@ inline constexpr const char* kFolderOutsideCodePageMessage =
     "Unpack the zip into a folder with a plain name, such as C:\\Firmware, and start FirmwareUpgrade.exe from there.";
 inline constexpr const char* kVersionNotDetected = "Firmware version is not detected!";
 inline constexpr const char* kBootModeVersion = "VUR-IrodEdez";
+// How long an exit during the copy waits for the copy to stop.
+inline constexpr std::chrono::milliseconds kCopyStopLimit{10000};
 
 }  // namespace app

@@ -1,8 +1,5 @@
 #include "app/layout.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace app {
 
 namespace {
@@ -36,24 +33,6 @@ constexpr Colour kTitleColour = 0xFF7D7D;   // #7D7DFF
 constexpr Colour kPanelColour = 14939645;   // #FDF5E3
 
 }  // namespace
-
-Component& Layout::add(Kind kind, const char* name, const char* parent) {
-    Component* p = parent ? &get(parent) : nullptr;
-    all_.push_back(std::make_unique<Component>(kind, name, p));
-    return *all_.back();
-}
-
-Component* Layout::find(const std::string& name) const {
-    for (const auto& c : all_)
-        if (c->name == name) return c.get();
-    return nullptr;
-}
-
-Component& Layout::get(const std::string& name) const {
-    if (Component* c = find(name)) return *c;
-    std::fprintf(stderr, "layout has no component %s\n", name.c_str());
-    std::abort();
-}
 
 Layout::Layout() {
     auto row = [this](Kind k, const char* n, const char* p) { return Row{add(k, n, p)}; };
@@ -96,10 +75,10 @@ Layout::Layout() {
     row(Kind::StaticText, "StaticTextStartDescription2", "TabSheetStart").at(30, 80, 420, 22)
         .text("Please power on the AIS Class B device.").font(16);
     row(Kind::Bevel, "BevelStart", "TabSheetStart").at(159, 189, 145, 66);
-    row(Kind::SpeedButton, "SpeedButtonStart", "TabSheetStart").at(159, 189, 145, 66).text("Start")
+    row(Kind::Button, "SpeedButtonStart", "TabSheetStart").at(159, 189, 145, 66).text("Start")
         .font(27, true, true).flat().glyph(Picture::PointingHand).hint("Start the Firmware Upgrade");
     row(Kind::Bevel, "BevelExit1", "TabSheetStart").at(400, 232, 79, 26);
-    row(Kind::SpeedButton, "SpeedButtonExit1", "TabSheetStart").at(400, 232, 79, 26).text("Exit")
+    row(Kind::Button, "SpeedButtonExit1", "TabSheetStart").at(400, 232, 79, 26).text("Exit")
         .font(16, true).flat().glyph(Picture::ExitDoor);
 
     // Version page.
@@ -134,9 +113,9 @@ Layout::Layout() {
         .picture(Picture::Document).transparent();
     row(Kind::Label, "LabelFrmVerWantToContinue", "TabSheetFirmwareVersion").at(72, 220, 257, 24).autosized()
         .text("Do you want to continue?").font(21, true, false, kMaroon);
-    row(Kind::SpeedButton, "SpeedButtonFrmVerWantToContinueYes", "TabSheetFirmwareVersion").at(336, 216, 49, 30)
+    row(Kind::Button, "SpeedButtonFrmVerWantToContinueYes", "TabSheetFirmwareVersion").at(336, 216, 49, 30)
         .text("Yes").font(13, true);
-    row(Kind::SpeedButton, "SpeedButtonFrmVerWantToContinueNo", "TabSheetFirmwareVersion").at(392, 216, 49, 30)
+    row(Kind::Button, "SpeedButtonFrmVerWantToContinueNo", "TabSheetFirmwareVersion").at(392, 216, 49, 30)
         .text("No").font(13, true);
 
     // Upgrade page.
@@ -150,7 +129,7 @@ Layout::Layout() {
     row(Kind::StaticText, "StaticTextFrmUpgMessage2", "TabSheetFirmwareUpgrade").at(32, 144, 425, 25)
         .text("Please restart your AIS device.").font(21, true).centred();
     row(Kind::Bevel, "BevelFrmUpgFinish", "TabSheetFirmwareUpgrade").at(168, 219, 100, 39);
-    row(Kind::SpeedButton, "SpeedButtonFrmUpgFinish", "TabSheetFirmwareUpgrade").at(168, 219, 100, 39)
+    row(Kind::Button, "SpeedButtonFrmUpgFinish", "TabSheetFirmwareUpgrade").at(168, 219, 100, 39)
         .text("Finish").font(16, true).flat().glyph(Picture::GreenCheck).disabled();
 
     // Non-visual components.
@@ -159,6 +138,37 @@ Layout::Layout() {
     row(Kind::ImageList, "ImageList1", "FormMain").at(0, 0, 145, 49);
 
     get("PageControlFirmwareUpgradeStage").setActivePage(&get("TabSheetStart"));
+
+    // The keyboard: each page's default button (the first of them that is
+    // enabled) takes the focus when the page comes up, and Esc presses its
+    // cancel button; on the upgrade page Esc asks to close the window.
+    pages = &get("PageControlFirmwareUpgradeStage");
+    get("TabSheetStart").defaultButtons = {&get("SpeedButtonStart"), &get("SpeedButtonExit1")};
+    get("TabSheetStart").cancelButton = &get("SpeedButtonExit1");
+    get("TabSheetFirmwareVersion").defaultButtons = {&get("SpeedButtonFrmVerWantToContinueYes")};
+    get("TabSheetFirmwareVersion").cancelButton = &get("SpeedButtonFrmVerWantToContinueNo");
+    get("TabSheetFirmwareUpgrade").defaultButtons = {&get("SpeedButtonFrmUpgFinish")};
+    // Screen readers read the title panel's texts, the shown page, then the
+    // status line, the progress and the web link, which every page has.
+    sharedBefore = {&get("StaticTextTitle"), &get("LabelVersion")};
+    sharedAfter = {&get("lblUpgradeStatus"), &get("ProgressBar2"), &get("LabelZEMOWeb")};
+
+    // What a screen reader reads with each page's main action: the page's
+    // checklist, the two versions and the question, the end of the upgrade.
+    describe("SpeedButtonStart", {{"StaticTextStartTitle", " "}, {"StaticTextStartDescription1", " "},
+                                  {"StaticTextStartDescription2", ""}});
+    describe("SpeedButtonFrmVerWantToContinueYes",
+             {{"LabelFrmVerOriginal", ": "}, {"LabelFrmVerOriginal1", ". "}, {"LabelFrmVerNew", ": "},
+              {"LabelFrmVerNew1", ". "}, {"LabelFrmVerWantToContinue", ""}});
+    describe("SpeedButtonFrmUpgFinish", {{"lblUpgradeStatus", " "}, {"StaticTextFrmUpgMessage2", ""}});
+    get("lblUpgradeStatus").alertCaption = kFinishedStatus;
+    windowClass = kMainWindowClass;
+    ownerClass = kOwnerWindowClass;
+    applicationTitle = kApplicationTitle;
+}
+
+void Layout::describe(const char* control, std::initializer_list<std::pair<const char*, const char*>> parts) {
+    for (const auto& [text, then] : parts) get(control).describedBy.push_back({&get(text), then});
 }
 
 }  // namespace app

@@ -1,38 +1,61 @@
-// The main window's layout: every component with its place, size, text,
-// font, colours and state as designed. Built once per window; the handlers
-// are bound by the form afterwards.
+// The wizard's window: every component of its three pages with its place,
+// size, text, font, colours and state as designed, and what the keyboard
+// and screen readers go by (each page's default and cancel buttons, the
+// descriptions, the alert, the items every page shares), filling a form of
+// the window toolkit. Built once per window; the handlers are bound by
+// TFormMain afterwards.
 #pragma once
 
-#include <memory>
+#include <initializer_list>
 #include <string>
-#include <vector>
+#include <utility>
 
-#include "app/component.h"
+#include "ui/component.h"
+#include "ui/form.h"
 #include "app/platform.h"
 
 namespace app {
 
+// The parts of the window toolkit the wizard is made of.
+using ui::Align;
+using ui::BevelKind;
+using ui::Colour;
+using ui::Component;
+using ui::Font;
+using ui::Form;
+using ui::Kind;
+using ui::Picture;
+using ui::Prop;
+using ui::ShapeKind;
+using ui::kBlack;
+using ui::kBlue;
+using ui::kColour3DLight;
+using ui::kColourWindowText;
+using ui::kGreen;
+using ui::kMaroon;
+using ui::kNavy;
+using ui::kRed;
+using ui::kSkyBlue;
+
+// The window classes of the main window and of the owner that stands for
+// the program on the task bar (a second start finds the first by them).
+inline constexpr const char* kMainWindowClass = "TFormMain";
+inline constexpr const char* kOwnerWindowClass = "FirmwareUpgradeApplication";
 inline constexpr const char* kWindowCaption = "ZEMO ZOD Ezodi R Iravevod Idavedi";
 inline constexpr const char* kMakerWebAddress = "https://example.com";
 inline constexpr const char* kProgramVersionText = "Ver 1.8.2 Build:2016.04.26";
 inline constexpr int kClientWidth = 554;
 inline constexpr int kClientHeight = 420;
+// The status line's text that ends an upgrade; it is raised as an alert.
+inline constexpr const char* kFinishedStatus = "Finish!";
 
-class Layout {
+class Layout : public Form {
 public:
     Layout();
-    Layout(const Layout&) = delete;
-    Layout& operator=(const Layout&) = delete;
-
-    Component& form() { return *all_.front(); }
-    // The named component; aborts on a name the layout does not hold.
-    Component& get(const std::string& name) const;
-    Component* find(const std::string& name) const;
-    const std::vector<std::unique_ptr<Component>>& all() const { return all_; }
 
 private:
-    Component& add(Kind kind, const char* name, const char* parent);
-    std::vector<std::unique_ptr<Component>> all_;
+    // The texts a control's description is made of, each with what follows it.
+    void describe(const char* control, std::initializer_list<std::pair<const char*, const char*>> parts);
 };
 
 }  // namespace app

@@ -8,14 +8,20 @@
 #include "app/platform_win.h"
 #include "app/program_entry.h"
 #include "app/single_instance_win.h"
+#include "base/log_system_win.h"
+#include "base/logged_dialogs.h"
 #include "base/system_dll_win.h"
-#include "app/window_win.h"
+#include "ui/window_win.h"
 
 namespace {
 
 int run() {
-    app::MainWindow window;
-    app::WinDialogs dialogs(window);
+    // The log for support sees every box, of the window and of start-up.
+    win::LogFile logFile;
+    base::Log log(&logFile);
+    ui::MainWindow window;
+    app::WinDialogs windowDialogs(window);
+    base::LoggedDialogs dialogs(windowDialogs, log);
     app::WinDesktop desktop(window);
     auto hostPreparation = hostprep::makeSystemHostPreparation(dialogs);
     auto ports = serial::makeSystemSerialPorts();
@@ -23,7 +29,7 @@ int run() {
     // The copy worker is never stopped and may still be copying when the
     // window goes: what it copies with lives as long as the process.
     static bootdrive::FileCopier& copier = *bootdrive::makeSystemFileCopier().release();
-    app::Services services{dialogs, desktop, *hostPreparation, *ports, *drives, copier};
+    app::Services services{dialogs, desktop, *hostPreparation, *ports, *drives, copier, log};
     // A copy still running when the window closes ends with the process.
     return app::RunWizard(services);
 }

@@ -9,12 +9,17 @@
 
 #include "base/dialogs.h"
 
+namespace ui {
+class Form;
+}
+
 namespace app {
 
 using base::Dialogs;
 using base::kApplicationTitle;
 using base::kIdCancel;
 using base::kIdOk;
+using base::kMbDefButton2;
 using base::kMbIconError;
 using base::kMbIconWarning;
 using base::kMbOk;
@@ -25,14 +30,13 @@ struct OsVersion {
     uint32_t minor = 0;
 };
 
-class Layout;
 
 class Desktop {
 public:
     virtual ~Desktop() = default;
-    // Builds the window and its controls from the layout (hidden until the
+    // Builds the window and its controls from the form (hidden until the
     // start-up sequence has run).
-    virtual void createWindow(Layout& layout) = 0;
+    virtual void createWindow(ui::Form& form) = 0;
     // Shows the window, centred on the desktop.
     virtual void showWindow() = 0;
     // Runs the message loop until the application ends.

@@ -8,7 +8,8 @@
 
 namespace app {
 
-static_assert(base::kMbOk == MB_OK && base::kMbOkCancel == MB_OKCANCEL, "message box buttons");
+static_assert(base::kMbOk == MB_OK && base::kMbOkCancel == MB_OKCANCEL && base::kMbDefButton2 == MB_DEFBUTTON2,
+              "message box buttons");
 static_assert(base::kMbIconError == MB_ICONERROR && base::kMbIconWarning == MB_ICONWARNING &&
                   base::kMbIconInformation == MB_ICONINFORMATION,
               "message box icons");

@@ -4,23 +4,23 @@
 #include <windows.h>
 
 #include "app/platform.h"
-#include "app/window_win.h"
+#include "ui/window_win.h"
 
 namespace app {
 
 class WinDialogs final : public Dialogs {
 public:
-    explicit WinDialogs(const MainWindow& window) : window_(window) {}
+    explicit WinDialogs(const ui::MainWindow& window) : window_(window) {}
     int messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
 
 private:
-    const MainWindow& window_;
+    const ui::MainWindow& window_;
 };
 
 class WinDesktop final : public Desktop {
 public:
-    explicit WinDesktop(MainWindow& window) : window_(window) {}
-    void createWindow(Layout& layout) override { window_.create(layout); }
+    explicit WinDesktop(ui::MainWindow& window) : window_(window) {}
+    void createWindow(ui::Form& form) override { window_.create(form); }
     void showWindow() override { window_.show(); }
     void runMessageLoop() override;
     void setCloseRequest(std::function<bool()> decide) override { window_.onCloseRequest(std::move(decide)); }
@@ -35,7 +35,7 @@ public:
     void answerSystem() override;
 
 private:
-    MainWindow& window_;
+    ui::MainWindow& window_;
 };
 
 }  // namespace app

@@ -17,12 +17,16 @@ int RunWizard(Services& services) {
         TFormMain form(services);
         services.desktop.setCloseRequest([&form] { return form.FormClose(); });
         if (!form.terminated()) services.desktop.showWindow();
+        // The window is up: the log may touch the disk now.
+        services.log.startWriting();
         services.desktop.runMessageLoop();
     } catch (const std::exception& e) {
         showEntryError(services.dialogs, e.what());
     } catch (...) {
         showEntryError(services.dialogs, "");
     }
+    services.log.line("the program ends");
+    services.log.startWriting();
     return 0;
 }
 

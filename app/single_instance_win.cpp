@@ -1,6 +1,6 @@
 #include "app/single_instance_win.h"
 
-#include "app/window_win.h"
+#include "app/layout.h"
 
 namespace app {
 

@@ -1,11 +1,23 @@
 // The three stages of an upgrade: start page, version page, upgrade page,
 // driven by the buttons and the two timers.
+#include <cstdio>
 #include <string>
 
 #include "app/Mainform.h"
+#include "app/failure_messages.h"
 #include "bootdrive/boot_drive.h"
 
 namespace app {
+
+namespace {
+
+std::string Seconds(int64_t milliseconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(milliseconds) / 1000.0);
+    return text;
+}
+
+}  // namespace
 
 void TFormMain::SetUpgradeStage(int32_t stage) {
     if (stage == 0) {
@@ -61,9 +73,12 @@ void TFormMain::SpeedButtonStartClick() {
         ~Running() { flag = false; }
     } running(startRunning_);
 
-    BootDriveLetter = static_cast<uint8_t>(bootdrive::FindBootDrive(services_.drives));
-    if (BootDriveLetter != bootdrive::kNoBootDrive &&
-        bootdrive::BootDriveHasFile(services_.drives, BootDriveLetter, bootdrive::kReadyFile)) {
+    services_.log.line("Start pressed");
+    const auto look = bootdrive::LookForReadyBootDrive(services_.drives);
+    BootDriveLetter = static_cast<uint8_t>(look.drive);
+    services_.log.line("boot drive look: " + look.seen);
+    if (look.ready) {
+        services_.log.line("the transponder waits in its boot loader");
         LabelFrmVerOriginal1.setCaption(kBootModeVersion);
         LabelFrmVerOriginal3.setCaption(kBootModeVersion);
         LabelFrmVerNew1.setCaption(NewFirmwareVersion);
@@ -76,7 +91,8 @@ void TFormMain::SpeedButtonStartClick() {
     }
     DetectDeviceVersion();
     if (Ports.CandidatePorts.empty()) {
-        showError(kNoDeviceMessage);
+        services_.log.line("outcome: no transponder found");
+        showError(NoDeviceMessage(Ports));
         return;
     }
     Upgrade.BootCommandPending = 1;
@@ -98,8 +114,10 @@ void TFormMain::showDeviceVersion(const std::string& version) {
     LabelFrmVerOriginal3.setCaption(version);
 }
 void TFormMain::answerSystem() { services_.desktop.answerSystem(); }
+void TFormMain::report(const std::string& line) { services_.log.line(line); }
 
 void TFormMain::SpeedButtonFrmVerWantToContinueYesClick() {
+    services_.log.line("Yes pressed");
     TimerBlinkingText.setEnabled(true);
     ContinueUpgrade();
 }
@@ -114,16 +132,25 @@ void TFormMain::ContinueUpgrade() {
     if (Upgrade.BootCommandPending == 1) {
         char sentence[100] = {};
         std::char_traits<char>::copy(sentence, serial::kBootCommand, serial::kBootCommandLength);
-        serial::SendBootCommand(services_.ports, DevicePortNumber, sentence, serial::kBootCommandLength);
+        const bool sent =
+            serial::SendBootCommand(services_.ports, DevicePortNumber, sentence, serial::kBootCommandLength);
+        services_.log.line("boot command to COM" + std::to_string(DevicePortNumber) +
+                           (sent ? ": sent" : ": not sent, the port does not open"));
         Upgrade.BootCommandPending = 0;
     }
     Upgrade.WaitingForBootDrive = 1;
     TimerCopyFileProgressCTL.setEnabled(true);
 }
 
-void TFormMain::SpeedButtonFrmVerWantToContinueNoClick() { SetUpgradeStage(0); }
+void TFormMain::SpeedButtonFrmVerWantToContinueNoClick() {
+    services_.log.line("No pressed");
+    SetUpgradeStage(0);
+}
 
-void TFormMain::SpeedButtonFrmUpgFinishClick() { SetUpgradeStage(0); }
+void TFormMain::SpeedButtonFrmUpgFinishClick() {
+    services_.log.line("Finish pressed");
+    SetUpgradeStage(0);
+}
 
 void TFormMain::ImageLogoClick() { services_.desktop.openWebPage(kMakerWebAddress); }
 
@@ -132,6 +159,8 @@ void TFormMain::StartFirmwareCopy() {
     ProgressBar2.setMin(0);
     bootdrive::CopyProgressPercent.store(0, std::memory_order_relaxed);
     ShowProgress(0);
+    services_.log.line("copy " + std::string(bootdrive::FirmwareImagePath) + " (" + std::to_string(imageBytes_) +
+                       " bytes) to " + bootdrive::FirmwareTargetPath);
     CopyWorker->Resume();
 }
 
@@ -146,14 +175,16 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         if (Upgrade.BootDriveWaitTicks > 10) {
             Upgrade.BootDriveWaitTicks = 0;
             Upgrade.WaitingForBootDrive = 0;
+            services_.log.line("outcome: no boot drive with READY.TXT within 10 s");
             showError(kNotReadyMessage);
             SetUpgradeStage(0);
             return;
         }
         if (Upgrade.BootDriveWaitTicks % 2 == 0) {
-            BootDriveLetter = static_cast<uint8_t>(bootdrive::FindBootDrive(services_.drives));
-            if (BootDriveLetter != bootdrive::kNoBootDrive &&
-                bootdrive::BootDriveHasFile(services_.drives, BootDriveLetter, bootdrive::kReadyFile)) {
+            const auto look = bootdrive::LookForReadyBootDrive(services_.drives);
+            BootDriveLetter = static_cast<uint8_t>(look.drive);
+            services_.log.line("boot drive look: " + look.seen);
+            if (look.ready) {
                 Upgrade.BootDriveWaitTicks = 0;
                 Upgrade.WaitingForBootDrive = 0;
                 StartFirmwareCopy();
@@ -171,13 +202,16 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         Upgrade.StallTicks = 0;
     Upgrade.LastProgressPercent = percent;
 
-    if (Upgrade.StallTicks > 30) {
+    // A copy that failed is told at once, with its reason; one that neither
+    // ends nor moves, after 31 ticks.
+    auto ended = CopyWorker->lastCopy();
+    if (ended && ended->result.error == 0) ended.reset();
+    if (ended || Upgrade.StallTicks > 30) {
         Upgrade.StallTicks = 0;
         TimerCopyFileProgressCTL.setEnabled(false);
         write(0);
         Upgrade.CopyInProgress = 0;
-        SetUpgradeStage(0);
-        showError(kStalledMessage);
+        endFailedCopy(ended);
         // The attempt is over and the start page shows 0. A copy that ends
         // while the box is up (it is never cancelled) must not complete the
         // upgrade there: "Finish!" and 100% on the start page.
@@ -192,12 +226,28 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
         StaticTextFrmUpgMessage1.setCaption("");
         StaticTextFrmUpgMessage2.setCaption("Please reboot your device.");
-        lblUpgradeStatus.setCaption("Finish!");
+        lblUpgradeStatus.setCaption(kFinishedStatus);
         SpeedButtonFrmUpgFinish.setEnabled(true);
         TimerCopyFileProgressCTL.setEnabled(false);
         Upgrade.CopyInProgress = 0;
+        const auto copied = CopyWorker->lastCopy();
+        services_.log.line("copy done" + (copied ? " in " + Seconds(copied->milliseconds) : std::string()));
+        services_.log.line("outcome: the firmware is on the transponder's drive");
     }
     ShowProgress(shown);
+}
+
+void TFormMain::endFailedCopy(const std::optional<bootdrive::CopyFileThread::CopyRecord>& failed) {
+    if (failed) {
+        services_.log.line("copy failed after " + Seconds(failed->milliseconds) + ": Windows error " +
+                           std::to_string(failed->result.error) + " \"" + failed->result.reason + "\"" +
+                           (failed->result.cutTargetRemoved ? "; the cut target was deleted" : ""));
+    } else {
+        services_.log.line("copy stands still at " + std::to_string(Upgrade.LastProgressPercent) + "% for 31 s");
+    }
+    services_.log.line("outcome: the firmware update failed");
+    SetUpgradeStage(0);
+    showError(failed ? CopyFailedMessage(bootdrive::FirmwareTargetPath, failed->result) : kStalledMessage);
 }
 
 void TFormMain::TimerBlinkingTextTimer() {

@@ -17,6 +17,7 @@ constexpr unsigned kMbOkCancel = 0x01;
 constexpr unsigned kMbIconError = 0x10;
 constexpr unsigned kMbIconWarning = 0x30;
 constexpr unsigned kMbIconInformation = 0x40;
+constexpr unsigned kMbDefButton2 = 0x100;  // the second button (Cancel) is the default
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 

@@ -84,6 +84,14 @@ struct MemoryDeviceContext {
     static void close(Handle h) { DeleteDC(h); }
 };
 
+// The screen's device context (GetDC(nullptr)).
+struct ScreenDeviceContext {
+    using Handle = HDC;
+    static Handle none() { return nullptr; }
+    static bool valid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { ReleaseDC(nullptr, h); }
+};
+
 // A DLL loaded at run time.
 struct LoadedLibrary {
     using Handle = HMODULE;
@@ -97,5 +105,6 @@ using LibraryHandle = UniqueHandle<LoadedLibrary>;
 using RegKeyHandle = UniqueHandle<RegistryKey>;
 using DeviceInfoList = UniqueHandle<DeviceInfoSet>;
 using FindHandle = UniqueHandle<DirectorySearch>;
+using ScreenDc = UniqueHandle<ScreenDeviceContext>;
 
 }  // namespace win

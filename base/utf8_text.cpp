@@ -71,6 +71,25 @@ std::u16string DisplayText(std::string_view bytes) {
     return out;
 }
 
+std::string Utf8Text(std::string_view bytes) {
+    if (IsUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    // Windows-1252 reaches no further than U+2122: one to three bytes.
+    for (const char16_t c : DisplayText(bytes)) {
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
 std::size_t Utf8PrefixLength(std::string_view text, std::size_t maxBytes) {
     if (text.size() <= maxBytes) return text.size();
     std::size_t n = maxBytes;

@@ -20,6 +20,10 @@ bool IsUtf8(std::string_view bytes);
 // value, as Windows maps them).
 std::u16string DisplayText(std::string_view bytes);
 
+// The text in UTF-8, read as DisplayText reads it: kept when it is UTF-8,
+// otherwise taken byte by byte as Windows-1252.
+std::string Utf8Text(std::string_view bytes);
+
 // The longest prefix of at most `maxBytes` bytes of a UTF-8 text that does
 // not end inside a character.
 std::size_t Utf8PrefixLength(std::string_view text, std::size_t maxBytes);

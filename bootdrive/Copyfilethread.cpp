@@ -1,5 +1,6 @@
 #include "bootdrive/Copyfilethread.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -24,9 +25,12 @@ struct CopyFileThread::State {
     FileCopier* copier;
     mutable std::mutex mutex;
     std::condition_variable wake;
+    std::condition_variable copyEnded;
+    std::atomic<bool> stop{false};  // the copy under way is to end early
     bool waiting = true;  // created waiting: the first Resume() always counts
     bool woken = false;
     bool ended = false;
+    std::optional<CopyRecord> lastCopy;
 };
 
 void LaunchDetachedThread(std::function<void()> body) { std::thread(std::move(body)).detach(); }
@@ -56,6 +60,8 @@ void CopyFileThread::Resume() {
         if (!state_->waiting || state_->ended) return;
         state_->waiting = false;
         state_->woken = true;
+        state_->stop = false;
+        state_->lastCopy.reset();
     }
     state_->wake.notify_one();
 }
@@ -63,6 +69,18 @@ void CopyFileThread::Resume() {
 bool CopyFileThread::IsWaiting() const {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return state_->waiting;
+}
+
+bool CopyFileThread::Stop(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    if (state_->waiting) return true;
+    state_->stop = true;
+    return state_->copyEnded.wait_for(lock, limit, [&] { return state_->waiting; });
+}
+
+std::optional<CopyFileThread::CopyRecord> CopyFileThread::lastCopy() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->lastCopy;
 }
 
 int CopyFileThread::LiveWorkerThreads() { return liveWorkerThreads.load(); }
@@ -87,12 +105,18 @@ void CopyFileThread::RunWorker(std::shared_ptr<State> state) {
             copier.nameThisThread(kCopyThreadName);
             named = true;
         }
-        if (copier.copyFile(from, to)) {
+        const auto started = std::chrono::steady_clock::now();
+        CopyRecord record{copier.copyFile(from, to, state->stop), 0};
+        record.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::steady_clock::now() - started).count();
+        if (record.result.error == 0) {
             CopyProgressPercent.store(kCopyCompletePercent, std::memory_order_relaxed);
         }
 
         lock.lock();
+        state->lastCopy = std::move(record);
         state->waiting = true;
+        state->copyEnded.notify_all();
     }
     lock.unlock();
     state.reset();

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace bootdrive {
 
@@ -21,13 +24,24 @@ extern std::atomic<int32_t> CopyProgressPercent;
 // The name debuggers show for the worker thread.
 inline constexpr const char* kCopyThreadName = "CopyFileThread";
 
+// How one copy ended.
+struct CopyResult {
+    uint32_t error = 0;             // 0: the whole file was copied; otherwise the Windows error that ended it
+    std::string reason;             // that error in the system's own words (FormatMessage), for the user
+    bool cutTargetRemoved = false;  // a target the failed copy had begun to write was deleted again
+};
+
 // One file copy as the worker runs it.
 class FileCopier {
 public:
     virtual ~FileCopier() = default;
     // Copies `from` onto `to`, replacing it, reporting into
-    // CopyProgressPercent on the way. True on success.
-    virtual bool copyFile(const char* from, const char* to) = 0;
+    // CopyProgressPercent on the way. When the copy fails, a target that it
+    // created or began to overwrite is deleted again, so that no cut image
+    // is left for a boot loader to take; a target it never touched (an old
+    // file it could not replace) stays as it was. Once `stop` is set the
+    // copy ends early, failing with ERROR_REQUEST_ABORTED (1235).
+    virtual CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) = 0;
     // Gives the calling thread a name for debuggers.
     virtual void nameThisThread(const char* name) = 0;
 };
@@ -55,6 +69,20 @@ public:
 
     // True while the worker waits for a wake-up.
     bool IsWaiting() const;
+
+    // Asks a copy under way to stop, and waits up to `limit` for it to
+    // end, its cut target deleted as for any failed copy. True when no copy
+    // runs any more. (A copy cut off by the end of the process would leave
+    // half an image on the boot drive.)
+    bool Stop(std::chrono::milliseconds limit);
+
+    // How the last copy ended and how long it took; none while a copy
+    // runs and before the first. A counted wake-up forgets the one before.
+    struct CopyRecord {
+        CopyResult result;
+        int64_t milliseconds = 0;
+    };
+    std::optional<CopyRecord> lastCopy() const;
 
     // Worker threads of this process whose bodies have not yet returned.
     static int LiveWorkerThreads();

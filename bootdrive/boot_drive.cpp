@@ -25,19 +25,27 @@ bool IsBootLabel(std::string_view label) {
     return false;
 }
 
-}  // namespace
-
-int32_t FindBootDrive(DriveSystem& drives) {
+// FindBootDrive, adding each removable drive it looks at to `seen`.
+int32_t FindBootDriveSeeing(DriveSystem& drives, std::string* seen) {
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         if (drives.driveType(letter) != kDriveRemovable) continue;
         std::string label;
-        if (!drives.volumeLabel(letter, label)) continue;
+        const bool readable = drives.volumeLabel(letter, label);
+        if (seen) {
+            *seen += (seen->empty() ? "" : ", ") + std::string(1, letter) + ": ";
+            *seen += readable ? "\"" + label + "\"" : std::string("no volume");
+        }
+        if (!readable) continue;
         if (!IsBootLabel(Clipped(label))) continue;
         FormatTargetPath(letter, FirmwareTargetPath);
         return letter;
     }
     return -1;
 }
+
+}  // namespace
+
+int32_t FindBootDrive(DriveSystem& drives) { return FindBootDriveSeeing(drives, nullptr); }
 
 bool BootDriveHasFile(DriveSystem& drives, uint8_t bootDriveLetter, const char* name) {
     if (bootDriveLetter == kNoBootDrive || name == nullptr) return false;
@@ -47,6 +55,21 @@ bool BootDriveHasFile(DriveSystem& drives, uint8_t bootDriveLetter, const char* 
         if (Clipped(found).find(name) != std::string_view::npos) return true;
     }
     return false;
+}
+
+BootDriveLook LookForReadyBootDrive(DriveSystem& drives) {
+    BootDriveLook look;
+    look.drive = FindBootDriveSeeing(drives, &look.seen);
+    look.seen = (look.seen.empty() ? std::string("no removable drive") : look.seen) + "; ";
+    const auto letter = static_cast<uint8_t>(look.drive);
+    if (letter == kNoBootDrive) {
+        look.seen += "no boot drive";
+        return look;
+    }
+    look.ready = BootDriveHasFile(drives, letter, kReadyFile);
+    look.seen += "boot drive " + std::string(1, static_cast<char>(letter)) + ":, " +
+                 (look.ready ? "READY.TXT found" : "no READY.TXT");
+    return look;
 }
 
 }  // namespace bootdrive

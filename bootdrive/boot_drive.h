@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "bootdrive/drive_system.h"
 
@@ -20,5 +21,17 @@ int32_t FindBootDrive(DriveSystem& drives);
 // True when the root folder of the boot drive holds an entry whose name
 // contains `name` (case-sensitive). False without a search for 255.
 bool BootDriveHasFile(DriveSystem& drives, uint8_t bootDriveLetter, const char* name);
+
+// One look for the boot drive ready for the image, as Start and the
+// control timer take it: FindBootDrive, then, when there is a boot drive,
+// BootDriveHasFile with READY.TXT.
+struct BootDriveLook {
+    int32_t drive = -1;  // FindBootDrive's result
+    bool ready = false;  // READY.TXT lies in the boot drive's root
+    // For the log: the removable drives looked at with their labels, then
+    // the outcome: "E: "VAZ UD40"; boot drive E:, READY.TXT found".
+    std::string seen;
+};
+BootDriveLook LookForReadyBootDrive(DriveSystem& drives);
 
 }  // namespace bootdrive

@@ -1,5 +1,8 @@
 #include "bootdrive/file_copier_win.h"
 
+#include <optional>
+#include <tuple>
+
 #include "bootdrive/Copyfilethread.h"
 #include "bootdrive/copy_progress.h"
 
@@ -7,18 +10,54 @@ namespace bootdrive {
 
 DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
                                   LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
-                                  LPVOID) {
+                                  LPVOID stop) {
     PublishCopyProgress(static_cast<uint64_t>(totalFileSize.QuadPart),
                         static_cast<uint64_t>(totalBytesTransferred.QuadPart));
+    // Asked to stop: Windows ends the copy and deletes the target.
+    if (stop && static_cast<const std::atomic<bool>*>(stop)->load()) return PROGRESS_CANCEL;
     return PROGRESS_CONTINUE;
 }
 
 namespace {
 
+// What tells a file's content changed: its size and last write time.
+using FileStamp = std::tuple<DWORD, DWORD, DWORD, DWORD>;
+
+std::optional<FileStamp> StampOf(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return std::nullopt;
+    return FileStamp{data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime.dwHighDateTime,
+                     data.ftLastWriteTime.dwLowDateTime};
+}
+
+// The error in the system's words, in the user's language, on one line.
+std::string SystemMessage(DWORD error) {
+    char text[512] = {};
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                       FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                                   nullptr, error, 0, text, sizeof text, nullptr);
+    std::string message(text, n < sizeof text ? n : 0);
+    while (!message.empty() && (message.back() == ' ' || message.back() == '\r' || message.back() == '\n'))
+        message.pop_back();
+    return message;
+}
+
 class SystemFileCopier final : public FileCopier {
 public:
-    bool copyFile(const char* from, const char* to) override {
-        return CopyFileExA(from, to, ReportCopyProgress, nullptr, nullptr, 0) != FALSE;
+    CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) override {
+        const auto before = StampOf(to);
+        void* const stopFlag = const_cast<std::atomic<bool>*>(&stop);
+        if (CopyFileExA(from, to, ReportCopyProgress, stopFlag, nullptr, 0)) return CopyResult{};
+        const DWORD error = GetLastError();
+        CopyResult result;
+        result.error = error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+        // CopyFileExA may leave the target cut where the drive filled up or
+        // went: a target that is new, or no longer the one it replaced, is
+        // this copy's and goes.
+        const auto after = StampOf(to);
+        if (after && after != before) result.cutTargetRemoved = DeleteFileA(to) != FALSE;
+        result.reason = SystemMessage(result.error);
+        return result;
     }
     void nameThisThread(const char* name) override { NameCurrentThreadForDebuggers(name); }
 };

@@ -7,11 +7,13 @@
 namespace bootdrive {
 
 // Progress routine of CopyFileExA: publishes the percentage done from the
-// first two totals and always lets the copy go on (PROGRESS_CONTINUE).
+// first two totals and lets the copy go on (PROGRESS_CONTINUE), unless
+// `data` points to a std::atomic<bool> that is set: then the copy is to
+// stop (PROGRESS_CANCEL).
 DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
                                   LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred,
                                   DWORD streamNumber, DWORD callbackReason, HANDLE sourceFile,
-                                  HANDLE destinationFile, LPVOID data);
+                                  HANDLE destinationFile, LPVOID stop);
 
 // Names the calling thread for debuggers: SetThreadDescription where the
 // system has it, and the exception 0x406D1388 that debuggers read, swallowed

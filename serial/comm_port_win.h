@@ -11,6 +11,7 @@ namespace serial {
 
 // CreateFileA on "\\.\COMn", read and write, no sharing, OPEN_EXISTING,
 // with `flags` (FILE_FLAG_OVERLAPPED for the probe, 0 for an exchange).
+// When the handle is not valid, GetLastError() tells why.
 UniqueHandle OpenComPort(int port, DWORD flags);
 
 // 115200 8N1 from the port's current settings, the time-outs, DTR then RTS.

@@ -1,9 +1,16 @@
 #include "serial/device_detection.h"
 
+#include "base/log.h"
 #include "serial/port_discovery.h"
 #include "serial/version_reply.h"
 
 namespace serial {
+
+namespace {
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace
 
 void ParseVersionReply(const std::string& line, DetectionDisplay& display) {
     if (auto version = VersionOfReplyLine(line)) display.showDeviceVersion(*version);
@@ -11,14 +18,29 @@ void ParseVersionReply(const std::string& line, DetectionDisplay& display) {
 
 uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay& display,
                            DeviceFields& device) {
+    const std::string com = "COM" + std::to_string(port);
     const std::string query(kVersionQuery, kVersionQueryLength);
     std::string received;
-    if (!system.exchange(port, kQueryTimeouts, query, kReplyBufferSize, received)) return kQueryOpenFailed;
+    if (!system.exchange(port, kQueryTimeouts, query, kReplyBufferSize, received)) {
+        display.report(com + ": the port does not open for the query");
+        return kQueryOpenFailed;
+    }
     // One read holds at most the buffer's worth.
     if (received.size() > kReplyBufferSize) received.resize(kReplyBufferSize);
-    if (received.empty()) return kQueryNoDevice;
+    if (received.empty()) {
+        display.report(com + ": no answer to the version query");
+        return kQueryNoDevice;
+    }
+    const std::string heard = com + ": received " + std::to_string(received.size()) + " bytes " +
+                              Quoted(base::PrintableBytes(received));
     const auto line = EvaluateReply(received);
-    if (!line) return kQueryNoDevice;
+    if (!line) {
+        display.report(heard + ": not the transponder");
+        return kQueryNoDevice;
+    }
+    const auto version = VersionOfReplyLine(*line);
+    display.report(heard + ": the transponder, " +
+                   (version ? "version " + Quoted(*version) : std::string("its reply carries no version")));
     ParseVersionReply(*line, display);
     device.DevicePortNumber = port;
     device.DeviceIdentified = 1;
@@ -27,11 +49,12 @@ uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay&
 
 void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDisplay& display,
                          DeviceFields& device) {
-    EnumeratePortNumbers(system, lists);
-    ProbeOpenablePorts(system, lists, [&display] { display.answerSystem(); });
+    EnumeratePortNumbers(system, lists, &display);
+    ProbeOpenablePorts(system, lists, &display);
     SelectCandidatePorts(lists);
     const std::size_t n = lists.CandidatePorts.size();
     if (n == 0) {
+        display.report("no port to ask");
         display.showProgress(0);
         return;
     }
@@ -45,14 +68,15 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
             return;
         }
     }
+    display.report("no port answered as the transponder");
     display.showProgress(0);
     lists.CandidatePorts.clear();
 }
 
-void SendBootCommand(SerialPortSystem& system, int devicePortNumber, const char* bytes, std::size_t length) {
-    if (devicePortNumber == 0) return;
+bool SendBootCommand(SerialPortSystem& system, int devicePortNumber, const char* bytes, std::size_t length) {
+    if (devicePortNumber == 0) return false;
     std::string ignored;
-    system.exchange(devicePortNumber, kBootTimeouts, std::string(bytes, length), 0, ignored);
+    return system.exchange(devicePortNumber, kBootTimeouts, std::string(bytes, length), 0, ignored);
 }
 
 }  // namespace serial

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,15 @@ struct PortLists {
     std::vector<int> EnumeratedPorts;
     std::vector<int> OpenablePorts;
     std::vector<int> CandidatePorts;
+    // The friendly name of each enumerated port (the first device's, when
+    // two carry the same number).
+    std::map<int, std::string> PortNames = {};
+    // Enumerated ports whose open failed as a port held by another program
+    // fails (IsHeldPortError), ascending.
+    std::vector<int> BusyPorts = {};
 };
 
-// How the detection shows itself on the main window.
+// How the detection shows itself on the main window, and tells what it saw.
 class DetectionDisplay {
 public:
     virtual ~DetectionDisplay() = default;
@@ -30,6 +37,8 @@ public:
     // other programs send it, so that it is never taken for hung. Clicks,
     // keys and timers stay queued; nothing of the scan may change here.
     virtual void answerSystem() = 0;
+    // One line of what the detection saw and decided, for the log.
+    virtual void report(const std::string& line) { (void)line; }
 };
 
 // Identification outcome written into the main window's fields.
@@ -41,7 +50,8 @@ struct DeviceFields {
 // Enumerates, probes and selects, then queries the candidates in ascending
 // order until one answers. Afterwards lists.CandidatePorts is empty exactly
 // when no device answered. The display answers the system before each
-// probe and before each query.
+// probe and before each query, and hears a report of each port listed,
+// each probe, each query and the end.
 void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDisplay& display,
                          DeviceFields& device);
 
@@ -61,7 +71,8 @@ uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay&
 void ParseVersionReply(const std::string& line, DetectionDisplay& display);
 
 // Sends `bytes` to the port `devicePortNumber`; nothing when it is 0.
-void SendBootCommand(SerialPortSystem& system, int devicePortNumber, const char* bytes, std::size_t length);
+// False when nothing went out (port 0, or the port did not open).
+bool SendBootCommand(SerialPortSystem& system, int devicePortNumber, const char* bytes, std::size_t length);
 
 inline constexpr char kBootCommand[] = "$PDBG,107,1,,,,,,*16\r\n";
 inline constexpr std::size_t kBootCommandLength = 22;

@@ -23,6 +23,14 @@ struct CommTimeouts {
 inline constexpr CommTimeouts kQueryTimeouts{1, 3, 2, 30, 50};
 inline constexpr CommTimeouts kBootTimeouts{50, 50, 50, 30, 30};
 
+// What an open of a port gives: 0 when it opened, otherwise the Windows
+// error. A port that another program holds open fails with one of these,
+// depending on its driver.
+inline constexpr uint32_t kPortOpened = 0;
+inline constexpr uint32_t kErrorAccessDenied = 5;       // ERROR_ACCESS_DENIED
+inline constexpr uint32_t kErrorSharingViolation = 32;  // ERROR_SHARING_VIOLATION
+inline constexpr uint32_t kErrorBusy = 170;             // ERROR_BUSY
+
 // One present device of the serial port class, as far as it could be read.
 struct PortDevice {
     std::optional<std::string> friendlyName;  // "USB Serial Port (COM7)"; none when unreadable
@@ -36,8 +44,9 @@ public:
     // each with its friendly name and its device instance ID. False when
     // the class itself cannot be opened.
     virtual bool listPortDevices(std::vector<PortDevice>& devices) = 0;
-    // Opens \\.\COMn exclusively (overlapped) and closes it at once.
-    virtual bool canOpenExclusive(int port) = 0;
+    // Opens \\.\COMn exclusively (overlapped) and closes it at once:
+    // kPortOpened, or the Windows error of the failed open (never 0).
+    virtual uint32_t openExclusive(int port) = 0;
     // Opens \\.\COMn exclusively for synchronous use, sets 115200 8N1 and the
     // given time-outs, raises DTR then RTS, writes `out` in one write and,
     // when readMax > 0, reads once up to readMax bytes into `in`. Closes the

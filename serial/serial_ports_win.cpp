@@ -11,6 +11,10 @@
 namespace serial {
 namespace {
 
+static_assert(kErrorAccessDenied == ERROR_ACCESS_DENIED && kErrorSharingViolation == ERROR_SHARING_VIOLATION &&
+                  kErrorBusy == ERROR_BUSY && kPortOpened == ERROR_SUCCESS,
+              "the open results are Windows' errors");
+
 // The device setup class of serial and parallel ports.
 const GUID kPortsClass = {0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 constexpr DWORD kFriendlyNameSize = 128;
@@ -58,7 +62,12 @@ public:
         return true;
     }
 
-    bool canOpenExclusive(int port) override { return OpenComPort(port, FILE_FLAG_OVERLAPPED).valid(); }
+    uint32_t openExclusive(int port) override {
+        const UniqueHandle handle = OpenComPort(port, FILE_FLAG_OVERLAPPED);
+        if (handle.valid()) return kPortOpened;
+        const DWORD error = GetLastError();
+        return error != kPortOpened ? error : ERROR_OPEN_FAILED;
+    }
 
     bool exchange(int port, const CommTimeouts& timeouts, const std::string& out, std::size_t readMax,
                   std::string& in) override {

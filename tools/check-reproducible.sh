@@ -2,8 +2,8 @@
 # Checks that a release can be rebuilt by anyone: builds the release of the
 # current commit twice, each from a clean clone of its own, in folders of
 # different names and depths, at different times, under different time
-# zones, locales and umasks; then compares both zips, both executables and
-# SHA256SUMS byte for byte, and names every zip member that differs.
+# zones, locales and umasks; then compares both zips, both executables,
+# SHA256SUMS and BUILDINFO.txt byte for byte, and names every zip member that differs.
 # Only the release is built (both cross trees), no tests.
 # Usage: tools/check-reproducible.sh   (as root on a fresh machine: installs what it needs)
 set -uo pipefail
@@ -39,7 +39,7 @@ unset SOURCE_DATE_EPOCH
  build "$work/second build/FirmwareUpgrade source" "$b/win" "$b/win32") || exit 1
 
 failed=0
-for f in win/SHA256SUMS win/dist/FirmwareUpgrade.exe win32/dist/FirmwareUpgrade.exe \
+for f in win/SHA256SUMS win/BUILDINFO.txt win/dist/FirmwareUpgrade.exe win32/dist/FirmwareUpgrade.exe \
          $(awk '{ print "win/" $2 }' "$a/win/SHA256SUMS"); do
   if cmp -s "$a/$f" "$b/$f"; then echo "ok: $f"; continue; fi
   echo "FAIL: $f differs" >&2; failed=1

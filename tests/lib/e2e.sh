@@ -15,6 +15,7 @@ E2E_PROBE="$WIZARD_BUILD_DIR/tests/access_probe.exe"
 E2E_UIA_PROBE=${E2E_UIA_PROBE:-"$WIZARD_BUILD_DIR/tests/uia_probe.exe"}
 E2E_PIDS=()
 declare -A E2E_SIM_PIDS=()
+E2E_HELD=()  # real paths of the terminals of held ports
 E2E_FAILED=0
 # The display scaling the case runs at (Wine's LogPixels); every place the
 # harness clicks or looks at is given at 96 DPI and scaled to it.
@@ -135,6 +136,20 @@ e2e_restart_sim() {
   e2e_sim "$port" "$@"
 }
 
+# e2e_hold_ports N...: COMn is held by another program (chart software):
+# its open fails with access denied, as on Windows. Wine lets any number of
+# programs open a port, so the Wine server that e2e_start_wizard starts
+# refuses the port's terminal (tools/held_port). After the port's simulator.
+e2e_hold_ports() {
+  local n
+  for n in "$@"; do E2E_HELD+=("$(readlink -f "$WINEPREFIX/dosdevices/com$n")"); done
+}
+
+# The wizard's log for support, in the prefix's user folder.
+e2e_log() { cat "$WINEPREFIX"/drive_c/users/*/AppData/Local/FirmwareUpgrade/FirmwareUpgrade.log 2>/dev/null; }
+# e2e_log_has REGEX: a line of the log matches.
+e2e_log_has() { e2e_log | grep -qE -- "$1"; }
+
 # e2e_start_wizard [FOLDER]: copies the program with its Bin folder and
 # starts it; sets E2E_WIN (X window of the client area).
 e2e_start_wizard() {
@@ -145,6 +160,9 @@ e2e_start_wizard() {
     cp -r "$WIZARD_BUILD_DIR/dist/Bin" "$E2E_APP/"
   fi
   wineserver -k >/dev/null 2>&1; wineserver -w
+  if [ ${#E2E_HELD[@]} -gt 0 ]; then
+    (IFS=:; WZ_HELD_PORTS="${E2E_HELD[*]}" LD_PRELOAD="$WIZARD_NATIVE_BUILD_DIR/tools/held_port.so" exec wineserver -p)
+  fi
   local loader
   loader=$(wz_loader "$E2E_APP/FirmwareUpgrade.exe")
   (cd "$E2E" && exec "$loader" "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/wizard.log" 2>&1) &
@@ -244,15 +262,17 @@ e2e_start_enabled() {
 
 # e2e_reads_as PAGE: a screen reader reads the window's visible items as
 # the [PAGE] section of tests/accessible_view.txt says. Under Wine 10 also
-# Narrator, through UI Automation, to which Wine's bridge passes no values
-# and neither read-only nor linked.
+# Narrator, through UI Automation, to which Wine's bridge passes neither
+# descriptions, nor values, nor read-only and linked, nor a control type
+# for the alert.
 e2e_reads_as() {
   local want got
   want=$(awk -v p="[$1]" '/^\[/ { on = ($0 == p); next } on && !/^#/' "$WIZARD_SOURCE_DIR/tests/accessible_view.txt")
   got=$(wine "$E2E_PROBE" tree 2>/dev/null | tr -d '\r')
   [ "$got" = "$want" ] || { diff <(echo "$want") <(echo "$got") >&2; return 1; }
   [ "$WZ_WINE" = 10 ] || return 0
-  want=$(sed -E 's/^([^|]*\|[^|]*\|)[^|]*\|/\1 |/; s/ (readonly|linked)//g' <<<"$want")
+  want=$(sed -E 's/^(([^|]*\|){3}[^|]*)( \|.*)?$/\1/; s/^([^|]*\|[^|]*\|)[^|]*\|/\1 |/; s/ (readonly|linked)//g
+                s/^alert /other /' <<<"$want")
   got=$(wine "$E2E_UIA_PROBE" tree 2>/dev/null | tr -d '\r')
   [ "$got" = "$want" ] || { echo "through UI Automation:" >&2; diff <(echo "$want") <(echo "$got") >&2; return 1; }
 }
@@ -260,9 +280,9 @@ e2e_reads_as() {
 # e2e_record_events [PROBE]: the window's events from now on, in
 # $E2E/events.txt: all of them through Active Accessibility, or the focus
 # changes through UI Automation with E2E_UIA_PROBE. A recorder started
-# before ends.
+# before ends, and its events go.
 e2e_record_events() {
-  [ -z "${E2E_RECORDER:-}" ] || { kill "$E2E_RECORDER"; wait "$E2E_RECORDER"; } 2>/dev/null
+  [ -z "${E2E_RECORDER:-}" ] || { kill "$E2E_RECORDER"; wait "$E2E_RECORDER"; rm -f "$E2E/events.txt"; } 2>/dev/null
   wine "${1:-$E2E_PROBE}" events "$(winepath -w "$E2E/events.txt" 2>/dev/null)" >/dev/null 2>&1 &
   E2E_RECORDER=$!
   E2E_PIDS+=($!)

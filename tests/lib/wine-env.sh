@@ -26,6 +26,9 @@ wz_template() {
       WINEPREFIX="$t" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f >/dev/null 2>&1
       WINEPREFIX="$t" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS Sans Serif' /d 'Liberation Sans' /f >/dev/null 2>&1
       WINEPREFIX="$t" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /d 'Liberation Sans' /f >/dev/null 2>&1
+      # Keyboard cues hidden until a key is pressed, as Windows has them by
+      # default (Wine shows them always).
+      WINEPREFIX="$t" wine reg add 'HKCU\Control Panel\Desktop' /v UserPreferencesMask /t REG_BINARY /d 1000028012000000 /f >/dev/null 2>&1
       # A new Wine 10 prefix reports Windows 10, Wine 8's Windows 7 (6.1),
       # which is where the cases start; they set a later one themselves.
       # Each bitness reads the version in its own registry view.

@@ -33,10 +33,18 @@ e2e_check "read as the finished page" e2e_reads_as finished
 e2e_check "nothing else on the drive" [ "$(ls -A "$E2E/drive" | sort | tr '\n' ' ')" = ".windows-label AIS_Firmware.S19 READY.TXT " ]
 e2e_click_finish
 e2e_check "start page after Finish" e2e_wait_page start 10
+# What support reads afterwards: the ports tried, the device's version, the
+# boot drive and the copy.
+for line in ' COM3 "USB Serial Port \(COM3\)": opens$' ' COM8 "USB Serial Port \(COM8\)": does not open \(Windows error 2\)$' \
+    ' COM3: no answer to the version query$' ' COM5: received [0-9]+ bytes ".*": the transponder, version "2\.0\.1"$' \
+    ' boot drive look: E: "VAZ UD40"; boot drive E:, READY\.TXT found$' ' copy done in [0-9.]+ s$' \
+    ' copy .*\\Bin\\App_K40\.SBIN \([0-9]+ bytes\) to E:\\AIS_Firmware\.S19$'; do
+  e2e_check "the log: $line" e2e_log_has "$line"
+done
 e2e_shot 5-start-page-again
 e2e_check "a screen reader hears the pages, the focus, the end and Finish" e2e_events_in_order \
   "reorder | client | ZEMO ZOD Ezodi R Iravevod Idavedi" "focus | button | Yes" \
-  "namechange | text | Upgrading ..." "namechange | text | Upgrade in process!" "alert | text | Finish!" \
+  "namechange | text | Upgrading ..." "namechange | text | Upgrade in process!" "alert | alert | Finish!" \
   "statechange | button | Finish" "focus | button | Finish" "focus | button | Start"
 e2e_check "the fading messages raise nothing ($(wc -l <"$E2E/events.txt") events)" [ "$(wc -l <"$E2E/events.txt")" -lt 40 ]
 # The committed pictures come from the 64-bit build (the 32-bit one draws

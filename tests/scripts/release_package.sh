@@ -131,6 +131,9 @@ done
 check "$WIZARD_ARCH: the zip holds this tree's program" cmp -s "$exe" "$work/$WIZARD_ARCH.exe"
 check "SHA256SUMS of both zips, as sha256sum -c reads them" bash -c 'cd "$1" && sha256sum --quiet -c SHA256SUMS &&
   [ "$(cut -d " " -f 3 SHA256SUMS | tr "\n" " ")" = "FirmwareUpgrade-1.8.2-win32.zip FirmwareUpgrade-1.8.2-win64.zip " ]' _ "$WIZARD_BUILD_DIR"
+check "BUILDINFO.txt names both cross compilers, both binutils and Python's zlib" bash -c 'for t in \
+  "g++-mingw-w64-x86-64-posix " "g++-mingw-w64-i686-posix " binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 " zlib "; do
+  grep -qF -- "$t" "$1/BUILDINFO.txt" || exit 1; done' _ "$WIZARD_BUILD_DIR"
 same_layout() { [ "${#layouts[@]}" = 2 ] && [ "${layouts[0]}" = "${layouts[1]}" ]; }
 check "both zips have the same layout" same_layout
 exit $failed

@@ -29,7 +29,8 @@ exec 9>"${WIZARD_RELEASE_LOCK:-$WIZARD_BUILD_DIR/release.lock}"
 flock 9
 if ! { cmake -S "$WIZARD_SOURCE_DIR" -B "$work/win" -G "$(cache CMAKE_GENERATOR)" \
          -DCMAKE_TOOLCHAIN_FILE="$(cache CMAKE_TOOLCHAIN_FILE)" -DCMAKE_BUILD_TYPE="$(cache CMAKE_BUILD_TYPE)" \
-         -DWIZARD_PEER_BUILD_DIR="$work/win32" -DWIZARD_SIGNING_PKCS12="$work/cert.p12" &&
+         -DWIZARD_PEER_BUILD_DIR="$work/win32" -DWIZARD_SIGNING_PKCS12="$work/cert.p12" \
+         -DWIZARD_SIGNING_NO_TIMESTAMP=ON &&
        CMAKE_BUILD_PARALLEL_LEVEL=1 cmake --build "$work/win" --target release; } >"$work/release.log" 2>&1; then
   tail -n 40 "$work/release.log"; echo "FAIL: signed release" >&2; exit 1
 fi
@@ -55,6 +56,18 @@ for arch in win32 win64; do
   check "$arch: its signature on the build in ${independent[$arch]} gives the signed program" \
     cmp -s "$work/$arch-attached.exe" "$signed"
 done
+
+# A certificate without a time-stamp server, and without saying so, is
+# refused when the tree is configured.
+refused=$(cmake -S "$WIZARD_SOURCE_DIR" -B "$work/no-timestamp" -DCMAKE_TOOLCHAIN_FILE="$(cache CMAKE_TOOLCHAIN_FILE)" \
+            -DWIZARD_SIGNING_PKCS12="$work/cert.p12" 2>&1)
+check "signing without a time stamp, unasked, is refused" grep -qF "WIZARD_SIGNING_NO_TIMESTAMP=ON" <<<"$refused"
+# A PKCS#12 file without a password signs with the password left empty.
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/open.p12" -passout pass: &&
+  WIZARD_SIGNING_PASSWORD= bash "$WIZARD_SOURCE_DIR/tools/sign-exe.sh" "$WIZARD_BUILD_DIR/dist/FirmwareUpgrade.exe" \
+    "$work/open-signed.exe" "$work/open.p12" "Test" "$maker_web" >/dev/null
+check "a certificate without a password, the password empty: signed" \
+  grep -qF 'Signature verification: ok' <<<"$(osslsigncode verify -CAfile "$work/cert.pem" -in "$work/open-signed.exe" 2>&1)"
 
 # The signed wizard does the whole upgrade of the end-to-end case.
 E2E_EXE="$work/win64-signed.exe" WIZARD_SHOTS_DIR="$work/shots" \

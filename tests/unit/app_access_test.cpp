@@ -1,20 +1,21 @@
 // The window for the keyboard and for screen readers: what each page reads
 // as (checked against tests/accessible_view.txt, which the Wine probe of
-// the real window reads too) and the events each stage change raises. The
-// keys are driven on the real window (e2e_keyboard.sh).
+// the real window reads too), the events each stage change raises, and the
+// keys' rules that the real window (e2e_keyboard.sh, e2e_typed_ahead.sh)
+// cannot show one by one.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <map>
 
-#include "app/accessible_view.h"
+#include "ui/accessible_view.h"
 #include "tests/accessible_line.h"
 #include "tests/unit/app_stage_helpers.h"
 
 namespace {
 
 using apptest::Rig;
-using app::AccessibleEvent;
+using ui::AccessibleEvent;
 
 std::map<std::string, std::vector<std::string>> table() {
     std::map<std::string, std::vector<std::string>> pages;
@@ -51,9 +52,9 @@ void toFinished(Rig& r) {
 // The window's focus and the events it raises, following the form.
 struct Reader {
     explicit Reader(Rig& r) : rig(r), focus(r.form().layout()) {
-        r.desktop.observer.also = [this](app::Component& c, app::Prop p) {
-            for (const auto& e : app::ChangeEvents(focus, rig.form().layout(), c, p)) {
-                const app::Component* item = e.id ? app::AccessibleOrder(rig.form().layout())[e.id - 1] : nullptr;
+        r.desktop.observer.also = [this](ui::Component& c, ui::Prop p) {
+            for (const auto& e : ui::ChangeEvents(focus, rig.form().layout(), c, p)) {
+                const ui::Component* item = e.id ? ui::AccessibleOrder(rig.form().layout())[e.id - 1] : nullptr;
                 events.push_back({e.event, item ? item->name : ""});
             }
         };
@@ -61,13 +62,14 @@ struct Reader {
     ~Reader() { rig.desktop.observer.also = nullptr; }
     std::vector<std::string> page() {
         std::vector<std::string> lines;
-        for (const auto& item : app::AccessibleItems(rig.form().layout(), focus.focused(), app::Scale()))
-            if (!(item.states & app::accessible_state::kInvisible))
-                lines.push_back(AccessibleLine(static_cast<uint32_t>(item.role), item.name, item.value, item.states));
+        for (const auto& item : ui::AccessibleItems(rig.form().layout(), focus.focused(), ui::Scale()))
+            if (!(item.states & ui::accessible_state::kInvisible))
+                lines.push_back(AccessibleLine(static_cast<uint32_t>(item.role), item.name, item.value, item.states,
+                                               item.description));
         return lines;
     }
     Rig& rig;
-    app::KeyboardFocus focus;
+    ui::KeyboardFocus focus;
     std::vector<std::pair<AccessibleEvent, std::string>> events;
 };
 
@@ -121,6 +123,26 @@ TEST(AccessibleView, StageChangesRaiseTheirEvents) {
         row.action(rig);
         EXPECT_EQ(reader.events, row.events);
     }
+}
+
+// Space presses on its way up, on the control it went down on; input given
+// before the shown page came up is dropped, also across the tick count's wrap.
+TEST(Keys, SpaceOnItsWayUpAndTypedAheadInputDropped) {
+    using ui::Key;
+    const std::pair<const char*, void (*)(Rig&, ui::KeyboardFocus&)> moves[] = {
+        {"nothing", [](Rig&, ui::KeyboardFocus&) {}},
+        {"Tab", [](Rig&, ui::KeyboardFocus& f) { f.key(Key::Tab); }},
+        {"a new page", [](Rig& r, ui::KeyboardFocus&) { apptest::toVersion(r); }}};
+    for (const auto& [name, move] : moves) {
+        Rig rig(bench(), device);
+        Reader reader(rig);
+        EXPECT_EQ(reader.focus.key(Key::Space).kind, ui::KeyAction::Kind::None) << name;
+        move(rig, reader.focus);
+        const ui::KeyAction up = reader.focus.keyUp(Key::Space);
+        EXPECT_EQ(up.target, move == moves[0].second ? &rig.get("SpeedButtonStart") : nullptr) << name;
+    }
+    EXPECT_TRUE(ui::GivenBefore(100, 200) && ui::GivenBefore(200, 200) && ui::GivenBefore(0xFFFFFFF0u, 5));
+    EXPECT_FALSE(ui::GivenBefore(201, 200) || ui::GivenBefore(5, 0xFFFFFFF0u));
 }
 
 }  // namespace

@@ -135,7 +135,7 @@ TEST(AppBlink, CompletionStopsTheFadeInWindowText) {
     bootdrive::CopyProgressPercent.store(100);
     rig.tick();
     EXPECT_FALSE(rig.get("TimerBlinkingText").enabled());
-    EXPECT_EQ(rig.get("StaticTextFrmUpgMessage2").font().colour, app::kColourWindowText);
+    EXPECT_EQ(rig.get("StaticTextFrmUpgMessage2").font().colour, ui::kColourWindowText);
     EXPECT_EQ(rig.get("StaticTextFrmUpgMessage1").caption(), "");
     // The first message keeps the fade's last colour; it shows no text.
     EXPECT_EQ(messageColour(rig), expectedFade(7).back());

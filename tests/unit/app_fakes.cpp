@@ -14,7 +14,7 @@ int FakeDialogs::messageBox(const std::string& text, const std::string& caption,
     log_.push_back("box:" + text);
     Box box{text, caption, flags, "", -1};
     if (layout) {
-        const app::Component* page = layout->get("PageControlFirmwareUpgradeStage").activePage();
+        const ui::Component* page = layout->get("PageControlFirmwareUpgradeStage").activePage();
         box.activePage = page ? page->name : "";
     }
     if (form) box.stage = form->UpgradeStage;
@@ -26,7 +26,7 @@ int FakeDialogs::messageBox(const std::string& text, const std::string& caption,
     return answer;
 }
 
-int RecordingObserver::count(const std::string& component, app::Prop p) const {
+int RecordingObserver::count(const std::string& component, ui::Prop p) const {
     int n = 0;
     for (const auto& e : events)
         if (e.component == component && e.prop == p) ++n;
@@ -50,7 +50,7 @@ void FakeDesktop::letGo() {
     closeRequest = nullptr;
 }
 
-void FakeDesktop::createWindow(app::Layout& layout) {
+void FakeDesktop::createWindow(ui::Form& layout) {
     log_.push_back("createWindow");
     window_ = &layout;
     for (const auto& c : layout.all()) c->setObserver(&observer);
@@ -115,10 +115,11 @@ bool FakeSerialPorts::listPortDevices(std::vector<serial::PortDevice>& out) {
     return true;
 }
 
-bool FakeSerialPorts::canOpenExclusive(int port) {
+uint32_t FakeSerialPorts::openExclusive(int port) {
     ++calls;
     auto it = openable.find(port);
-    return it != openable.end() && it->second;
+    if (it == openable.end()) return 2;  // ERROR_FILE_NOT_FOUND
+    return it->second ? serial::kPortOpened : serial::kErrorAccessDenied;
 }
 
 bool FakeSerialPorts::exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
@@ -183,19 +184,33 @@ FakeCopier& FakeCopier::instance() {
     return *copier;
 }
 
-bool FakeCopier::copyFile(const char* from, const char* to) {
-    std::lock_guard<std::mutex> lock(m_);
+bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to, const std::atomic<bool>& stop) {
+    std::unique_lock<std::mutex> lock(m_);
     copies_.push_back({from, to});
+    const uint64_t mine = ++started_;
     cv_.notify_all();
-    return succeed.load();
+    while (!succeed && failWith == 0 && ended_ < mine)
+        if (!cv_.wait_for(lock, std::chrono::milliseconds(5), [&] { return ended_ >= mine; }) && stop)
+            return {1235u, "The request was aborted.", true};
+    if (succeed) return {};
+    // A copy the rig ended counts as cut off (ERROR_OPERATION_ABORTED).
+    return {failWith != 0 ? failWith.load() : 995u, "There is not enough space on the disk.", true};
+}
+
+void FakeCopier::endCopies() {
+    std::lock_guard<std::mutex> lock(m_);
+    ended_ = started_;
+    cv_.notify_all();
 }
 
 void FakeCopier::nameThisThread(const char*) {}
 
 void FakeCopier::reset() {
+    endCopies();
     std::lock_guard<std::mutex> lock(m_);
     copies_.clear();
     succeed = false;
+    failWith = 0;
 }
 
 bool FakeCopier::waitForCopies(std::size_t n, std::chrono::milliseconds limit) {
@@ -249,14 +264,15 @@ Rig::Rig(const Options& options, const std::function<void(Rig&)>& arrange) {
 Rig::~Rig() {
     // Let every copy this window started reach the copier before the next
     // rig resets it. Each StartFirmwareCopy sets the bar's range twice.
-    const int started = desktop.observer.count("ProgressBar2", app::Prop::Range) / 2;
+    const int started = desktop.observer.count("ProgressBar2", ui::Prop::Range) / 2;
     if (started > 0) copier.waitForCopies(static_cast<std::size_t>(started), std::chrono::seconds(2));
+    copier.endCopies();
     dialogs.form = nullptr;
     dialogs.layout = nullptr;
 }
 
 std::string Rig::activePage() {
-    const app::Component* page = get("PageControlFirmwareUpgradeStage").activePage();
+    const ui::Component* page = get("PageControlFirmwareUpgradeStage").activePage();
     return page ? page->name : "";
 }
 

@@ -42,7 +42,7 @@ public:
     std::vector<Box> boxes;
     std::vector<int> answers;               // answers in turn; OK when used up
     std::function<void()> whileShown;       // runs inside each box (nested timer ticks)
-    const app::Layout* layout = nullptr;    // set when the window is created
+    const ui::Form* layout = nullptr;      // set when the window is created
     const app::TFormMain* form = nullptr;   // set by the rig once it is built
 
 private:
@@ -50,24 +50,24 @@ private:
 };
 
 // Records every property change and forced repaint of every component.
-class RecordingObserver : public app::ComponentObserver {
+class RecordingObserver : public ui::ComponentObserver {
 public:
     struct Event {
         std::string component;
-        app::Prop prop;
+        ui::Prop prop;
     };
-    void changed(app::Component& c, app::Prop p) override {
+    void changed(ui::Component& c, ui::Prop p) override {
         events.push_back({c.name, p});
         if (also) also(c, p);
     }
-    void repaintNow(app::Component& c) override { repaints.push_back(c.name); }
+    void repaintNow(ui::Component& c) override { repaints.push_back(c.name); }
 
-    int count(const std::string& component, app::Prop p) const;
+    int count(const std::string& component, ui::Prop p) const;
     int repaintCount(const std::string& component) const;
 
     std::vector<Event> events;
     std::vector<std::string> repaints;
-    std::function<void(app::Component&, app::Prop)> also;  // what else follows each change
+    std::function<void(ui::Component&, ui::Prop)> also;  // what else follows each change
 };
 
 // Holds the layout it was given as the real window does, and lets go of it
@@ -77,7 +77,7 @@ class FakeDesktop : public app::Desktop {
 public:
     FakeDesktop(CallLog& log, FakeDialogs& dialogs) : log_(log), dialogs_(dialogs) {}
     ~FakeDesktop() override;
-    void createWindow(app::Layout& layout) override;
+    void createWindow(ui::Form& form) override;
     void showWindow() override;
     void runMessageLoop() override;
     void setCloseRequest(std::function<bool()> decide) override;
@@ -105,7 +105,7 @@ private:
     void letGo();
     CallLog& log_;
     FakeDialogs& dialogs_;
-    app::Layout* window_ = nullptr;
+    ui::Form* window_ = nullptr;
 };
 
 class FakeHostPreparation : public hostprep::HostPreparation {
@@ -134,12 +134,13 @@ public:
         std::size_t readMax;
     };
     bool listPortDevices(std::vector<serial::PortDevice>& devices) override;
-    bool canOpenExclusive(int port) override;
+    uint32_t openExclusive(int port) override;
     bool exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
                   std::size_t readMax, std::string& in) override;
 
     // A present, openable port whose device answers the version query with
-    // `reply` (empty: silent).
+    // `reply` (empty: silent). Set openable[port] false and another program
+    // holds it.
     void addPort(int port, const std::string& reply);
     // Exchanges that wrote the boot command.
     std::vector<Exchange> bootCommands() const;
@@ -179,13 +180,17 @@ public:
         std::string from, to;
     };
     static FakeCopier& instance();
-    bool copyFile(const char* from, const char* to) override;
+    bootdrive::CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) override;
     void nameThisThread(const char* name) override;
 
     void reset();
-    // What copyFile answers. False by default: the worker then leaves
-    // CopyProgressPercent alone, and the test sets it between ticks.
+    // How a copy ends. By default it runs until endCopies() (or the rig's
+    // end), and the test sets CopyProgressPercent between ticks; with
+    // `succeed` or `failWith` (a Windows error) set it ends at once.
     std::atomic<bool> succeed{false};
+    std::atomic<uint32_t> failWith{0};
+    // Ends the copies under way, with failWith's error (or success).
+    void endCopies();
     // Waits up to `limit` until at least n copies have run.
     bool waitForCopies(std::size_t n, std::chrono::milliseconds limit);
     std::vector<Copy> copies();
@@ -195,6 +200,8 @@ private:
     std::mutex m_;
     std::condition_variable cv_;
     std::vector<Copy> copies_;
+    uint64_t started_ = 0;
+    uint64_t ended_ = 0;
 };
 
 // A temporary program folder, removed again at the end.
@@ -232,7 +239,7 @@ public:
 
     app::TFormMain& form() { return *form_; }
     bool hasForm() const { return form_ != nullptr; }
-    app::Component& get(const std::string& name) { return form_->layout().get(name); }
+    ui::Component& get(const std::string& name) { return form_->layout().get(name); }
     std::string activePage();
 
     // User actions and timer ticks, through the components' bindings.
@@ -245,6 +252,7 @@ public:
     void blink(int n = 1);  // blink timer
 
     CallLog log;
+    base::Log supportLog;  // writes nowhere
     FakeDialogs dialogs{log};
     FakeDesktop desktop{log, dialogs};
     FakeHostPreparation host{log};
@@ -252,7 +260,7 @@ public:
     FakeDrives drives;
     FakeCopier& copier = FakeCopier::instance();
     ProgramDir dir;
-    app::Services services{dialogs, desktop, host, ports, drives, copier};
+    app::Services services{dialogs, desktop, host, ports, drives, copier, supportLog};
 
 private:
     std::unique_ptr<app::TFormMain> form_;

@@ -10,13 +10,13 @@
 
 namespace {
 
-using app::Align;
-using app::Colour;
-using app::Kind;
+using ui::Align;
+using ui::Colour;
+using ui::Kind;
 
 // Windows colour value of an RGB colour written as 0xRRGGBB.
 constexpr Colour win(unsigned rgb) { return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16); }
-constexpr Colour kWindowText = app::kColourWindowText;
+constexpr Colour kWindowText = ui::kColourWindowText;
 constexpr Colour kNavy = win(0x000080);
 constexpr Colour kBlue = win(0x0000FF);
 constexpr Colour kGreen = win(0x008000);
@@ -51,9 +51,9 @@ const PlaceRow kPlaces[] = {
     {"ShapeStartDescription2", Kind::Shape, "TabSheetStart", 9, 84, 9, 9},
     {"StaticTextStartDescription2", Kind::StaticText, "TabSheetStart", 30, 80, 420, 22},
     {"BevelStart", Kind::Bevel, "TabSheetStart", 159, 189, 145, 66},
-    {"SpeedButtonStart", Kind::SpeedButton, "TabSheetStart", 159, 189, 145, 66},
+    {"SpeedButtonStart", Kind::Button, "TabSheetStart", 159, 189, 145, 66},
     {"BevelExit1", Kind::Bevel, "TabSheetStart", 400, 232, 79, 26},
-    {"SpeedButtonExit1", Kind::SpeedButton, "TabSheetStart", 400, 232, 79, 26},
+    {"SpeedButtonExit1", Kind::Button, "TabSheetStart", 400, 232, 79, 26},
     {"ImageFrmVer", Kind::Image, "TabSheetFirmwareVersion", 0, -2, 32, 32},
     {"LabelFrmVerTitle", Kind::Label, "TabSheetFirmwareVersion", 40, 1, 243, 24},
     {"ShapeFrmVerOriginal", Kind::Shape, "TabSheetFirmwareVersion", 18, 48, 15, 4},
@@ -70,21 +70,21 @@ const PlaceRow kPlaces[] = {
     {"LabelFrmVerNew3", Kind::Label, "TabSheetFirmwareVersion", 258, 122, 160, 16},
     {"ImageFrmVerNew", Kind::Image, "TabSheetFirmwareVersion", 310, 144, 48, 48},
     {"LabelFrmVerWantToContinue", Kind::Label, "TabSheetFirmwareVersion", 72, 220, 257, 24},
-    {"SpeedButtonFrmVerWantToContinueYes", Kind::SpeedButton, "TabSheetFirmwareVersion", 336, 216, 49, 30},
-    {"SpeedButtonFrmVerWantToContinueNo", Kind::SpeedButton, "TabSheetFirmwareVersion", 392, 216, 49, 30},
+    {"SpeedButtonFrmVerWantToContinueYes", Kind::Button, "TabSheetFirmwareVersion", 336, 216, 49, 30},
+    {"SpeedButtonFrmVerWantToContinueNo", Kind::Button, "TabSheetFirmwareVersion", 392, 216, 49, 30},
     {"ImageFrmUpg", Kind::Image, "TabSheetFirmwareUpgrade", 0, -2, 32, 32},
     {"LabelFrmUpgTitle", Kind::Label, "TabSheetFirmwareUpgrade", 40, 1, 183, 24},
     {"StaticTextFrmUpgMessage1", Kind::StaticText, "TabSheetFirmwareUpgrade", 32, 120, 425, 25},
     {"StaticTextFrmUpgMessage2", Kind::StaticText, "TabSheetFirmwareUpgrade", 32, 144, 425, 25},
     {"BevelFrmUpgFinish", Kind::Bevel, "TabSheetFirmwareUpgrade", 168, 219, 100, 39},
-    {"SpeedButtonFrmUpgFinish", Kind::SpeedButton, "TabSheetFirmwareUpgrade", 168, 219, 100, 39},
+    {"SpeedButtonFrmUpgFinish", Kind::Button, "TabSheetFirmwareUpgrade", 168, 219, 100, 39},
 };
 
 TEST(AppLayout, EveryComponentHasItsPlaceSizeAndParent) {
     app::Layout layout;
     for (const auto& row : kPlaces) {
         SCOPED_TRACE(row.name);
-        const app::Component* c = layout.find(row.name);
+        const ui::Component* c = layout.find(row.name);
         ASSERT_NE(c, nullptr);
         EXPECT_EQ(c->kind, row.kind);
         ASSERT_NE(c->parent, nullptr);
@@ -109,7 +109,7 @@ TEST(AppLayout, HoldsExactlyTheDesignedComponents) {
 
 TEST(AppLayout, WindowAndPanels) {
     app::Layout layout;
-    const app::Component& form = layout.form();
+    const ui::Component& form = layout.root();
     EXPECT_EQ(form.name, "FormMain");
     EXPECT_EQ(form.width, 554);
     EXPECT_EQ(form.height, 420);
@@ -126,7 +126,7 @@ TEST(AppLayout, WindowAndPanels) {
     } panels[] = {{"PanelTitle", 16743805u}, {"Panel1", 14939645u}};
     for (const auto& p : panels) {
         SCOPED_TRACE(p.name);
-        const app::Component& c = layout.get(p.name);
+        const ui::Component& c = layout.get(p.name);
         EXPECT_EQ(c.colour, p.colour);
         EXPECT_FALSE(c.bevelOuter);
         EXPECT_EQ(c.font().size, 13);
@@ -139,7 +139,7 @@ TEST(AppLayout, ChildrenStackInDesignOrder) {
     app::Layout layout;
     auto names = [&](const char* parent) {
         std::vector<std::string> out;
-        for (const app::Component* c : layout.get(parent).children) out.push_back(c->name);
+        for (const ui::Component* c : layout.get(parent).children) out.push_back(c->name);
         return out;
     };
     EXPECT_EQ(names("Panel1"), (std::vector<std::string>{"Image2", "Shape1", "lblUpgradeStatus", "Bevel1",
@@ -165,7 +165,7 @@ const char* const kStartTitleText =
     "Please check below items before starting ZEMO ZOD Ezodi R Iravevod Idavedi:";
 
 const TextRow kTexts[] = {
-    {"StaticTextTitle", kTitleText, 19, true, true, app::kColour3DLight, Align::Centre},
+    {"StaticTextTitle", kTitleText, 19, true, true, ui::kColour3DLight, Align::Centre},
     {"LabelVersion", "Ver 1.8.2 Build:2016.04.26", 11, false, false, kNavy, Align::Left},
     {"lblUpgradeStatus", "Upgrading ...", 13, true, false, kWindowText, Align::Centre},
     {"LabelProgressPersent", "0%", 13, true, false, kWindowText, Align::Left},
@@ -198,7 +198,7 @@ TEST(AppLayout, DesignTimeTextsAndFonts) {
     app::Layout layout;
     for (const auto& row : kTexts) {
         SCOPED_TRACE(row.name);
-        const app::Component& c = layout.get(row.name);
+        const ui::Component& c = layout.get(row.name);
         EXPECT_EQ(c.caption(), row.caption);
         EXPECT_EQ(c.font().size, row.size);
         EXPECT_EQ(c.font().bold, row.bold);
@@ -206,7 +206,7 @@ TEST(AppLayout, DesignTimeTextsAndFonts) {
         EXPECT_EQ(c.font().colour, row.colour);
         EXPECT_EQ(c.alignment, row.align);
     }
-    const app::Component& web = layout.get("LabelZEMOWeb");
+    const ui::Component& web = layout.get("LabelZEMOWeb");
     EXPECT_FALSE(web.caption().empty());
     EXPECT_EQ(web.font().size, 13);
     EXPECT_EQ(web.font().colour, kNavy);
@@ -229,26 +229,26 @@ TEST(AppLayout, ImagesAndTheirPictures) {
     app::Layout layout;
     struct {
         const char* name;
-        app::Picture picture;
+        ui::Picture picture;
         bool transparent;
     } rows[] = {
-        {"ImageLogo", app::Picture::None, true},  // the logo is put in at start-up
-        {"Image2", app::Picture::Background, false},
-        {"ImageStartTitle", app::Picture::InfoIcon, true},
-        {"ImageFrmVer", app::Picture::Star, true},
-        {"ImageFrmVerOriginal", app::Picture::Document, true},
-        {"ImageFrmVerTo", app::Picture::BlueArrow, true},
-        {"ImageFrmVerNew", app::Picture::Document, true},
-        {"ImageFrmUpg", app::Picture::Star, true},
+        {"ImageLogo", ui::Picture::None, true},  // the logo is put in at start-up
+        {"Image2", ui::Picture::Background, false},
+        {"ImageStartTitle", ui::Picture::InfoIcon, true},
+        {"ImageFrmVer", ui::Picture::Star, true},
+        {"ImageFrmVerOriginal", ui::Picture::Document, true},
+        {"ImageFrmVerTo", ui::Picture::BlueArrow, true},
+        {"ImageFrmVerNew", ui::Picture::Document, true},
+        {"ImageFrmUpg", ui::Picture::Star, true},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        const app::Component& c = layout.get(r.name);
+        const ui::Component& c = layout.get(r.name);
         EXPECT_EQ(c.picture(), r.picture);
         EXPECT_EQ(c.transparent, r.transparent);
         EXPECT_EQ(c.stretch, std::string(r.name) == "ImageLogo");
     }
-    const app::Component& list = layout.get("ImageList1");
+    const ui::Component& list = layout.get("ImageList1");
     EXPECT_EQ(list.kind, Kind::ImageList);
     EXPECT_EQ(list.width, 145);
     EXPECT_EQ(list.height, 49);
@@ -258,23 +258,23 @@ TEST(AppLayout, ShapesAndBevels) {
     app::Layout layout;
     struct {
         const char* name;
-        app::ShapeKind shape;
+        ui::ShapeKind shape;
         Colour brush;
     } shapes[] = {
-        {"Shape1", app::ShapeKind::RoundRect, 14939645u},
-        {"ShapeStartDescription1", app::ShapeKind::Circle, kNavy},
-        {"ShapeStartDescription2", app::ShapeKind::Circle, kNavy},
-        {"ShapeFrmVerOriginal", app::ShapeKind::Rectangle, kNavy},
-        {"ShapeFrmVerNew", app::ShapeKind::Rectangle, kNavy},
+        {"Shape1", ui::ShapeKind::RoundRect, 14939645u},
+        {"ShapeStartDescription1", ui::ShapeKind::Circle, kNavy},
+        {"ShapeStartDescription2", ui::ShapeKind::Circle, kNavy},
+        {"ShapeFrmVerOriginal", ui::ShapeKind::Rectangle, kNavy},
+        {"ShapeFrmVerNew", ui::ShapeKind::Rectangle, kNavy},
     };
     for (const auto& s : shapes) {
         SCOPED_TRACE(s.name);
         EXPECT_EQ(layout.get(s.name).shape, s.shape);
         EXPECT_EQ(layout.get(s.name).colour, s.brush);
     }
-    EXPECT_EQ(layout.get("Bevel1").bevel, app::BevelKind::BottomLine);
+    EXPECT_EQ(layout.get("Bevel1").bevel, ui::BevelKind::BottomLine);
     for (const char* name : {"BevelStart", "BevelExit1", "BevelFrmUpgFinish"})
-        EXPECT_EQ(layout.get(name).bevel, app::BevelKind::RaisedBox) << name;
+        EXPECT_EQ(layout.get(name).bevel, ui::BevelKind::RaisedBox) << name;
 }
 
 TEST(AppLayout, SpeedButtons) {
@@ -282,18 +282,18 @@ TEST(AppLayout, SpeedButtons) {
     struct {
         const char* name;
         bool flat;
-        app::Picture glyph;
+        ui::Picture glyph;
         bool enabled;
     } rows[] = {
-        {"SpeedButtonStart", true, app::Picture::PointingHand, true},
-        {"SpeedButtonExit1", true, app::Picture::ExitDoor, true},
-        {"SpeedButtonFrmUpgFinish", true, app::Picture::GreenCheck, false},
-        {"SpeedButtonFrmVerWantToContinueYes", false, app::Picture::None, true},
-        {"SpeedButtonFrmVerWantToContinueNo", false, app::Picture::None, true},
+        {"SpeedButtonStart", true, ui::Picture::PointingHand, true},
+        {"SpeedButtonExit1", true, ui::Picture::ExitDoor, true},
+        {"SpeedButtonFrmUpgFinish", true, ui::Picture::GreenCheck, false},
+        {"SpeedButtonFrmVerWantToContinueYes", false, ui::Picture::None, true},
+        {"SpeedButtonFrmVerWantToContinueNo", false, ui::Picture::None, true},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        const app::Component& c = layout.get(r.name);
+        const ui::Component& c = layout.get(r.name);
         EXPECT_EQ(c.flat, r.flat);
         EXPECT_EQ(c.handCursor, r.flat);  // the flat buttons show the hand cursor
         EXPECT_EQ(c.glyph, r.glyph);
@@ -305,14 +305,14 @@ TEST(AppLayout, EveryFlatButtonLiesOnARaisedBevelOfItsPlaceBelowIt) {
     app::Layout layout;
     int flatButtons = 0;
     for (const auto& b : layout.all()) {
-        if (b->kind != Kind::SpeedButton || !b->flat) continue;
+        if (b->kind != Kind::Button || !b->flat) continue;
         ++flatButtons;
         SCOPED_TRACE(b->name);
         const auto& siblings = b->parent->children;
         bool found = false;
-        for (const app::Component* s : siblings) {
+        for (const ui::Component* s : siblings) {
             if (s == b.get()) break;  // only what is stacked below the button
-            if (s->kind == Kind::Bevel && s->bevel == app::BevelKind::RaisedBox && s->left == b->left &&
+            if (s->kind == Kind::Bevel && s->bevel == ui::BevelKind::RaisedBox && s->left == b->left &&
                 s->top == b->top && s->width == b->width && s->height == b->height)
                 found = true;
         }
@@ -346,7 +346,7 @@ TEST(AppLayout, OnlyFinishAndTheTimersStartDisabled) {
         EXPECT_EQ(layout.get(t.name).kind, Kind::Timer) << t.name;
         EXPECT_EQ(layout.get(t.name).interval, t.interval) << t.name;
     }
-    const app::Component& bar = layout.get("ProgressBar2");
+    const ui::Component& bar = layout.get("ProgressBar2");
     EXPECT_EQ(bar.min(), 0);
     EXPECT_EQ(bar.max(), 100);
     EXPECT_EQ(bar.position(), 0);

@@ -6,12 +6,12 @@
 #include <cmath>
 #include <vector>
 
-#include "app/dpi_scale.h"
+#include "ui/scale.h"
 #include "app/layout.h"
 
 namespace {
 
-using app::Kind;
+using ui::Kind;
 
 // At any DPI the window is the design scaled: the client area is
 // round(554 s) by round(420 s), every size is within a pixel of its scaled
@@ -21,27 +21,27 @@ using app::Kind;
 // moves.
 TEST(AppLayout, ScaledPlacesKeepTheDesign) {
     app::Layout layout;
-    std::vector<const app::Component*> placed;
+    std::vector<const ui::Component*> placed;
     for (const auto& c : layout.all())
         if (c->width > 0 && c->kind != Kind::Form && c->kind != Kind::ImageList) placed.push_back(c.get());
     const auto sign = [](int v) { return (v > 0) - (v < 0); };
     for (const int dpi : {96, 120, 144, 168, 192, 240, 288}) {
         SCOPED_TRACE(dpi);
-        const app::Scale scale(dpi);
+        const ui::Scale scale(dpi);
         const double s = dpi / 96.0;
-        const app::Box client = app::ClientBox(scale);
+        const ui::Box client = ui::ScaledBox(layout.root(), scale);
         EXPECT_EQ(client.width(), static_cast<int>(554 * s + 0.5));
         EXPECT_EQ(client.height(), static_cast<int>(420 * s + 0.5));
-        for (const app::Component* a : placed) {
+        for (const ui::Component* a : placed) {
             SCOPED_TRACE(a->name);
-            const app::Box da = app::DesignBox(*a), sa = app::ScaledBox(*a, scale);
+            const ui::Box da = ui::DesignBox(*a), sa = ui::ScaledBox(*a, scale);
             if (dpi == 96) {
                 EXPECT_EQ(sa, da);
             }
             EXPECT_LE(std::abs(sa.width() - a->width * s), 1.0);
             EXPECT_LE(std::abs(sa.height() - a->height * s), 1.0);
-            for (const app::Component* b : placed) {
-                const app::Box db = app::DesignBox(*b), sb = app::ScaledBox(*b, scale);
+            for (const ui::Component* b : placed) {
+                const ui::Box db = ui::DesignBox(*b), sb = ui::ScaledBox(*b, scale);
                 EXPECT_EQ(sign(sa.right - sb.left), sign(da.right - db.left)) << b->name;
                 EXPECT_EQ(sign(sa.bottom - sb.top), sign(da.bottom - db.top)) << b->name;
                 EXPECT_EQ(sign(sa.left - sb.left), sign(da.left - db.left)) << b->name;
@@ -57,7 +57,7 @@ TEST(AppLayout, ScaledPlacesKeepTheDesign) {
 TEST(AppLayout, OuterSizeFollowsTheFrameTheSystemDraws) {
     struct Row {
         const char* name;
-        app::Extent wanted, outer, client, fitted;
+        ui::Extent wanted, outer, client, fitted;
     } rows[] = {
         {"frame scales with the window (PerMonitorV2): as computed", {831, 630}, {839, 672}, {831, 630}, {839, 672}},
         {"1607, frame at the system's 96 DPI, window at 144", {831, 630}, {839, 672}, {833, 643}, {837, 659}},
@@ -66,7 +66,7 @@ TEST(AppLayout, OuterSizeFollowsTheFrameTheSystemDraws) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        const app::Extent fitted = app::OuterFor(r.wanted, r.outer, r.client);
+        const ui::Extent fitted = ui::OuterFor(r.wanted, r.outer, r.client);
         EXPECT_EQ(fitted.width, r.fitted.width);
         EXPECT_EQ(fitted.height, r.fitted.height);
     }
@@ -79,7 +79,7 @@ TEST(AppLayout, ScaledLengthsRoundHalvesUpAndLinesStayVisible) {
                 {144, 3, 5, 5},  {168, -1, -2, 0}, {72, 1, 1, 1},  {48, 1, 1, 1},   {48, 0, 0, 0},
                 {0, 5, 5, 5},    {192, 13, 26, 26}};
     for (const Row& r : rows) {
-        const app::Scale scale(r.dpi);
+        const ui::Scale scale(r.dpi);
         EXPECT_EQ(scale.px(r.design), r.px) << r.dpi << " " << r.design;
         EXPECT_EQ(scale.line(r.design), r.line) << r.dpi << " " << r.design;
     }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/unit/app_fakes.h"
@@ -14,6 +15,15 @@ inline constexpr const char* kNoDevice = "Please confirm your device connection 
 inline constexpr const char* kNotReady = "Devicie update is not ready! Please run again.";
 inline constexpr const char* kStalled =
     "Firmware update failded.\nPlease reboot your Computer and your Class B Device.\nRun the program again.";
+// The paragraphs that say what stood in the way.
+inline constexpr const char* kNoComPort =
+    "\n\nWindows lists no COM port. Check the USB cable and that the transponder is on. If it is connected and "
+    "on, Windows may lack its USB driver: see Device Manager, under \"Ports (COM & LPT)\".";
+inline constexpr const char* kHeldByAnother =
+    " in use by another program, such as navigation or chart software. Close that program and press Start again.";
+inline constexpr const char* kDiskFullOnE =
+    "\n\nCopying the firmware onto the transponder's drive E: failed. Windows says: There is not enough space "
+    "on the disk.";
 inline constexpr const char* kBootCommand = "$PDBG,107,1,,,,,,*16\r\n";
 inline constexpr const char* kDeviceVersion = "V1.0.7";
 
@@ -37,6 +47,16 @@ inline void toWaiting(Rig& r) {
 inline void toCopying(Rig& r) {  // needs the boot drive ready
     toWaiting(r);
     r.tick(2);
+}
+// The running copy ends, whole or with a Windows error; true once the
+// worker has told how and waits again.
+inline bool endCopy(Rig& r, uint32_t error = 0) {
+    r.copier.succeed = error == 0;
+    r.copier.failWith = error;
+    r.copier.endCopies();
+    for (int i = 0; i < 1000 && !r.form().CopyWorker->lastCopy(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return r.form().CopyWorker->lastCopy().has_value();
 }
 inline void toComplete(Rig& r) {
     toCopying(r);

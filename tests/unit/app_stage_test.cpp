@@ -81,8 +81,8 @@ std::vector<TransitionRow> transitionRows() {
              EXPECT_EQ(r.form().DevicePortNumber, 5);
              EXPECT_EQ(r.get("LabelFrmVerOriginal1").caption(), kDeviceVersion);
          }},
-        {"start_finds_nothing", noDevice, [](Rig&) {}, toVersion,
-         {0, kStartPage, 0, 0, false, false, false, {kNoDevice}, "", "0%"},
+        {"start_finds_no_port", noDevice, [](Rig&) {}, toVersion,
+         {0, kStartPage, 0, 0, false, false, false, {std::string(kNoDevice) + kNoComPort}, "", "0%"},
          [](Rig& r) {
              EXPECT_EQ(r.dialogs.boxes[0].caption, "Error");
              EXPECT_EQ(r.dialogs.boxes[0].flags, 0x10u);
@@ -90,6 +90,25 @@ std::vector<TransitionRow> transitionRows() {
              EXPECT_EQ(r.get("LabelFrmVerOriginal1").caption(), "");
              EXPECT_TRUE(r.get("SpeedButtonStart").enabled());
          }},
+        {"start_finds_ports_but_silent", [](Rig& r) { r.ports.addPort(3, ""); }, [](Rig&) {}, toVersion,
+         {0, kStartPage, 0, 0, false, false, false, {kNoDevice}, "", "0%"}, nullptr},
+        {"start_finds_only_busy_ports",
+         [](Rig& r) {
+             for (int port : {9, 4, 3}) r.ports.addPort(port, "");
+             r.ports.openable[4] = r.ports.openable[9] = false;
+         },
+         [](Rig&) {}, toVersion,
+         {0, kStartPage, 0, 0, false, false, false,
+          {std::string(kNoDevice) + "\n\nCOM4 (USB Serial Port) and COM9 (USB Serial Port) are" + kHeldByAnother},
+          "", "0%"},
+         nullptr},
+        {"start_finds_a_busy_port_and_the_transponder",
+         [](Rig& r) {
+             r.ports.addPort(4, "");
+             r.ports.openable[4] = false;
+             serialDevice(r);
+         },
+         [](Rig&) {}, toVersion, {1, kVersionPage, 0, 0, false, false, false, {}, "", "0%"}, nullptr},
         {"version_no", serialDevice, toVersion, [](Rig& r) { r.clickNo(); },
          {0, kStartPage, 0, 0, false, false, false, {}, "", "0%"},
          [](Rig& r) {
@@ -182,7 +201,7 @@ std::vector<TransitionRow> transitionRows() {
          [](Rig& r) {
              EXPECT_EQ(r.get("StaticTextFrmUpgMessage1").caption(), "");
              EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").caption(), "Please reboot your device.");
-             EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").font().colour, app::kColourWindowText);
+             EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").font().colour, ui::kColourWindowText);
          }},
         {"copying_stalls", bootModeDevice,
          [](Rig& r) {
@@ -198,6 +217,23 @@ std::vector<TransitionRow> transitionRows() {
              EXPECT_EQ(bootdrive::CopyProgressPercent.load(), 0);
              EXPECT_EQ(app::Upgrade.StallTicks, 0u);
          }},
+        {"copying_fails_at_once", bootModeDevice,
+         [](Rig& r) {
+             toCopying(r);
+             ASSERT_TRUE(endCopy(r, 112));  // before a tick saw it move
+         },
+         [](Rig& r) { r.tick(); },
+         {0, kStartPage, 0, 0, false, false, false, {std::string(kStalled) + kDiskFullOnE}, "", "0%"},
+         [](Rig& r) { EXPECT_EQ(r.dialogs.boxes[0].activePage, kStartPage); }},
+        {"copying_fails_at_40", bootModeDevice,
+         [](Rig& r) {
+             toCopying(r);
+             setProgress(40);
+             r.tick();
+             ASSERT_TRUE(endCopy(r, 112));
+         },
+         [](Rig& r) { r.tick(); },
+         {0, kStartPage, 0, 0, false, false, false, {std::string(kStalled) + kDiskFullOnE}, "", "0%"}, nullptr},
         {"complete_finish", bootModeDevice, toComplete, [](Rig& r) { r.clickFinish(); },
          {0, kStartPage, 0, 0, false, false, false, {}, "", "0%"},
          [](Rig& r) {

@@ -42,10 +42,10 @@ TEST(AppStageMachine, ControlTimerPollsEverySecondTickAndGivesUpOnTheEleventh) {
     EXPECT_TRUE(rig.get("TimerCopyFileProgressCTL").enabled());
 
     // A new Yes keeps the running timer's rhythm and waits afresh.
-    const int timerChanges = rig.desktop.observer.count("TimerCopyFileProgressCTL", app::Prop::TimerState);
+    const int timerChanges = rig.desktop.observer.count("TimerCopyFileProgressCTL", ui::Prop::TimerState);
     toWaiting(rig);
     rig.drives.scans = 0;
-    EXPECT_EQ(rig.desktop.observer.count("TimerCopyFileProgressCTL", app::Prop::TimerState), timerChanges);
+    EXPECT_EQ(rig.desktop.observer.count("TimerCopyFileProgressCTL", ui::Prop::TimerState), timerChanges);
     EXPECT_EQ(rig.ports.bootCommands().size(), 2u);  // sent again on the serial path
     rig.tick();
     EXPECT_EQ(rig.drives.scans, 0);
@@ -218,7 +218,7 @@ TEST(AppStageMachine, BootDriveWithoutReadyFileTakesTheSerialPath) {
 TEST(AppStageMachine, NoDeviceLeavesTheStartPageAndStartCanBePressedAgain) {
     Rig rig;
     rig.clickStart();
-    EXPECT_EQ(boxTexts(rig), std::vector<std::string>{kNoDevice});
+    EXPECT_EQ(boxTexts(rig), std::vector<std::string>{std::string(kNoDevice) + kNoComPort});
     EXPECT_EQ(rig.activePage(), kStartPage);
     // The device is plugged in now.
     serialDevice(rig);
@@ -232,6 +232,7 @@ TEST(AppStageMachine, SecondUpgradeInTheSameRun) {
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE(run);
         rig.drives.drives.clear();  // the device runs its application
+        rig.copier.succeed = false;
         rig.clickStart();
         ASSERT_EQ(rig.activePage(), kVersionPage);
         rig.clickYes();
@@ -242,7 +243,7 @@ TEST(AppStageMachine, SecondUpgradeInTheSameRun) {
         ASSERT_TRUE(rig.copier.waitForCopies(run, 5s));
         setProgress(60);
         rig.tick();
-        setProgress(100);
+        ASSERT_TRUE(endCopy(rig));  // whole; the worker waits for the next
         rig.tick();
         EXPECT_EQ(rig.get("lblUpgradeStatus").caption(), "Finish!");
         rig.clickFinish();
@@ -270,10 +271,10 @@ TEST(AppStageMachine, ShowProgressSkipsTheValueAlreadyShown) {
         Rig rig;
         const auto& obs = rig.desktop.observer;
         const int repaintsBefore = obs.repaintCount("LabelProgressPersent");
-        const int captionsBefore = obs.count("LabelProgressPersent", app::Prop::Caption);
+        const int captionsBefore = obs.count("LabelProgressPersent", ui::Prop::Caption);
         for (int32_t v : row.values) rig.form().ShowProgress(v);
         EXPECT_EQ(obs.repaintCount("LabelProgressPersent") - repaintsBefore, row.draws);
-        EXPECT_EQ(obs.count("LabelProgressPersent", app::Prop::Caption) - captionsBefore, row.draws);
+        EXPECT_EQ(obs.count("LabelProgressPersent", ui::Prop::Caption) - captionsBefore, row.draws);
         EXPECT_EQ(rig.get("LabelProgressPersent").caption(), row.label);
         EXPECT_EQ(rig.get("ProgressBar2").position(), row.bar);
     }

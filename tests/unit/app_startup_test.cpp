@@ -164,11 +164,11 @@ TEST(AppStartup, TextsAfterStartUp) {
     for (const auto& r : rows) EXPECT_EQ(rig.get(r.name).caption(), r.caption) << r.name;
 
     EXPECT_EQ(rig.get("LabelZEMOWeb").caption(), app::kMakerWebAddress);
-    EXPECT_EQ(rig.get("ImageLogo").picture(), app::Picture::Logo);
+    EXPECT_EQ(rig.get("ImageLogo").picture(), ui::Picture::Logo);
     for (const char* page : {"TabSheetStart", "TabSheetFirmwareVersion", "TabSheetFirmwareUpgrade"})
         EXPECT_FALSE(rig.get(page).tabVisible()) << page;
     EXPECT_EQ(rig.activePage(), "TabSheetStart");
-    EXPECT_EQ(rig.get("lblUpgradeStatus").font().colour, app::kBlack);
+    EXPECT_EQ(rig.get("lblUpgradeStatus").font().colour, ui::kBlack);
     EXPECT_EQ(rig.get("ProgressBar2").position(), 0);
     EXPECT_FALSE(rig.get("SpeedButtonFrmUpgFinish").enabled());
     EXPECT_FALSE(rig.get("TimerBlinkingText").enabled());
@@ -212,8 +212,14 @@ TEST(AppClose, AnswerDecidesAndNothingElseChanges) {
         ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
         EXPECT_EQ(rig.dialogs.boxes[0].text, "Are you sure to exit?");
         EXPECT_EQ(rig.dialogs.boxes[0].caption, "Exit!");
-        EXPECT_EQ(rig.dialogs.boxes[0].flags, 0x31u);
-        // Stage, timers and the copy go on untouched.
+        EXPECT_EQ(rig.dialogs.boxes[0].flags, 0x131u);  // Cancel the default while the image is copied
+        // OK stops the copy first, and its cut file goes with it; Cancel lets it run.
+        const auto ended = rig.form().CopyWorker->lastCopy();
+        EXPECT_EQ(ended.has_value(), r.closes);
+        if (ended) {
+            EXPECT_EQ(ended->result.error, 1235u);
+        }
+        // The stage and the timers stay as they were.
         EXPECT_EQ(rig.desktop.observer.events.size(), eventsBefore);
         EXPECT_EQ(rig.form().UpgradeStage, 2);
         EXPECT_EQ(app::Upgrade.CopyInProgress, 1);
@@ -233,6 +239,7 @@ TEST(AppClose, EscapeCountsAsCancel) {
     Rig rig;
     rig.dialogs.answers = {app::kIdCancel};
     EXPECT_FALSE(rig.form().FormClose());
+    EXPECT_EQ(rig.dialogs.boxes.back().flags, 0x31u);  // OK the default without a copy
     rig.dialogs.answers = {0};  // the box could not be shown
     EXPECT_FALSE(rig.form().FormClose());
 }

@@ -22,6 +22,7 @@ using bootdrive::CopyFileThread;
 using bootdrive::CopyProgressPercent;
 
 constexpr auto kBound = 20s;
+constexpr uint32_t kDiskFull = 112;
 
 template <class Condition>
 bool WaitUntil(Condition condition) {
@@ -44,7 +45,7 @@ public:
     bool result = true;
     int32_t progressDuringCopy = -1;  // written as the progress routine would
 
-    bool copyFile(const char* from, const char* to) override {
+    bootdrive::CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>&) override {
         std::unique_lock<std::mutex> lock(mutex_);
         events_.push_back("copy");
         copies_.push_back({from, to});
@@ -52,7 +53,7 @@ public:
         if (progressDuringCopy >= 0) CopyProgressPercent.store(progressDuringCopy);
         changed_.notify_all();
         changed_.wait(lock, [&] { return released_ >= mine; });
-        return result;
+        return {result ? 0u : kDiskFull, result ? "" : "There is not enough space on the disk.", false};
     }
     void nameThisThread(const char* name) override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -171,9 +172,12 @@ TEST_P(WorkerOutcome, PublishesCompletionOnlyAfterSuccess) {
     worker.Resume();
     ASSERT_TRUE(copier.waitForCopies(1));
     EXPECT_LT(CopyProgressPercent.load(), 100) << "complete before the copy returned: " << c.what;
+    EXPECT_FALSE(worker.lastCopy()) << "ended before the copy returned: " << c.what;
     copier.releaseOne();
     ASSERT_TRUE(WaitUntil([&] { return worker.IsWaiting(); }));
     EXPECT_EQ(CopyProgressPercent.load(), c.expected) << c.what;
+    ASSERT_TRUE(worker.lastCopy());
+    EXPECT_EQ(worker.lastCopy()->result.error, c.copySucceeds ? 0u : kDiskFull) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, WorkerOutcome, testing::ValuesIn(kOutcomeCases));

@@ -56,9 +56,11 @@ TEST(EnumeratePortNumbers, KeepsNamedPortsAscendingAndSkipsOthers) {
                      {"USB Serial Port (COM261)", std::nullopt},  // its ID cannot be read: kept
                      {"USB Serial Port (COM3)", usb}};
     serial::PortLists lists;
-    lists.EnumeratedPorts = {99};  // a previous detection's list is replaced
+    lists.EnumeratedPorts = {99};  // a previous detection's lists are replaced
+    lists.BusyPorts = {99};
     serial::EnumeratePortNumbers(ports, lists);
     EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{3, 3, 12, 261}));
+    EXPECT_TRUE(lists.BusyPorts.empty()) << "a port held at an earlier Start is not named again";
 }
 
 // Which bus enumerated a port decides whether it is scanned at all: a
@@ -123,16 +125,23 @@ TEST(Discovery, ClassThatCannotBeOpenedGivesNoCandidate) {
 
 TEST(Discovery, BusyPortIsEnumeratedButNotACandidate) {
     FakePorts ports;
-    ports.present({12, 3, 7});
+    ports.present({12, 3, 7, 9, 5, 6, 8});
     ports.busy = {7};
+    // What each driver answers for a port held elsewhere, and failures that
+    // say nothing of another program (the port gone, a broken device).
+    ports.openErrors = {{9, serial::kErrorSharingViolation}, {5, serial::kErrorBusy}, {6, 2}, {8, 31}};
+    ports.devices.push_back({"Port COM 9", "ACPI\\PNP0501\\9"});  // a second device as COM9
     serial::PortLists lists;
     serial::EnumeratePortNumbers(ports, lists);
     serial::ProbeOpenablePorts(ports, lists);
     serial::SelectCandidatePorts(lists);
-    EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{3, 7, 12}));
-    EXPECT_EQ(ports.probed, (std::vector<int>{3, 7, 12}));
+    EXPECT_EQ(lists.EnumeratedPorts, (std::vector<int>{3, 5, 6, 7, 8, 9, 9, 12}));
+    EXPECT_EQ(ports.probed, (std::vector<int>{3, 5, 6, 7, 8, 9, 9, 12}));
     EXPECT_EQ(lists.OpenablePorts, (std::vector<int>{3, 12}));
     EXPECT_EQ(lists.CandidatePorts, (std::vector<int>{3, 12}));
+    EXPECT_EQ(lists.BusyPorts, (std::vector<int>{5, 7, 9, 9}));
+    EXPECT_EQ(serial::BusyPortNames(lists),
+              (std::vector<std::string>{"COM5 (USB Serial Port)", "COM7 (USB Serial Port)", "COM9 (USB Serial Port)"}));
 }
 
 TEST(SelectCandidatePorts, ADuplicateNumberMatchesOncePerPair) {

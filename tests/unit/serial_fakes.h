@@ -25,13 +25,15 @@ public:
         out = devices;
         return classOpens;
     }
-    bool canOpenExclusive(int port) override {
+    uint32_t openExclusive(int port) override {
         probed.push_back(port);
-        return busy.count(port) == 0;
+        if (busy.count(port) != 0) return serial::kErrorAccessDenied;
+        auto it = openErrors.find(port);
+        return it == openErrors.end() ? serial::kPortOpened : it->second;
     }
     bool exchange(int port, const serial::CommTimeouts& t, const std::string& out, std::size_t readMax,
                   std::string& in) override {
-        if (busy.count(port) != 0) return false;
+        if (busy.count(port) != 0 || openErrors.count(port) != 0) return false;
         exchanges.push_back({port, t, out, readMax});
         auto it = replies.find(port);
         in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
@@ -54,7 +56,8 @@ public:
 
     bool classOpens = true;
     std::vector<serial::PortDevice> devices;
-    std::set<int> busy;
+    std::set<int> busy;                   // held by another program: access denied
+    std::map<int, uint32_t> openErrors;  // ports that fail to open otherwise, with the error
     std::map<int, std::string> replies;
     std::vector<int> probed;
     std::vector<Exchange> exchanges;

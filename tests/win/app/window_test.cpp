@@ -3,6 +3,7 @@
 // And the window object in this process: found through its window data
 // wherever it lies, with messages and timer ticks reaching it.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,7 @@
 #include <vector>
 
 #include "app/layout.h"
-#include "app/painter_win.h"
-#include "app/window_win.h"
+#include "ui/window_win.h"
 
 namespace {
 
@@ -278,26 +278,26 @@ TEST(MainWindow, OneTaskBarButtonWithTheApplicationTitle) {
 class HighPlacedWindow {
 public:
     HighPlacedWindow()
-        : memory_(VirtualAlloc(nullptr, sizeof(app::MainWindow), MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN,
+        : memory_(VirtualAlloc(nullptr, sizeof(ui::MainWindow), MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN,
                                PAGE_READWRITE)),
-          window_(memory_ ? new (memory_) app::MainWindow : nullptr) {}
+          window_(memory_ ? new (memory_) ui::MainWindow : nullptr) {}
     ~HighPlacedWindow() {
         if (window_) window_->~MainWindow();
         if (memory_) VirtualFree(memory_, 0, MEM_RELEASE);
     }
     HighPlacedWindow(const HighPlacedWindow&) = delete;
     HighPlacedWindow& operator=(const HighPlacedWindow&) = delete;
-    app::MainWindow* get() const { return window_; }
+    ui::MainWindow* get() const { return window_; }
 
 private:
     void* memory_;
-    app::MainWindow* window_;
+    ui::MainWindow* window_;
 };
 
 TEST(MainWindowData, FindsItsObjectAtAHighAddressAndRoutesMessagesAndTicks) {
     app::Layout layout;  // outlives the window
     HighPlacedWindow placed;
-    app::MainWindow* window = placed.get();
+    ui::MainWindow* window = placed.get();
     ASSERT_NE(window, nullptr);
     if (sizeof(void*) == 8) {
         ASSERT_GT(reinterpret_cast<std::uintptr_t>(window), std::uintptr_t{0xFFFFFFFF});
@@ -317,7 +317,7 @@ TEST(MainWindowData, FindsItsObjectAtAHighAddressAndRoutesMessagesAndTicks) {
     EXPECT_EQ(closeRequests, 1);
 
     // ... and so do a timer's ticks (WM_TIMER, through the same procedure).
-    app::Component& timer = layout.get("TimerBlinkingText");
+    ui::Component& timer = layout.get("TimerBlinkingText");
     int ticks = 0;
     timer.onClick = [&] { ++ticks; };
     timer.interval = 10;
@@ -335,48 +335,29 @@ TEST(MainWindowData, FindsItsObjectAtAHighAddressAndRoutesMessagesAndTicks) {
     EXPECT_TRUE(IsWindow(hwnd));
 }
 
-// In high contrast the window paints with the system's colour pairs, which
-// Wine takes from HKCU\Control Panel\Colors (app_window.sh sets a dark
-// scheme of distinct colours there for this case).
-TEST(MainWindowPainter, HighContrastPaintsWithTheSystemColours) {
+// The window's accessible object, asked for with the client id
+// zero-extended (as a 64-bit lParam may carry it), is cut off once the
+// window is gone; the size for a DPI before a move between monitors is the
+// window's own at the DPI it has.
+TEST(MainWindowData, AnswersReadersAndTheDpiQuestionAndLetsGoWithTheWindow) {
     app::Layout layout;
-    layout.get("SpeedButtonStart").setEnabled(false);
-    layout.get("ProgressBar2").setPosition(50);
-    app::Painter painter;
-    painter.setHighContrast(true);
-    HDC screen = GetDC(nullptr);
-    app::MemoryDc dc(CreateCompatibleDC(screen));
-    app::BitmapHandle surface(CreateCompatibleBitmap(screen, 554, 420));
-    ReleaseDC(nullptr, screen);
-    app::Selected selected(dc.get(), surface.get());
-    painter.paint(dc.get(), layout, RECT{0, 0, 554, 420}, {});
-    ASSERT_EQ(GetSysColor(COLOR_WINDOW), RGB(0, 0, 0)) << "the scheme of app_window.sh";
-    // A part whose pixels are all that colour (`all`), or that holds it (a text).
-    const struct {
-        const char* what;
-        RECT part;
-        int colour;
-        bool all;
-    } rows[] = {
-        {"panel, no background picture", {2, 52, 4, 54}, COLOR_WINDOW, true},
-        {"title panel", {1, 1, 3, 3}, COLOR_WINDOW, true},
-        {"bullet", {42, 132, 44, 134}, COLOR_WINDOWTEXT, true},
-        {"Exit's face", {432, 302, 434, 304}, COLOR_BTNFACE, true},
-        {"progress filled", {93, 374, 95, 376}, COLOR_HIGHLIGHT, true},
-        {"progress trough", {480, 374, 482, 376}, COLOR_WINDOW, true},
-        {"progress frame", {90, 371, 91, 372}, COLOR_WINDOWTEXT, true},
-        {"checklist text", {60, 124, 480, 146}, COLOR_WINDOWTEXT, false},
-        {"Exit's caption", {430, 300, 509, 326}, COLOR_BTNTEXT, false},
-        {"disabled Start's caption", {189, 257, 334, 323}, COLOR_GRAYTEXT, false},
-        {"web link", {415, 33, 544, 49}, COLOR_HOTLIGHT, false},
-    };
-    for (const auto& row : rows) {
-        int same = 0;
-        for (int y = row.part.top; y < row.part.bottom; ++y)
-            for (int x = row.part.left; x < row.part.right; ++x) same += GetPixel(dc.get(), x, y) == GetSysColor(row.colour);
-        const int pixels = (row.part.right - row.part.left) * (row.part.bottom - row.part.top);
-        EXPECT_TRUE(row.all ? same == pixels : same > 0) << row.what << ": " << same << " of " << pixels;
-    }
+    ui::MainWindow window;
+    window.create(layout);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const LRESULT answer = SendMessageA(window.handle(), WM_GETOBJECT, 0, static_cast<DWORD>(OBJID_CLIENT));
+    IAccessible* object = nullptr;
+    ASSERT_EQ(ObjectFromLresult(answer, __uuidof(IAccessible), 0, reinterpret_cast<void**>(&object)), S_OK);
+    LONG count = 0;
+    EXPECT_EQ(object->get_accChildCount(&count), S_OK);
+    RECT now;
+    GetWindowRect(window.handle(), &now);
+    SIZE size{};
+    const UINT getDpiScaledSize = 0x02E4;
+    EXPECT_TRUE(SendMessageA(window.handle(), getDpiScaledSize, expectedDpi(), reinterpret_cast<LPARAM>(&size)));
+    EXPECT_TRUE(size.cx == now.right - now.left && size.cy == now.bottom - now.top) << size.cx << "x" << size.cy;
+    window.detach();
+    EXPECT_EQ(object->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
+    object->Release();
 }
 
 }  // namespace

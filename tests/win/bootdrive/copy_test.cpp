@@ -59,6 +59,11 @@ TEST(ReportCopyProgressOnWine, PublishesFromTheFirstTwoTotalsAndContinues) {
         EXPECT_EQ(answer, static_cast<DWORD>(PROGRESS_CONTINUE)) << c.total << " " << c.transferred;
         EXPECT_EQ(CopyProgressPercent.load(), c.expected) << c.total << " " << c.transferred;
     }
+    // Asked to stop (the user left during the copy): Windows ends the copy.
+    std::atomic<bool> stop{true};
+    EXPECT_EQ(routine(Large(100), Large(50), Large(100), Large(50), 1, CALLBACK_CHUNK_FINISHED, INVALID_HANDLE_VALUE,
+                      INVALID_HANDLE_VALUE, &stop),
+              static_cast<DWORD>(PROGRESS_CANCEL));
 }
 
 std::wstring ThreadDescription() {
@@ -188,6 +193,7 @@ TEST_F(CopyOnWine, ReplacesAnExistingTargetAndCopiesAgain) {
     }
 }
 
+// An old target the failed copy never touched stays as it was.
 TEST_F(CopyOnWine, MissingImageLeavesTheValueAt0) {
     const std::string target = "F:\\AIS_Firmware.S19";
     ASSERT_TRUE(WriteWholeFile(target, "old"));
@@ -201,9 +207,12 @@ TEST_F(CopyOnWine, VanishedDriveStaysBelow100) {
     EXPECT_EQ(CopyAndWait(kImagePath, "I:\\AIS_Firmware.S19"), 0);
 }
 
+// The drive fills up halfway: the cut file is deleted again.
 TEST_F(CopyOnWine, FullDriveStaysBelow100) {
     if (std::getenv("WZ_FULL_DRIVE") == nullptr) GTEST_SKIP() << "no small file system mapped";
     EXPECT_LT(CopyAndWait(kImagePath, "H:\\AIS_Firmware.S19"), 100);
+    EXPECT_EQ(worker_->lastCopy()->result.error, static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_EQ(GetFileAttributesA("H:\\AIS_Firmware.S19"), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(CopyOnWine, ReadOnlyTargetStaysBelow100) {
@@ -212,6 +221,9 @@ TEST_F(CopyOnWine, ReadOnlyTargetStaysBelow100) {
     ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_LT(CopyAndWait(kImagePath, target.c_str()), 100);
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::string kept;
+    ASSERT_TRUE(ReadWholeFile(target, kept));
+    EXPECT_EQ(kept, "old");
 }
 
 }  // namespace

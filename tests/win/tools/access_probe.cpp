@@ -46,7 +46,8 @@ LONG number(IAccessible* a, LONG id, HRESULT (STDMETHODCALLTYPE IAccessible::*ge
 
 std::string line(IAccessible* a, LONG id) {
     return AccessibleLine(number(a, id, &IAccessible::get_accRole), text(a, id, &IAccessible::get_accName),
-                          text(a, id, &IAccessible::get_accValue), number(a, id, &IAccessible::get_accState));
+                          text(a, id, &IAccessible::get_accValue), number(a, id, &IAccessible::get_accState),
+                          text(a, id, &IAccessible::get_accDescription));
 }
 
 // The role's word, as the table writes it.

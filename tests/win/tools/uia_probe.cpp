@@ -1,13 +1,13 @@
 // Reads the wizard's window as Narrator does, from another process, through
 // UI Automation (which Windows feeds from the window's Active Accessibility
 // objects). Lines are written as tests/accessible_view.txt writes them, the
-// role taken from the control type and the states from what UI Automation
+// role taken from the control type, the states from what UI Automation
 // says: unavailable (not enabled), focused (has the keyboard focus),
-// focusable. Values, read-only and linked are not read here.
-//   uia_probe tree          the elements shown, one a line; each line is followed
-//                           by "  help: TEXT" when the element has help text; an
-//                           element that is off screen or outside the client
-//                           area says so
+// focusable; and the description from the help text (or the full or the
+// Active Accessibility description). Values, read-only and linked are not
+// read here.
+//   uia_probe tree          the elements shown, one a line; an element that is
+//                           off screen or outside the client area says so
 //   uia_probe focused       the focused element's line
 //   uia_probe invoke NAME   presses the focused element, which must be NAME,
 //                           through the Invoke pattern, else the LegacyIAccessible
@@ -24,6 +24,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "tests/accessible_line.h"
@@ -73,12 +74,20 @@ uint32_t roleOf(CONTROLTYPEID type) {
     return 0;
 }
 
+std::string description(IUIAutomationElement* e) {
+    std::string d;
+    for (PROPERTYID id :
+         {UIA_HelpTextPropertyId, UIA_FullDescriptionPropertyId, UIA_LegacyIAccessibleDescriptionPropertyId})
+        if (d.empty()) d = text(e, id);
+    return d;
+}
+
 std::string line(IUIAutomationElement* e) {
     const VARIANT type = property(e, UIA_ControlTypePropertyId);
     const uint32_t states = (flag(e, UIA_IsEnabledPropertyId) ? 0 : STATE_SYSTEM_UNAVAILABLE) |
                             (flag(e, UIA_HasKeyboardFocusPropertyId) ? STATE_SYSTEM_FOCUSED : 0) |
                             (flag(e, UIA_IsKeyboardFocusablePropertyId) ? STATE_SYSTEM_FOCUSABLE : 0);
-    return AccessibleLine(type.vt == VT_I4 ? roleOf(type.lVal) : 0, nameOf(e), "", states);
+    return AccessibleLine(type.vt == VT_I4 ? roleOf(type.lVal) : 0, nameOf(e), "", states, description(e));
 }
 
 int tree(HWND window) {
@@ -96,8 +105,6 @@ int tree(HWND window) {
         IUIAutomationElement* e = nullptr;
         if (FAILED(found->GetElement(i, &e))) return 2;
         std::printf("%s\n", line(e).c_str());
-        const std::string helpText = text(e, UIA_HelpTextPropertyId);
-        if (!helpText.empty()) std::printf("  help: %s\n", helpText.c_str());
         // Narrator draws its box around the bounding rectangle.
         RECT r{}, common;
         e->get_CurrentBoundingRectangle(&r);

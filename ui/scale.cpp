@@ -1,10 +1,8 @@
-#include "app/dpi_scale.h"
+#include "ui/scale.h"
 
 #include <algorithm>
 
-#include "app/layout.h"
-
-namespace app {
+namespace ui {
 
 namespace {
 
@@ -41,6 +39,4 @@ Extent OuterFor(const Extent& wanted, const Extent& outer, const Extent& client)
     return Extent{wanted.width + outer.width - client.width, wanted.height + outer.height - client.height};
 }
 
-Box ClientBox(const Scale& s) { return Box{0, 0, s.px(kClientWidth), s.px(kClientHeight)}; }
-
-}  // namespace app
+}  // namespace ui

@@ -1,43 +1,29 @@
-#include "app/keyboard_focus.h"
+#include "ui/keyboard_focus.h"
 
 #include <algorithm>
 
-namespace app {
+namespace ui {
 
-namespace {
+KeyboardFocus::KeyboardFocus(const Form& form) : form_(form) { focused_ = mainAction(); }
 
-constexpr const char* kStartPage = "TabSheetStart";
-constexpr const char* kVersionPage = "TabSheetFirmwareVersion";
-
-const Component* shownPage(const Layout& layout) {
-    return layout.get("PageControlFirmwareUpgradeStage").activePage();
-}
-
-}  // namespace
-
-KeyboardFocus::KeyboardFocus(const Layout& layout) : layout_(layout), webLink_(&layout.get("LabelZEMOWeb")) {
-    focused_ = mainAction();
-}
+const Component* KeyboardFocus::shownPage() const { return form_.pages ? form_.pages->activePage() : nullptr; }
 
 std::vector<Component*> KeyboardFocus::order() const {
     std::vector<Component*> stops;
-    if (const Component* page = shownPage(layout_))
+    if (const Component* page = shownPage())
         for (Component* c : page->children)
-            if (c->kind == Kind::SpeedButton && c->enabled()) stops.push_back(c);
-    stops.push_back(webLink_);
+            if (c->kind == Kind::Button && c->enabled()) stops.push_back(c);
+    for (const auto* shared : {&form_.sharedBefore, &form_.sharedAfter})
+        for (Component* c : *shared)
+            if (c->link) stops.push_back(c);
     return stops;
 }
 
 Component* KeyboardFocus::mainAction() const {
-    const Component* page = shownPage(layout_);
-    if (!page) return nullptr;
-    if (page->name == kStartPage) {
-        Component& start = layout_.get("SpeedButtonStart");
-        return start.enabled() ? &start : &layout_.get("SpeedButtonExit1");
-    }
-    if (page->name == kVersionPage) return &layout_.get("SpeedButtonFrmVerWantToContinueYes");
-    Component& finish = layout_.get("SpeedButtonFrmUpgFinish");
-    return finish.enabled() ? &finish : nullptr;
+    if (const Component* page = shownPage())
+        for (Component* c : page->defaultButtons)
+            if (c->enabled()) return c;
+    return nullptr;
 }
 
 bool KeyboardFocus::moveTo(Component* c) {
@@ -47,8 +33,11 @@ bool KeyboardFocus::moveTo(Component* c) {
 }
 
 bool KeyboardFocus::follow(const Component& c, Prop p) {
-    if (p == Prop::ActivePage) return moveTo(mainAction());
-    if (p != Prop::Enabled || c.kind != Kind::SpeedButton) return false;
+    if (p == Prop::ActivePage) {
+        spaceDownOn_ = nullptr;
+        return moveTo(mainAction());
+    }
+    if (p != Prop::Enabled || c.kind != Kind::Button) return false;
     if (c.enabled() && &c == mainAction()) return moveTo(mainAction());
     if (!c.enabled() && &c == focused_) return moveTo(mainAction());
     return false;
@@ -65,6 +54,7 @@ KeyAction KeyboardFocus::key(Key k) {
         case Key::Tab:
         case Key::ShiftTab: {
             const std::vector<Component*> stops = order();
+            if (stops.empty()) return {};
             const auto at = std::find(stops.begin(), stops.end(), focused_);
             const int n = static_cast<int>(stops.size());
             // From no focus, Tab takes the first stop and Shift+Tab the last.
@@ -74,19 +64,27 @@ KeyAction KeyboardFocus::key(Key k) {
             return {};
         }
         case Key::Enter:
-        case Key::Space:
             if (focused_ && focused_->enabled()) return {KeyAction::Kind::Press, focused_};
             return {};
+        case Key::Space:
+            spaceDownOn_ = focused_ && focused_->enabled() ? focused_ : nullptr;
+            return {};
         case Key::Escape: {
-            const Component* page = shownPage(layout_);
+            const Component* page = shownPage();
             if (!page) return {};
-            if (page->name == kStartPage) return {KeyAction::Kind::Press, &layout_.get("SpeedButtonExit1")};
-            if (page->name == kVersionPage)
-                return {KeyAction::Kind::Press, &layout_.get("SpeedButtonFrmVerWantToContinueNo")};
+            if (page->cancelButton) return {KeyAction::Kind::Press, page->cancelButton};
             return {KeyAction::Kind::Close, nullptr};
         }
     }
     return {};
 }
 
-}  // namespace app
+KeyAction KeyboardFocus::keyUp(Key k) {
+    if (k != Key::Space) return {};
+    Component* down = spaceDownOn_;
+    spaceDownOn_ = nullptr;
+    if (down && down == focused_ && down->enabled()) return {KeyAction::Kind::Press, down};
+    return {};
+}
+
+}  // namespace ui

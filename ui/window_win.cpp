@@ -1,12 +1,9 @@
-#include "app/window_win.h"
+#include "ui/window_win.h"
 
-#include <commctrl.h>
+#include "ui/dpi_win.h"
+#include "ui/painter_win.h"
 
-#include "app/dpi_win.h"
-#include "app/painter_win.h"
-#include "base/system_dll_win.h"
-
-namespace app {
+namespace ui {
 
 namespace {
 
@@ -49,15 +46,15 @@ MainWindow::MainWindow() : painter_(std::make_unique<Painter>()) {}
 MainWindow::~MainWindow() { detach(); }
 
 void MainWindow::detach() {
-    if (layout_)
-        for (const auto& c : layout_->all()) c->setObserver(nullptr);
-    layout_ = nullptr;
+    if (form_)
+        for (const auto& c : form_->all()) c->setObserver(nullptr);
+    form_ = nullptr;
     closeRequest_ = nullptr;
     accessibility_.reset();
     if (hwnd_) DestroyWindow(hwnd_);  // its tooltip goes with it
     hwnd_ = nullptr;
     tooltip_ = nullptr;
-    tooltipActive_ = false;
+    tooltips_.clear();
     if (owner_) DestroyWindow(owner_);
     owner_ = nullptr;
 }
@@ -69,14 +66,15 @@ void MainWindow::createOwner(HINSTANCE instance) {
     wc.hInstance = instance;
     wc.hIcon = programIcon(instance, false);
     wc.hIconSm = programIcon(instance, true);
-    wc.lpszClassName = kOwnerWindowClass;
+    wc.lpszClassName = form_->ownerClass.c_str();
     RegisterClassExA(&wc);
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
-    CreateWindowExA(0, kOwnerWindowClass, kApplicationTitle, kOwnerStyle, x, y, 0, 0, nullptr, nullptr, instance, this);
+    CreateWindowExA(0, form_->ownerClass.c_str(), form_->applicationTitle.c_str(), kOwnerStyle, x, y, 0, 0, nullptr,
+                    nullptr, instance, this);
 }
 
-void MainWindow::create(Layout& layout) {
-    layout_ = &layout;
+void MainWindow::create(Form& form) {
+    form_ = &form;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     createOwner(instance);
     WNDCLASSEXA wc{};
@@ -87,10 +85,10 @@ void MainWindow::create(Layout& layout) {
     wc.hIcon = programIcon(instance, false);
     wc.hIconSm = programIcon(instance, true);
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.lpszClassName = kMainWindowClass;
+    wc.lpszClassName = form.windowClass.c_str();
     RegisterClassExA(&wc);
 
-    focus_ = std::make_unique<KeyboardFocus>(layout);
+    focus_ = std::make_unique<KeyboardFocus>(form);
     accessibility_ = std::make_unique<WindowAccessibility>(static_cast<AccessibleSource&>(*this));
     followHighContrast();
     // Made where it is shown, centred at the size for the DPI it comes up
@@ -99,11 +97,11 @@ void MainWindow::create(Layout& layout) {
     painter_->setScale(scale_);
     const RECT place = centredPlace();
     outer_ = Extent{place.right - place.left, place.bottom - place.top};
-    hwnd_ = CreateWindowExA(kMainExStyle, kMainWindowClass, layout.form().caption().c_str(), kMainStyle, place.left,
-                            place.top, place.right - place.left, place.bottom - place.top, owner_, nullptr, instance,
-                            this);
+    hwnd_ = CreateWindowExA(kMainExStyle, form.windowClass.c_str(), form.root().caption().c_str(), kMainStyle,
+                            place.left, place.top, place.right - place.left, place.bottom - place.top, owner_, nullptr,
+                            instance, this);
 
-    for (const auto& c : layout.all()) {
+    for (const auto& c : form.all()) {
         c->setObserver(this);
         if (c->kind == Kind::Timer) syncTimer(*c);
     }
@@ -113,31 +111,14 @@ void MainWindow::create(Layout& layout) {
     const int dpi = WindowDpi(hwnd_);
     RECT client;
     GetClientRect(hwnd_, &client);
-    const Box wanted = ClientBox(scale_);
+    const Box wanted = ScaledBox(form.root(), scale_);
     if (dpi != scale_.dpi() || client.right != wanted.width() || client.bottom != wanted.height()) applyDpi(dpi);
-}
-
-// The tooltip needs the common controls, and is not needed before the
-// window is on screen: it is made from the message loop, right after.
-void MainWindow::createTooltip() {
-    if (tooltip_ || !hwnd_) return;
-    // comctl32 (version 6, from the side-by-side store) imports msimg32,
-    // which is no known DLL: loaded from the system folder first, it is the
-    // one those imports find, wherever the loader would have looked.
-    win::SystemLibrary(L"msimg32.dll");
-    using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    const auto init = win::SystemFunction<InitFn>(L"comctl32.dll", "InitCommonControlsEx");
-    if (!init) return;
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_BAR_CLASSES};
-    init(&icc);
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
-    syncTooltip();
+    readKeyboardCues();
 }
 
 void MainWindow::show() {
     // Made centred and topmost; shown as it was made.
+    pageShownAt_ = GetTickCount();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
     // Its task bar button, and the tooltip, come right after the window.
@@ -149,14 +130,14 @@ void MainWindow::invalidate(const Component& c) {
     if (!hwnd_ || !onActivePage(c)) return;
     RECT r = scaledRect(c, scale_);
     // Labels sized to their text may grow to the right.
-    if (c.kind == Kind::Label && c.autoSize) r.right = ClientBox(scale_).right;
+    if (c.kind == Kind::Label && c.autoSize) r.right = ScaledBox(form_->root(), scale_).right;
     InvalidateRect(hwnd_, &r, FALSE);
 }
 
 void MainWindow::changed(Component& c, Prop p) {
     if (!hwnd_) return;
     const Component* focusedBefore = focus_->focused();
-    for (const RaisedEvent& e : ChangeEvents(*focus_, *layout_, c, p)) raise(e);
+    for (const RaisedEvent& e : ChangeEvents(*focus_, *form_, c, p)) raise(e);
     if (focus_->focused() != focusedBefore) repaintFocus(focusedBefore);
     switch (p) {
         case Prop::Caption:
@@ -173,11 +154,12 @@ void MainWindow::changed(Component& c, Prop p) {
             break;
         case Prop::Position:
         case Prop::Range:
-            // The serial scan blocks this thread: show the bar's new place now.
+            // A long task may block this thread: show the bar's new place now.
             invalidate(c);
             UpdateWindow(hwnd_);
             break;
         case Prop::ActivePage:
+            pageShownAt_ = GetTickCount();
             if (hot_ && !onActivePage(*hot_)) hot_ = nullptr;
             invalidate(c);
             syncTooltip();
@@ -196,7 +178,7 @@ void MainWindow::repaintNow(Component& c) {
 }
 
 void MainWindow::syncTimer(Component& timer) {
-    const auto& all = layout_->all();
+    const auto& all = form_->all();
     UINT_PTR id = 1;
     for (const auto& c : all) {
         if (c.get() == &timer) break;
@@ -208,39 +190,19 @@ void MainWindow::syncTimer(Component& timer) {
         KillTimer(hwnd_, id);
 }
 
-void MainWindow::syncTooltip() {
-    // Only Start has a tooltip, and only while its page is shown.
-    Component& start = layout_->get("SpeedButtonStart");
-    const bool want = start.showHint && onActivePage(start);
-    if (want == tooltipActive_ || !tooltip_) return;
-    TOOLINFOA ti{};
-    ti.cbSize = TTTOOLINFOA_V2_SIZE;
-    ti.uFlags = TTF_SUBCLASS;
-    ti.hwnd = hwnd_;
-    ti.uId = 1;
-    if (want) {
-        ti.rect = scaledRect(start, scale_);
-        ti.lpszText = const_cast<char*>(start.hint.c_str());
-        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
-    } else {
-        SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
-    }
-    tooltipActive_ = want;
-}
-
 void MainWindow::paint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
     RECT client;
     GetClientRect(hwnd_, &client);
-    // Paint off screen, then copy: no flicker while the messages fade.
+    // Paint off screen, then copy: no flicker while colours change.
     MemoryDc mem(CreateCompatibleDC(dc));
     BitmapHandle surface(CreateCompatibleBitmap(dc, client.right, client.bottom));
     {
         Selected sel(mem.get(), surface.get());
         IntersectClipRect(mem.get(), ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom);
         const Component* focused = focusCues_ && hasFocus_ ? focus_->focused() : nullptr;
-        painter_->paint(mem.get(), *layout_, ps.rcPaint, ButtonState{hot_, pressed_, focused});
+        painter_->paint(mem.get(), *form_, ps.rcPaint, ButtonState{hot_, pressed_, focused});
         BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
                ps.rcPaint.bottom - ps.rcPaint.top, mem.get(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
     }
@@ -294,7 +256,7 @@ LRESULT MainWindow::handleOwner(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
-    if (!layout_) return DefWindowProcA(hwnd_, msg, wp, lp);
+    if (!form_) return DefWindowProcA(hwnd_, msg, wp, lp);
     if (handleKey(msg, wp, lp)) return 0;
     switch (msg) {
         case WM_GETOBJECT: {
@@ -303,6 +265,9 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         }
         case WM_SETTINGCHANGE:
+            if (wp == SPI_SETKEYBOARDCUES) readKeyboardCues();
+            followHighContrast();
+            break;
         case WM_SYSCOLORCHANGE:
             followHighContrast();
             break;
@@ -312,7 +277,7 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             paint();
             return 0;
         case WM_TIMER: {
-            const auto& all = layout_->all();
+            const auto& all = form_->all();
             if (wp >= 1 && wp <= all.size()) {
                 Component& timer = *all[wp - 1];
                 if (timer.kind == Kind::Timer && timer.enabled() && timer.onClick) timer.onClick();
@@ -352,6 +317,14 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case kCreateTooltip:
             createTooltip();
             return 0;
+        case kWmGetDpiScaledSize: {
+            // About to move to a monitor of another scaling (Windows 10
+            // 1703 and later): the size it will have there, so that Windows
+            // picks the place for it and the window does not jump when it
+            // is moved back and forth.
+            *reinterpret_cast<SIZE*>(lp) = sizeAt(static_cast<int>(LOWORD(wp)));
+            return TRUE;
+        }
         case kWmDpiChanged: {
             // Moved to a monitor of another scaling: the window goes where
             // Windows suggests, at the size of the new DPI, and draws at it.
@@ -371,8 +344,8 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_DESTROY:
             accessibility_.reset();
-            for (const auto& c : layout_->all()) c->setObserver(nullptr);
-            layout_ = nullptr;
+            for (const auto& c : form_->all()) c->setObserver(nullptr);
+            form_ = nullptr;
             PostQuitMessage(0);
             return 0;
         default:
@@ -381,4 +354,4 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(hwnd_, msg, wp, lp);
 }
 
-}  // namespace app
+}  // namespace ui

@@ -5,7 +5,7 @@
 
 #include "base/unique_handle_win.h"
 
-namespace app {
+namespace ui {
 
 using FontHandle = win::UniqueHandle<win::GdiObject<HFONT>>;
 using BitmapHandle = win::UniqueHandle<win::GdiObject<HBITMAP>>;
@@ -26,4 +26,4 @@ private:
     HGDIOBJ old_;
 };
 
-}  // namespace app
+}  // namespace ui

@@ -1,4 +1,4 @@
-// Paints the components of the layout with GDI, at the window's scale.
+// Paints the components of a form with GDI, at the window's scale.
 #pragma once
 
 #include <windows.h>
@@ -6,12 +6,12 @@
 #include <map>
 #include <tuple>
 
-#include "app/component.h"
-#include "app/dpi_scale.h"
-#include "app/gdi_win.h"
-#include "app/layout.h"
+#include "ui/component.h"
+#include "ui/scale.h"
+#include "ui/gdi_win.h"
+#include "ui/form.h"
 
-namespace app {
+namespace ui {
 
 struct ButtonState {
     const Component* hot = nullptr;
@@ -30,7 +30,7 @@ public:
     // highlight), without the background picture.
     void setHighContrast(bool on) { highContrast_ = on; }
     // Paints the whole client area within `clip` onto `dc`.
-    void paint(HDC dc, Layout& layout, const RECT& clip, const ButtonState& buttons);
+    void paint(HDC dc, Form& form, const RECT& clip, const ButtonState& buttons);
     HFONT font(const Font& f);
 
 private:
@@ -45,7 +45,7 @@ private:
     void paintFocus(HDC dc, const Component& c, RECT r);
     // The designed colour, or in high contrast the system colour of its role.
     COLORREF colour(Colour designed, int systemColour) const;
-    void paintSpeedButton(HDC dc, const Component& c, const ButtonState& buttons);
+    void paintButton(HDC dc, const Component& c, const ButtonState& buttons);
     void paintButtonFace(HDC dc, const RECT& r, bool down);
     void paintProgressBar(HDC dc, const Component& c);
     void frame(HDC dc, const RECT& r, bool raised);
@@ -61,4 +61,4 @@ private:
 
 COLORREF toColorRef(Colour c);
 
-}  // namespace app
+}  // namespace ui

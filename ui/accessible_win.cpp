@@ -1,4 +1,4 @@
-#include "app/accessible_win.h"
+#include "ui/accessible_win.h"
 
 #include <oleacc.h>
 
@@ -7,7 +7,7 @@
 #include "base/system_dll_win.h"
 #include "base/utf8_text.h"
 
-namespace app {
+namespace ui {
 
 static_assert(static_cast<DWORD>(AccessibleEvent::Focus) == EVENT_OBJECT_FOCUS &&
                   static_cast<DWORD>(AccessibleEvent::Reorder) == EVENT_OBJECT_REORDER &&
@@ -20,7 +20,8 @@ static_assert(static_cast<LONG>(AccessibleRole::PushButton) == ROLE_SYSTEM_PUSHB
                   static_cast<LONG>(AccessibleRole::StaticText) == ROLE_SYSTEM_STATICTEXT &&
                   static_cast<LONG>(AccessibleRole::Link) == ROLE_SYSTEM_LINK &&
                   static_cast<LONG>(AccessibleRole::ProgressBar) == ROLE_SYSTEM_PROGRESSBAR &&
-                  static_cast<LONG>(AccessibleRole::Client) == ROLE_SYSTEM_CLIENT,
+                  static_cast<LONG>(AccessibleRole::Client) == ROLE_SYSTEM_CLIENT &&
+                  static_cast<LONG>(AccessibleRole::Alert) == ROLE_SYSTEM_ALERT,
               "role numbers");
 static_assert(accessible_state::kUnavailable == STATE_SYSTEM_UNAVAILABLE &&
                   accessible_state::kFocused == STATE_SYSTEM_FOCUSED &&
@@ -310,4 +311,4 @@ void WindowAccessibility::raise(const RaisedEvent& e) const {
                    e.id == 0 ? CHILDID_SELF : e.id);
 }
 
-}  // namespace app
+}  // namespace ui

@@ -5,11 +5,14 @@
 
 #include <windows.h>
 
-namespace app {
+namespace ui {
 
 // WM_DPICHANGED (Windows 8.1 and later): the window moved to a monitor of
 // another DPI, or the user changed the scaling.
 inline constexpr UINT kWmDpiChanged = 0x02E0;
+// WM_GETDPISCALEDSIZE (Windows 10 1703 and later): asks, before such a
+// move, for the window's size at the new DPI.
+inline constexpr UINT kWmGetDpiScaledSize = 0x02E4;
 
 // The DPI of the primary monitor, where the window first comes up:
 // GetDpiForSystem where the system has it (Windows 10 1607 and later),
@@ -31,4 +34,4 @@ void EnableFrameScaling(HWND hwnd);
 // otherwise AdjustWindowRectEx (the system DPI's frame).
 RECT FrameAround(int width, int height, DWORD style, DWORD exStyle, int dpi);
 
-}  // namespace app
+}  // namespace ui

@@ -1,14 +1,14 @@
-#include "app/painter_win.h"
+#include "ui/painter_win.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/window_win.h"
+#include "ui/window_win.h"
 #include "base/utf8_text.h"
 #include "resources/bitmap_ops.h"
 #include "resources/pictures.h"
 
-namespace app {
+namespace ui {
 
 COLORREF toColorRef(Colour c) {
     if ((c & kSystemColourFlag) == kSystemColourFlag) return GetSysColor(static_cast<int>(c & 0xFF));
@@ -176,7 +176,7 @@ void Painter::paintText(HDC dc, const Component& c, const RECT& r, UINT flags) {
     RECT box = r;
     if (highContrast_) {
         const int role = !c.enabled() ? COLOR_GRAYTEXT
-                         : c.kind == Kind::SpeedButton ? COLOR_BTNTEXT
+                         : c.kind == Kind::Button ? COLOR_BTNTEXT
                          : c.link ? COLOR_HOTLIGHT
                                      : COLOR_WINDOWTEXT;
         SetTextColor(dc, GetSysColor(role));
@@ -192,7 +192,7 @@ void Painter::paintText(HDC dc, const Component& c, const RECT& r, UINT flags) {
     drawCaption(dc, c.caption(), &box, flags);
 }
 
-void Painter::paintSpeedButton(HDC dc, const Component& c, const ButtonState& buttons) {
+void Painter::paintButton(HDC dc, const Component& c, const ButtonState& buttons) {
     const RECT r = rectOf(c);
     const bool down = c.enabled() && buttons.pressed == &c && buttons.hot == &c;
     const bool hot = c.enabled() && buttons.hot == &c;
@@ -301,8 +301,8 @@ void Painter::paintOne(HDC dc, const Component& c, const ButtonState& buttons) {
                 frame(dc, r, true);
             }
             break;
-        case Kind::SpeedButton:
-            paintSpeedButton(dc, c, buttons);
+        case Kind::Button:
+            paintButton(dc, c, buttons);
             break;
         case Kind::ProgressBar:
             paintProgressBar(dc, c);
@@ -330,10 +330,10 @@ void Painter::paintChildren(HDC dc, const Component& parent, const ButtonState& 
     }
 }
 
-void Painter::paint(HDC dc, Layout& layout, const RECT& clip, const ButtonState& buttons) {
-    Component& form = layout.form();
-    fillRect(dc, clip, colour(form.colour, COLOR_WINDOW));
-    paintChildren(dc, form, buttons);
+void Painter::paint(HDC dc, Form& form, const RECT& clip, const ButtonState& buttons) {
+    Component& window = form.root();
+    fillRect(dc, clip, colour(window.colour, COLOR_WINDOW));
+    paintChildren(dc, window, buttons);
 }
 
-}  // namespace app
+}  // namespace ui

@@ -1,4 +1,4 @@
-// The real window: builds itself from the layout, paints the components,
+// The real window: builds itself from a form, paints the components,
 // turns mouse clicks and WM_TIMER into the components' events, and follows
 // every property change.
 #pragma once
@@ -7,19 +7,16 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
-#include "app/accessible_win.h"
-#include "app/component.h"
-#include "app/dpi_scale.h"
-#include "app/keyboard_focus.h"
-#include "app/layout.h"
+#include "ui/accessible_win.h"
+#include "ui/component.h"
+#include "ui/scale.h"
+#include "ui/keyboard_focus.h"
+#include "ui/form.h"
 
-namespace app {
+namespace ui {
 
-// The window classes of the main window and of the owner that stands for
-// the program on the task bar.
-inline constexpr const char* kMainWindowClass = "TFormMain";
-inline constexpr const char* kOwnerWindowClass = "FirmwareUpgradeApplication";
 // The main window: fixed size, no maximise, always on top.
 inline constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 inline constexpr DWORD kMainExStyle = WS_EX_TOPMOST;
@@ -35,14 +32,14 @@ public:
 
     // Creates the window, hidden, with its controls, and the hidden owner
     // window that stands for the program on the task bar.
-    void create(Layout& layout);
+    void create(Form& form);
     // Shows it centred on the desktop, with its task bar button.
     void show();
     HWND handle() const { return hwnd_; }
     // The owner window: the task bar button, titled with the application
     // title; minimising the program minimises it.
     HWND owner() const { return owner_; }
-    // Lets go of the layout and destroys both windows, if they still exist.
+    // Lets go of the form and destroys both windows, if they still exist.
     void detach();
     // Decides a close request: true frees the window and ends the loop.
     void onCloseRequest(std::function<bool()> decide) { closeRequest_ = std::move(decide); }
@@ -61,6 +58,12 @@ private:
     // The keyboard (window_keys_win.cpp): true when the message was taken.
     bool handleKey(UINT msg, WPARAM wp, LPARAM lp);
     void showFocusCues();
+    // Shows the focus rectangles from the start when the user always wants
+    // them (the system's keyboard-cues setting).
+    void readKeyboardCues();
+    // The input message being handled was given before the shown page came
+    // up.
+    bool typedBeforePage() const;
     // Presses a control as a click does: only when it is enabled and shown.
     void press(Component& c);
     // Repaints where the focus was and is.
@@ -83,13 +86,18 @@ private:
     void paint();
     void invalidate(const Component& c);
     void syncTimer(Component& timer);
+    // The tooltips (window_tooltip_win.cpp): made once the window is on
+    // screen, following the shown page, and moved with a new scale.
     void syncTooltip();
     void createTooltip();
+    void moveTooltips();
     // Takes the DPI the window is shown at: its size (at the suggested
     // place, if any), the progress bar's place, the tooltip's area, and
     // everything painted.
     void applyDpi(int dpi, const RECT* suggested = nullptr);
     RECT frameRect() const;
+    // The window's outer size at that DPI, from the computed frame.
+    SIZE sizeAt(int dpi) const;
     // Gives the window the client area of its scale, from the frame the
     // system really draws (measured, should it differ from the computed
     // one); re-centred unless it was placed where Windows suggested.
@@ -104,8 +112,8 @@ private:
     Scale scale_;
     Extent outer_;  // the window's outer size at its scale
     HWND tooltip_ = nullptr;
-    bool tooltipActive_ = false;
-    Layout* layout_ = nullptr;
+    std::vector<bool> tooltips_;  // per component: its tooltip is on
+    Form* form_ = nullptr;
     std::unique_ptr<Painter> painter_;
     Component* hot_ = nullptr;      // speed button under the mouse
     Component* pressed_ = nullptr;  // component the left button went down on
@@ -113,6 +121,7 @@ private:
     std::unique_ptr<KeyboardFocus> focus_;
     bool focusCues_ = false;  // focus rectangles shown: from the first key on
     bool hasFocus_ = false;   // the window has the keyboard focus
+    uint32_t pageShownAt_ = 0;  // tick count when the shown page came up
     std::unique_ptr<WindowAccessibility> accessibility_;
     std::function<bool()> closeRequest_;
 };
@@ -122,4 +131,4 @@ RECT scaledRect(const Component& c, const Scale& scale);
 // True when the component is on screen: its page (if any) is the active one.
 bool onActivePage(const Component& c);
 
-}  // namespace app
+}  // namespace ui

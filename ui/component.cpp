@@ -1,8 +1,8 @@
-#include "app/component.h"
+#include "ui/component.h"
 
 #include <algorithm>
 
-namespace app {
+namespace ui {
 
 Component::Component(Kind k, std::string n, Component* p)
     : kind(k), name(std::move(n)), parent(p) {
@@ -84,4 +84,4 @@ Component* Component::child(const std::string& childName) const {
     return nullptr;
 }
 
-}  // namespace app
+}  // namespace ui

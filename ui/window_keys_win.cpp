@@ -2,15 +2,15 @@
 // the focus and press the focused control, the focus rectangles (hidden
 // until the first key, as Windows' keyboard cues are), the window's
 // accessible object, and high-contrast colours.
-#include "app/window_win.h"
+#include "ui/window_win.h"
 
-#include "app/painter_win.h"
+#include "ui/painter_win.h"
 
-namespace app {
+namespace ui {
 
 namespace {
 
-// Posted to the window: press the control at this place in the layout (a
+// Posted to the window: press the control at this place in the form (a
 // screen reader's default action, run from the message loop).
 constexpr UINT kPressComponent = WM_APP + 3;
 
@@ -23,6 +23,9 @@ bool HighContrastOn() {
 }  // namespace
 
 void MainWindow::press(Component& c) {
+    // While a box is up the window is disabled, and the box is the answer:
+    // a screen reader's press that its message loop delivers waits.
+    if (!IsWindowEnabled(hwnd_)) return;
     if (!c.enabled() || !onActivePage(c) || !c.onClick) return;
     UpdateWindow(hwnd_);
     c.onClick();
@@ -35,7 +38,7 @@ void MainWindow::repaintFocus(const Component* from) {
 
 void MainWindow::focusMoved(const Component* from) {
     repaintFocus(from);
-    raise(FocusEvent(*layout_, focus_->focused()));
+    raise(FocusEvent(*form_, focus_->focused()));
 }
 
 void MainWindow::raise(const RaisedEvent& e) {
@@ -62,6 +65,10 @@ bool MainWindow::handleKey(UINT msg, WPARAM wp, LPARAM lp) {
                 default: return false;
             }
             showFocusCues();
+            // Typed ahead while the window was busy (a second Enter during
+            // a long task of a button): meant for the page before, not
+            // this one.
+            if (typedBeforePage()) return true;
             // A key held down presses once.
             const bool repeated = (lp & (1L << 30)) != 0;
             if (key == Key::Tab || key == Key::ShiftTab) {
@@ -74,6 +81,13 @@ bool MainWindow::handleKey(UINT msg, WPARAM wp, LPARAM lp) {
             const KeyAction action = focus_->key(key);
             if (action.kind == KeyAction::Kind::Press) press(*action.target);
             if (action.kind == KeyAction::Kind::Close) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+            return true;
+        }
+        case WM_KEYUP: {
+            if (wp != VK_SPACE) return false;
+            if (typedBeforePage()) return true;
+            const KeyAction action = focus_->keyUp(Key::Space);
+            if (action.kind == KeyAction::Kind::Press) press(*action.target);
             return true;
         }
         case WM_SYSKEYDOWN:
@@ -93,22 +107,34 @@ bool MainWindow::handleKey(UINT msg, WPARAM wp, LPARAM lp) {
             focusMoved(nullptr);  // a screen reader hears only where it went
             return true;
         case kPressComponent:
-            if (wp < layout_->all().size()) press(*layout_->all()[wp]);
+            if (wp < form_->all().size()) press(*form_->all()[wp]);
             return true;
         default:
             return false;
     }
 }
 
-std::vector<AccessibleItem> MainWindow::accessibleItems() const {
-    if (!layout_) return {};
-    return AccessibleItems(*layout_, hasFocus_ ? focus_->focused() : nullptr, scale_);
+bool MainWindow::typedBeforePage() const {
+    return GivenBefore(static_cast<uint32_t>(GetMessageTime()), pageShownAt_);
 }
 
-std::string MainWindow::accessibleName() const { return layout_ ? layout_->form().caption() : std::string(); }
+void MainWindow::readKeyboardCues() {
+    // "Underline access keys" (Ease of Access): the user always wants the
+    // focus rectangles, as Windows' own dialogs show them.
+    BOOL always = FALSE;
+    if (SystemParametersInfoA(SPI_GETKEYBOARDCUES, 0, &always, 0) && always && hwnd_) showFocusCues();
+}
+
+std::vector<AccessibleItem> MainWindow::accessibleItems() const {
+    if (!form_) return {};
+    const bool interactive = hwnd_ && IsWindowEnabled(hwnd_);
+    return AccessibleItems(*form_, hasFocus_ ? focus_->focused() : nullptr, scale_, interactive);
+}
+
+std::string MainWindow::accessibleName() const { return form_ ? form_->root().caption() : std::string(); }
 
 void MainWindow::pressLater(const Component& c) {
-    const auto& all = layout_->all();
+    const auto& all = form_->all();
     for (std::size_t i = 0; i < all.size(); ++i)
         if (all[i].get() == &c) PostMessageA(hwnd_, kPressComponent, i, 0);
 }
@@ -123,4 +149,4 @@ void MainWindow::followHighContrast() {
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
-}  // namespace app
+}  // namespace ui

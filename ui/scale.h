@@ -5,9 +5,9 @@
 // DPI, without overlap and without a gap of one pixel.
 #pragma once
 
-#include "app/component.h"
+#include "ui/component.h"
 
-namespace app {
+namespace ui {
 
 inline constexpr int kDesignDpi = 96;
 
@@ -56,7 +56,5 @@ Extent OuterFor(const Extent& wanted, const Extent& outer, const Extent& client)
 Box DesignBox(const Component& c);
 // The component's place in the client area at the given scale.
 Box ScaledBox(const Component& c, const Scale& s);
-// The client area of the window: round(554 s) by round(420 s).
-Box ClientBox(const Scale& s);
 
-}  // namespace app
+}  // namespace ui

@@ -8,9 +8,9 @@
 
 #include <vector>
 
-#include "app/accessible_view.h"
+#include "ui/accessible_view.h"
 
-namespace app {
+namespace ui {
 
 // What the object asks of the window it stands for; called on the
 // window's thread only.
@@ -53,4 +53,4 @@ private:
     AccessibleObject* object_ = nullptr;
 };
 
-}  // namespace app
+}  // namespace ui

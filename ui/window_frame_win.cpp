@@ -1,13 +1,11 @@
 // The window's frame at its scale: its outer size around the client area
 // of the DPI it is shown at, its place, and a new DPI taken on.
-#include "app/window_win.h"
+#include "ui/window_win.h"
 
-#include <commctrl.h>
+#include "ui/dpi_win.h"
+#include "ui/painter_win.h"
 
-#include "app/dpi_win.h"
-#include "app/painter_win.h"
-
-namespace app {
+namespace ui {
 
 namespace {
 
@@ -28,8 +26,14 @@ RECT MainWindow::centredPlace() const {
 }
 
 RECT MainWindow::frameRect() const {
-    const Box client = ClientBox(scale_);
+    const Box client = ScaledBox(form_->root(), scale_);
     return FrameAround(client.width(), client.height(), kMainStyle, kMainExStyle, scale_.dpi());
+}
+
+SIZE MainWindow::sizeAt(int dpi) const {
+    const Box client = ScaledBox(form_->root(), Scale(dpi));
+    const RECT frame = FrameAround(client.width(), client.height(), kMainStyle, kMainExStyle, dpi);
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
 
 void MainWindow::applyDpi(int dpi, const RECT* suggested) {
@@ -40,21 +44,14 @@ void MainWindow::applyDpi(int dpi, const RECT* suggested) {
     outer_ = Extent{frame.right - frame.left, frame.bottom - frame.top};
     SetWindowPos(hwnd_, nullptr, place.left, place.top, outer_.width, outer_.height, SWP_NOZORDER | SWP_NOACTIVATE);
     fitFrame(!suggested);
-    if (tooltipActive_) {
-        TOOLINFOA ti{};
-        ti.cbSize = TTTOOLINFOA_V2_SIZE;
-        ti.hwnd = hwnd_;
-        ti.uId = 1;
-        ti.rect = scaledRect(layout_->get("SpeedButtonStart"), scale_);
-        SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&ti));
-    }
+    moveTooltips();
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void MainWindow::fitFrame(bool centre) {
     RECT window, client;
     if (!GetWindowRect(hwnd_, &window) || !GetClientRect(hwnd_, &client)) return;
-    const Box wanted = ClientBox(scale_);
+    const Box wanted = ScaledBox(form_->root(), scale_);
     const Extent fitted = OuterFor(Extent{wanted.width(), wanted.height()},
                                    Extent{window.right - window.left, window.bottom - window.top},
                                    Extent{client.right - client.left, client.bottom - client.top});
@@ -64,4 +61,4 @@ void MainWindow::fitFrame(bool centre) {
     SetWindowPos(hwnd_, nullptr, place.left, place.top, fitted.width, fitted.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-}  // namespace app
+}  // namespace ui

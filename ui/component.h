@@ -10,7 +10,7 @@
 
 #include "base/picture.h"
 
-namespace app {
+namespace ui {
 
 using base::Colour;
 using base::kSystemColourFlag;
@@ -29,7 +29,7 @@ using base::kSkyBlue;
 using base::Picture;
 
 enum class Kind {
-    Form, Panel, Image, Shape, Label, StaticText, Bevel, SpeedButton,
+    Form, Panel, Image, Shape, Label, StaticText, Bevel, Button,
     PageControl, TabSheet, ProgressBar, Timer, ImageList
 };
 
@@ -63,7 +63,7 @@ public:
     Component(const Component&) = delete;
     Component& operator=(const Component&) = delete;
 
-    // --- fixed at design time (the layout) ---
+    // --- fixed at design time (the form's layout) ---
     Kind kind;
     std::string name;
     Component* parent;
@@ -86,6 +86,22 @@ public:
     BevelKind bevel = BevelKind::RaisedBox;
     int interval = 0;                  // timers, milliseconds
     std::function<void()> onClick;     // also the timer's event
+    // Screen readers: the texts read as a control's description when it
+    // takes the focus (what the page says around its main action), each
+    // followed by its separator; texts that show nothing are left out.
+    struct DescriptionPart {
+        const Component* text;
+        std::string then;
+    };
+    std::vector<DescriptionPart> describedBy;
+    // A caption that, once shown, is raised as an alert, with the text
+    // read as an alert while it shows.
+    std::string alertCaption;
+    // Pages: the buttons that take the focus when the page comes up, the
+    // first of them that is enabled (the page's default button), and the
+    // button that Esc presses (none: Esc asks to close the window).
+    std::vector<Component*> defaultButtons;
+    Component* cancelButton = nullptr;
 
     // --- may change at run time ---
     const std::string& caption() const { return caption_; }
@@ -109,7 +125,7 @@ public:
     // Page control.
     Component* activePage() const { return activePage_; }
     void setActivePage(Component* page);
-    // Paint now (labels during a blocking scan).
+    // Paint now (labels during a task that blocks the window's thread).
     void repaint();
 
     Component* child(const std::string& childName) const;
@@ -127,4 +143,4 @@ private:
     ComponentObserver* observer_ = nullptr;
 };
 
-}  // namespace app
+}  // namespace ui

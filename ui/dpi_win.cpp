@@ -1,8 +1,8 @@
-#include "app/dpi_win.h"
+#include "ui/dpi_win.h"
 
 #include "base/system_dll_win.h"
 
-namespace app {
+namespace ui {
 
 namespace {
 
@@ -56,4 +56,4 @@ RECT FrameAround(int width, int height, DWORD style, DWORD exStyle, int dpi) {
     return frame;
 }
 
-}  // namespace app
+}  // namespace ui

@@ -1,23 +1,23 @@
 // The window under the mouse: which speed button is hot (its raised frame
 // shows), which one the left button went down on, the click when it comes
 // up over the same one, and the hand cursor over the flat buttons.
-#include "app/window_win.h"
+#include "ui/window_win.h"
 
-namespace app {
+namespace ui {
 
 namespace {
 
 bool clickable(const Component& c) {
-    return c.onClick && (c.kind == Kind::SpeedButton || c.kind == Kind::Image || c.kind == Kind::Label);
+    return c.onClick && (c.kind == Kind::Button || c.kind == Kind::Image || c.kind == Kind::Label);
 }
 
 }  // namespace
 
 Component* MainWindow::hitTest(int x, int y, bool clickableOnly) const {
     Component* found = nullptr;
-    for (const auto& c : layout_->all()) {
+    for (const auto& c : form_->all()) {
         if (clickableOnly && !clickable(*c)) continue;
-        if (!clickableOnly && !(c->kind == Kind::SpeedButton)) continue;
+        if (!clickableOnly && !(c->kind == Kind::Button)) continue;
         if (!onActivePage(*c)) continue;
         const RECT r = scaledRect(*c, scale_);
         const POINT pt{x, y};
@@ -53,6 +53,9 @@ bool MainWindow::handleMouse(UINT msg, LPARAM lp, LRESULT& result) {
             return true;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
+            // Clicked ahead while the window was busy: meant for the page
+            // before, not for what shows there now.
+            if (typedBeforePage()) return true;
             Component* c = hitTest(x, y, true);
             if (c && c->enabled()) {
                 pressed_ = c;
@@ -90,4 +93,4 @@ bool MainWindow::handleMouse(UINT msg, LPARAM lp, LRESULT& result) {
     }
 }
 
-}  // namespace app
+}  // namespace ui

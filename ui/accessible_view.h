@@ -1,7 +1,7 @@
 // What a screen reader learns of the window: the items of the shown page
 // and those every page shares, each with its role, name, value, states and
 // place, and the events a change of the window raises. Plain data, built
-// from the layout; the Windows adaptor (accessible_win.cpp) serves it as
+// from the form; the Windows adaptor (accessible_win.cpp) serves it as
 // Active Accessibility objects. Roles, states and events carry their
 // Windows values.
 #pragma once
@@ -10,14 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "app/component.h"
-#include "app/dpi_scale.h"
-#include "app/keyboard_focus.h"
-#include "app/layout.h"
+#include "ui/component.h"
+#include "ui/scale.h"
+#include "ui/keyboard_focus.h"
+#include "ui/form.h"
 
-namespace app {
+namespace ui {
 
 enum class AccessibleRole : uint32_t {
+    Alert = 0x08,
     Client = 0x0A,
     Link = 0x1E,
     StaticText = 0x29,
@@ -46,19 +47,23 @@ struct AccessibleItem {
     Box box;  // in the client area, at the window's scale
 };
 
-// The items in reading order: the title panel's texts, the pages' texts
-// and buttons, the status line, the progress bar and the web link. The
+// The items in reading order: those every page shares before, the pages'
+// texts and buttons, those every page shares after. The
 // items of the pages that are not shown are invisible, and so is a text
 // that shows nothing; pictures, shapes and frames are decoration and left
 // out. The order never changes, so a child id names the same item for the
-// life of the window, also for a screen reader that reads an event late. `focused` is the control with the keyboard
-// focus, or null while the window does not have it.
-std::vector<AccessibleItem> AccessibleItems(const Layout& layout, const Component* focused, const Scale& scale);
+// life of the window, also for a screen reader that reads an event late.
+// `focused` is the control with the keyboard focus, or null while the
+// window does not have it. While the window is not `interactive` (a box it
+// shows is the answer), its buttons and link are unavailable and have no
+// default action.
+std::vector<AccessibleItem> AccessibleItems(const Form& form, const Component* focused, const Scale& scale,
+                                            bool interactive = true);
 
 // The components of the items, in their order.
-std::vector<const Component*> AccessibleOrder(const Layout& layout);
+std::vector<const Component*> AccessibleOrder(const Form& form);
 // The child id of a component among the items; 0 when it is none of them.
-int AccessibleId(const Layout& layout, const Component& c);
+int AccessibleId(const Form& form, const Component& c);
 
 // Windows event numbers.
 enum class AccessibleEvent : uint32_t {
@@ -77,22 +82,21 @@ struct RaisedEvent {
 };
 
 // The events a property change raises: a new page reorders the client
-// area (its items show and hide), a text that changes its name, a button that comes enabled or goes
-// disabled its state, the progress bar its value, and "Finish!" in the
-// status line an alert. Colours raise nothing, so the fading messages do
-// not flood a screen reader. Only what is on screen raises anything.
-std::vector<RaisedEvent> EventsFor(const Layout& layout, const Component& c, Prop p);
+// area (its items show and hide), a text that changes its name, a button
+// that comes enabled or goes disabled its state, the progress bar its
+// value, and a text that shows its alert caption an alert. Colours raise
+// nothing, so the fading messages do not flood a screen reader. Only what
+// is on screen raises anything.
+std::vector<RaisedEvent> EventsFor(const Form& form, const Component& c, Prop p);
 
 // The focus event for where the focus is: on its control, or on the client
 // area when no control has it.
-RaisedEvent FocusEvent(const Layout& layout, const Component* focused);
+RaisedEvent FocusEvent(const Form& form, const Component* focused);
 
 // What a change of the window raises, in order: its own events, then a
 // focus event when the change moved the keyboard focus (on the client
 // area itself when no control has it any more).
-std::vector<RaisedEvent> ChangeEvents(KeyboardFocus& focus, const Layout& layout, const Component& c, Prop p);
+std::vector<RaisedEvent> ChangeEvents(KeyboardFocus& focus, const Form& form, const Component& c, Prop p);
 
-// The status line's text that ends an upgrade; it raises an alert.
-inline constexpr const char* kFinishedStatus = "Finish!";
 
-}  // namespace app
+}  // namespace ui

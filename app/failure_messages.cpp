@@ -1,0 +1,53 @@
+#include "app/failure_messages.h"
+
+#include <vector>
+
+#include "app/Mainform.h"
+#include "serial/port_discovery.h"
+
+namespace app {
+
+namespace {
+
+// "A", "A and B", "A, B and C".
+std::string Listed(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+        text += items[i];
+    }
+    return text;
+}
+
+std::string WithParagraph(const char* text, const std::string& paragraph) {
+    return std::string(text) + "\n\n" + paragraph;
+}
+
+}  // namespace
+
+std::string NoDeviceMessage(const serial::PortLists& lists) {
+    const auto busy = serial::BusyPortNames(lists);
+    if (!busy.empty()) {
+        return WithParagraph(kNoDeviceMessage,
+                             Listed(busy) + (busy.size() == 1 ? " is" : " are") +
+                                 " in use by another program, such as navigation or chart software. "
+                                 "Close that program and press Start again.");
+    }
+    if (lists.EnumeratedPorts.empty()) {
+        return WithParagraph(kNoDeviceMessage,
+                             "Windows lists no COM port. Check the USB cable and that the transponder is on. "
+                             "If it is connected and on, Windows may lack its USB driver: see Device Manager, "
+                             "under \"Ports (COM & LPT)\".");
+    }
+    return kNoDeviceMessage;
+}
+
+std::string CopyFailedMessage(const std::string& targetPath, const bootdrive::CopyResult& result) {
+    const std::string drive = targetPath.substr(0, 2);
+    const std::string reason = result.reason.empty() ? "Windows reports error " + std::to_string(result.error) + "."
+                                                     : "Windows says: " + result.reason;
+    return WithParagraph(kStalledMessage, "Copying the firmware onto the transponder's drive " + drive +
+                                              " failed. " + reason);
+}
+
+}  // namespace app

@@ -1,0 +1,21 @@
+// The error boxes that say what stood in the way. Each keeps the wizard's
+// text as its first lines and adds one paragraph after an empty line.
+#pragma once
+
+#include <string>
+
+#include "bootdrive/Copyfilethread.h"
+#include "serial/device_detection.h"
+
+namespace app {
+
+// The box of a Start that found no transponder, from the search's lists:
+// the ports another program holds, or that Windows lists no COM port at
+// all; the text alone when ports were there and none answered.
+std::string NoDeviceMessage(const serial::PortLists& lists);
+
+// The box of a copy that failed, with the drive of `targetPath` and the
+// reason Windows gives (its error number when it gives no words).
+std::string CopyFailedMessage(const std::string& targetPath, const bootdrive::CopyResult& result);
+
+}  // namespace app
