@@ -266,15 +266,16 @@ e2e_start_enabled() {
 # descriptions, nor values, nor read-only and linked, nor a control type
 # for the alert.
 e2e_reads_as() {
-  local want got
+  local want got status=0
   want=$(awk -v p="[$1]" '/^\[/ { on = ($0 == p); next } on && !/^#/' "$WIZARD_SOURCE_DIR/tests/accessible_view.txt")
   got=$(wine "$E2E_PROBE" tree 2>/dev/null | tr -d '\r')
-  [ "$got" = "$want" ] || { diff <(echo "$want") <(echo "$got") >&2; return 1; }
-  [ "$WZ_WINE" = 10 ] || return 0
+  [ "$got" = "$want" ] || { diff <(echo "$want") <(echo "$got") >&2; status=1; }
+  [ "$WZ_WINE" = 10 ] || return $status
   want=$(sed -E 's/^(([^|]*\|){3}[^|]*)( \|.*)?$/\1/; s/^([^|]*\|[^|]*\|)[^|]*\|/\1 |/; s/ (readonly|linked)//g
                 s/^alert /other /' <<<"$want")
   got=$(wine "$E2E_UIA_PROBE" tree 2>/dev/null | tr -d '\r')
-  [ "$got" = "$want" ] || { echo "through UI Automation:" >&2; diff <(echo "$want") <(echo "$got") >&2; return 1; }
+  [ "$got" = "$want" ] || { echo "through UI Automation:" >&2; diff <(echo "$want") <(echo "$got") >&2; status=1; }
+  return $status
 }
 
 # e2e_record_events [PROBE]: the window's events from now on, in
