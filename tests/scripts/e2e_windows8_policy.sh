@@ -16,8 +16,15 @@ runonce='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 question="A system restart is required. You must restart Windows before installing the new firmware.
 Click Yes to restart the system. Make sure all applications are saved and closed.
 Click Cancel to abort the firmware upgrade process."
+# A Wine client that meets its server as it shuts down gets nothing and
+# says so: the snapshot is then taken again.
 snapshot() {
-  { wine reg query "$policy" /s /reg:64 2>&1; wine reg query "$runonce" /s /reg:64 2>&1; } | tr -d '\r'
+  local out i
+  for i in 1 2 3; do
+    out=$({ wine reg query "$policy" /s /reg:64 2>&1; wine reg query "$runonce" /s /reg:64 2>&1; } | tr -d '\r')
+    grep -q '^wine client error' <<<"$out" || break
+  done
+  echo "$out"
 }
 # The registry is as the snapshot $1 shows it (else the difference is shown).
 unchanged() { diff <(echo "$1") <(echo "$(snapshot)") >&2; }
