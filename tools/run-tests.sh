@@ -3,8 +3,8 @@
 # same under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz
 # targets for a bounded number of runs, then the 64-bit and the 32-bit
 # Windows builds' tests under Wine 8 (the Win32 layer and the real program
-# in a real window; the 32-bit one under WoW64), and the end-to-end cases
-# of the 64-bit build again under Wine 10, in a Debian 13 root made once
+# in a real window; the 32-bit one under WoW64), and the main end-to-end
+# cases of both builds again under Wine 10, in a Debian 13 root made once
 # (tools/wine10-root.sh) and kept in the build folder.
 # Usage: tools/run-tests.sh   (as root on a fresh machine: installs what it needs)
 set -uo pipefail

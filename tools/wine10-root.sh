@@ -111,7 +111,9 @@ enter() {
 }
 
 # Runs a command in the root, in namespaces of its own.
-in_root() { unshare --mount --propagation private --fork --pid --kill-child bash "$here/tools/wine10-root.sh" _enter "$@"; }
+in_root() {
+  unshare --mount --propagation private --fork --pid --kill-child bash "$here/tools/wine10-root.sh" _enter "$@"
+}
 
 case "${1:-}" in
   make)

@@ -108,7 +108,8 @@ int tree(HWND window) {
         // Narrator draws its box around the bounding rectangle.
         RECT r{}, common;
         e->get_CurrentBoundingRectangle(&r);
-        if (flag(e, UIA_IsOffscreenPropertyId) || IsRectEmpty(&r) || !IntersectRect(&common, &r, &client) || !EqualRect(&common, &r))
+        const bool inside = IntersectRect(&common, &r, &client) && EqualRect(&common, &r);
+        if (flag(e, UIA_IsOffscreenPropertyId) || IsRectEmpty(&r) || !inside)
             std::printf("element %d at %ld,%ld %ldx%ld is off screen or outside the window\n", i + 1, r.left, r.top,
                         r.right - r.left, r.bottom - r.top);
         e->Release();
@@ -203,14 +204,13 @@ private:
 
 int events(HWND window, const char* file) {
     FILE* out = std::fopen(file, "w");
-    static FocusRecorder* recorder = nullptr;
     if (!out) return 1;
-    recorder = new FocusRecorder(out);
+    static FocusRecorder recorder(out);
     IUIAutomationCacheRequest* roleAndName = nullptr;
     if (FAILED(automation->CreateCacheRequest(&roleAndName)) ||
         FAILED(roleAndName->AddProperty(UIA_ControlTypePropertyId)) ||
         FAILED(roleAndName->AddProperty(UIA_NamePropertyId)) ||
-        FAILED(automation->AddFocusChangedEventHandler(roleAndName, recorder)))
+        FAILED(automation->AddFocusChangedEventHandler(roleAndName, &recorder)))
         return 1;
     std::fprintf(out, "hooked\n");
     // Then, as a screen reader that has just started, where the focus is.
