@@ -10,14 +10,16 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
 
 # Prints the template prefix of this build and Wine, creating it once
-# (under a lock, so parallel tests wait for the first one).
+# (under a lock, so parallel tests wait for the first one), and again when
+# the way it is made (this file) has changed since.
 wz_template() {
   local build=${WIZARD_BUILD_DIR:?WIZARD_BUILD_DIR must name the build folder}
-  local t="$build/wine-template"
+  local t="$build/wine-template" made
   [ "$WZ_WINE" = 8 ] || t="$build/wine$WZ_WINE-template"
+  made=$(sha256sum <"${BASH_SOURCE[0]}")
   (
     flock 9
-    if [ ! -f "$t/.ready" ]; then
+    if [ "$(cat "$t/.ready" 2>/dev/null)" != "$made" ]; then
       rm -rf "$t"
       wz_log "creating Wine prefix template in $t"
       WINEPREFIX="$t" wineboot -i >/dev/null 2>&1
@@ -36,7 +38,7 @@ wz_template() {
         for loader in wine /usr/lib/wine/wine64; do WINEPREFIX="$t" "$loader" winecfg -v win7 >/dev/null 2>&1; done
       fi
       WINEPREFIX="$t" wineserver -w
-      touch "$t/.ready"
+      printf '%s\n' "$made" >"$t/.ready"
     fi
   ) 9>"$t.lock"
   printf '%s\n' "$t"
