@@ -26,8 +26,9 @@ int run() {
     auto hostPreparation = hostprep::makeSystemHostPreparation(dialogs);
     auto ports = serial::makeSystemSerialPorts();
     auto drives = bootdrive::makeSystemDrives();
-    // The copy worker is never stopped and may still be copying when the
-    // window goes: what it copies with lives as long as the process.
+    // The copy worker thread is never joined, and a copy that did not stop
+    // in time on exit may still run when the window goes: what it copies
+    // with lives as long as the process.
     static bootdrive::FileCopier& copier = *bootdrive::makeSystemFileCopier().release();
     app::Services services{dialogs, desktop, *hostPreparation, *ports, *drives, copier, log};
     // A copy still running when the window closes ends with the process.

@@ -6,6 +6,7 @@
 #include "app/Mainform.h"
 #include "app/failure_messages.h"
 #include "bootdrive/boot_drive.h"
+#include "serial/port_discovery.h"
 
 namespace app {
 
@@ -134,7 +135,7 @@ void TFormMain::ContinueUpgrade() {
         std::char_traits<char>::copy(sentence, serial::kBootCommand, serial::kBootCommandLength);
         const bool sent =
             serial::SendBootCommand(services_.ports, DevicePortNumber, sentence, serial::kBootCommandLength);
-        services_.log.line("boot command to COM" + std::to_string(DevicePortNumber) +
+        services_.log.line("boot command to " + serial::ComName(DevicePortNumber) +
                            (sent ? ": sent" : ": not sent, the port does not open"));
         Upgrade.BootCommandPending = 0;
     }

@@ -5,21 +5,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "base/system_dll_win.h"
+#include "base/system_dpi_win.h"
 
 namespace win {
 
 namespace {
 
 constexpr const wchar_t* kLogFileName = L"\\FirmwareUpgrade.log";
-
-unsigned SystemDpi() {
-    using GetDpiForSystemFn = UINT(WINAPI*)();
-    if (const auto getDpiForSystem = LoadedFunction<GetDpiForSystemFn>(L"user32.dll", "GetDpiForSystem"))
-        return getDpiForSystem();
-    const ScreenDc screen(GetDC(nullptr));  // before Windows 10 1607
-    return screen.valid() ? static_cast<unsigned>(GetDeviceCaps(screen.get(), LOGPIXELSX)) : 0;
-}
 
 bool SeekTo(HANDLE file, DWORD from) {
     LARGE_INTEGER zero{};
@@ -66,7 +58,7 @@ std::string LogFile::runFacts() {
     BOOL wow64 = FALSE;
     IsWow64Process(GetCurrentProcess(), &wow64);
     char text[256];
-    std::snprintf(text, sizeof text, "FirmwareUpgrade %s, %u-bit%s, Windows %lu.%lu build %lu, %u DPI, code page %u",
+    std::snprintf(text, sizeof text, "FirmwareUpgrade %s, %u-bit%s, Windows %lu.%lu build %lu, %d DPI, code page %u",
                   WIZARD_VERSION, static_cast<unsigned>(sizeof(void*) * 8), wow64 ? " on 64-bit Windows" : "",
                   os.dwMajorVersion, os.dwMinorVersion, os.dwBuildNumber, SystemDpi(), GetACP());
     return text;

@@ -18,7 +18,7 @@ void ParseVersionReply(const std::string& line, DetectionDisplay& display) {
 
 uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay& display,
                            DeviceFields& device) {
-    const std::string com = "COM" + std::to_string(port);
+    const std::string com = ComName(port);
     const std::string query(kVersionQuery, kVersionQueryLength);
     std::string received;
     if (!system.exchange(port, kQueryTimeouts, query, kReplyBufferSize, received)) {

@@ -14,8 +14,6 @@ void Report(DetectionDisplay* display, const std::string& line) {
     if (display) display->report(line);
 }
 
-std::string ComName(int port) { return "COM" + std::to_string(port); }
-
 std::string OpenResult(uint32_t error) {
     if (error == kPortOpened) return "opens";
     const std::string failed = "does not open (Windows error " + std::to_string(error) + ")";
@@ -30,6 +28,8 @@ bool IsBluetoothPort(const std::optional<std::string>& instanceId) {
     return std::equal(enumerator.begin(), enumerator.end(), kBluetoothEnumerator.begin(),
                       kBluetoothEnumerator.end(), [](char a, char b) { return UpperAscii(a) == b; });
 }
+
+std::string ComName(int port) { return "COM" + std::to_string(port); }
 
 bool IsHeldPortError(uint32_t error) {
     return error == kErrorAccessDenied || error == kErrorSharingViolation || error == kErrorBusy;

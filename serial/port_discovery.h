@@ -19,6 +19,9 @@ namespace serial {
 // one of them. An ID that could not be read (none) is not Bluetooth.
 bool IsBluetoothPort(const std::optional<std::string>& instanceId);
 
+// "COM4": the name Windows gives the port.
+std::string ComName(int port);
+
 // True for the errors with which an exclusive open fails while another
 // program (chart plotter or navigation software, a terminal) holds the
 // port: access denied, sharing violation or busy, as its driver has it.

@@ -75,13 +75,13 @@ public:
     bool wordWrap = false;
     bool transparent = false;
     bool stretch = false;
-    bool flat = false;                 // speed buttons
+    bool flat = false;                 // buttons drawn without a frame until hot
     bool handCursor = false;
     bool link = false;                 // a text that opens a web page
     bool bevelOuter = false;           // panels: raised outer bevel
     std::string hint;                  // tooltip text; shown only when showHint
     bool showHint = false;
-    Picture glyph = Picture::None;     // speed button glyph
+    Picture glyph = Picture::None;     // button glyph
     ShapeKind shape = ShapeKind::Rectangle;
     BevelKind bevel = BevelKind::RaisedBox;
     int interval = 0;                  // timers, milliseconds

@@ -1,26 +1,9 @@
 #include "ui/dpi_win.h"
 
 #include "base/system_dll_win.h"
+#include "base/system_dpi_win.h"
 
 namespace ui {
-
-namespace {
-
-int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
-}
-
-}  // namespace
-
-int SystemDpi() {
-    using GetDpiForSystemFn = UINT(WINAPI*)();
-    static const auto getDpiForSystem = win::LoadedFunction<GetDpiForSystemFn>(L"user32.dll", "GetDpiForSystem");
-    const UINT dpi = getDpiForSystem ? getDpiForSystem() : 0;
-    return dpi > 0 ? static_cast<int>(dpi) : ScreenDpi();
-}
 
 int WindowDpi(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -29,7 +12,7 @@ int WindowDpi(HWND hwnd) {
         const UINT dpi = getDpiForWindow(hwnd);
         if (dpi > 0) return static_cast<int>(dpi);
     }
-    return ScreenDpi();
+    return win::ScreenDpi();
 }
 
 void EnableFrameScaling(HWND hwnd) {

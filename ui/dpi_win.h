@@ -14,11 +14,6 @@ inline constexpr UINT kWmDpiChanged = 0x02E0;
 // move, for the window's size at the new DPI.
 inline constexpr UINT kWmGetDpiScaledSize = 0x02E4;
 
-// The DPI of the primary monitor, where the window first comes up:
-// GetDpiForSystem where the system has it (Windows 10 1607 and later),
-// otherwise the screen's LOGPIXELSX.
-int SystemDpi();
-
 // The DPI the window is drawn at: GetDpiForWindow where the system has it
 // (Windows 10 1607 and later), otherwise the screen's LOGPIXELSX.
 int WindowDpi(HWND hwnd);

@@ -1,4 +1,4 @@
-// The window under the mouse: which speed button is hot (its raised frame
+// The window under the mouse: which button is hot (its raised frame
 // shows), which one the left button went down on, the click when it comes
 // up over the same one, and the hand cursor over the flat buttons.
 #include "ui/window_win.h"

@@ -1,5 +1,6 @@
 #include "ui/window_win.h"
 
+#include "base/system_dpi_win.h"
 #include "ui/dpi_win.h"
 #include "ui/painter_win.h"
 
@@ -93,7 +94,7 @@ void MainWindow::create(Form& form) {
     followHighContrast();
     // Made where it is shown, centred at the size for the DPI it comes up
     // at: nothing moves before it is on screen.
-    scale_ = Scale(SystemDpi());
+    scale_ = Scale(win::SystemDpi());
     painter_->setScale(scale_);
     const RECT place = centredPlace();
     outer_ = Extent{place.right - place.left, place.bottom - place.top};

@@ -115,7 +115,7 @@ private:
     std::vector<bool> tooltips_;  // per component: its tooltip is on
     Form* form_ = nullptr;
     std::unique_ptr<Painter> painter_;
-    Component* hot_ = nullptr;      // speed button under the mouse
+    Component* hot_ = nullptr;      // button under the mouse
     Component* pressed_ = nullptr;  // component the left button went down on
     bool trackingLeave_ = false;
     std::unique_ptr<KeyboardFocus> focus_;
