@@ -10,13 +10,6 @@ using namespace accessible_state;
 
 bool isText(const Component& c) { return c.kind == Kind::Label || c.kind == Kind::StaticText; }
 
-// On screen: on no page, or on the shown one.
-bool shown(const Component& c) {
-    for (const Component* p = &c; p; p = p->parent)
-        if (p->kind == Kind::TabSheet) return p->parent->activePage() == p;
-    return true;
-}
-
 // What the items of a page are, in reading order.
 bool readable(const Component& c) {
     return isText(c) || c.kind == Kind::Button || c.kind == Kind::ProgressBar;
@@ -69,7 +62,7 @@ AccessibleItem itemOf(const Component& c, const Component* focused, const Scale&
         item.states = (item.states & ~kFocusable) | kUnavailable;
     }
     if (isFocused) item.states |= kFocused;
-    if (!shown(c)) item.states = (item.states & ~(kFocusable | kFocused)) | kInvisible;
+    if (!OnShownPage(c)) item.states = (item.states & ~(kFocusable | kFocused)) | kInvisible;
     return item;
 }
 
@@ -104,7 +97,7 @@ std::vector<AccessibleItem> AccessibleItems(const Form& form, const Component* f
 
 std::vector<RaisedEvent> EventsFor(const Form& form, const Component& c, Prop p) {
     const int id = p == Prop::ActivePage ? 0 : AccessibleId(form, c);
-    if (p != Prop::ActivePage && (id == 0 || !shown(c))) return {};
+    if (p != Prop::ActivePage && (id == 0 || !OnShownPage(c))) return {};
     switch (p) {
         case Prop::ActivePage:
             return {{AccessibleEvent::Reorder, 0}};

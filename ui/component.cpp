@@ -76,6 +76,12 @@ void Component::repaint() {
     if (observer_) observer_->repaintNow(*this);
 }
 
+bool OnShownPage(const Component& c) {
+    for (const Component* p = &c; p; p = p->parent)
+        if (p->kind == Kind::TabSheet) return p->parent->activePage() == p;
+    return true;
+}
+
 Component* Component::child(const std::string& childName) const {
     for (Component* c : children) {
         if (c->name == childName) return c;

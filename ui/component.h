@@ -143,4 +143,8 @@ private:
     ComponentObserver* observer_ = nullptr;
 };
 
+// True when the component is on screen as far as the pages go: it lies on
+// no page, or on the one its page control shows.
+bool OnShownPage(const Component& c);
+
 }  // namespace ui

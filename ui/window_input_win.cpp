@@ -18,7 +18,7 @@ Component* MainWindow::hitTest(int x, int y, bool clickableOnly) const {
     for (const auto& c : form_->all()) {
         if (clickableOnly && !clickable(*c)) continue;
         if (!clickableOnly && !(c->kind == Kind::Button)) continue;
-        if (!onActivePage(*c)) continue;
+        if (!OnShownPage(*c)) continue;
         const RECT r = scaledRect(*c, scale_);
         const POINT pt{x, y};
         if (PtInRect(&r, pt)) found = c.get();  // the last one is on top

@@ -26,7 +26,7 @@ void MainWindow::press(Component& c) {
     // While a box is up the window is disabled, and the box is the answer:
     // a screen reader's press that its message loop delivers waits.
     if (!IsWindowEnabled(hwnd_)) return;
-    if (!c.enabled() || !onActivePage(c) || !c.onClick) return;
+    if (!c.enabled() || !OnShownPage(c) || !c.onClick) return;
     UpdateWindow(hwnd_);
     c.onClick();
 }

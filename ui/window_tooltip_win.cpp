@@ -35,7 +35,7 @@ void MainWindow::syncTooltip() {
     tooltips_.resize(all.size());
     for (std::size_t i = 0; i < all.size(); ++i) {
         const Component& c = *all[i];
-        const bool want = c.showHint && onActivePage(c);
+        const bool want = c.showHint && OnShownPage(c);
         if (want == tooltips_[i]) continue;
         TOOLINFOA ti{};
         ti.cbSize = TTTOOLINFOA_V2_SIZE;

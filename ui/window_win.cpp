@@ -15,12 +15,6 @@ constexpr UINT kActivateMain = WM_APP + 1;
 // Posted to the main window once it is on screen.
 constexpr UINT kCreateTooltip = WM_APP + 2;
 
-const Component* pageOf(const Component& c) {
-    for (const Component* p = &c; p; p = p->parent)
-        if (p->kind == Kind::TabSheet) return p;
-    return nullptr;
-}
-
 // The program's icon, large or small, loaded once for both window classes
 // (shared icons from the program's resources: the system frees them).
 HICON programIcon(HINSTANCE instance, bool small) {
@@ -35,11 +29,6 @@ HICON programIcon(HINSTANCE instance, bool small) {
 RECT scaledRect(const Component& c, const Scale& scale) {
     const Box b = ScaledBox(c, scale);
     return RECT{b.left, b.top, b.right, b.bottom};
-}
-
-bool onActivePage(const Component& c) {
-    const Component* page = pageOf(c);
-    return !page || page->parent->activePage() == page;
 }
 
 MainWindow::MainWindow() : painter_(std::make_unique<Painter>()) {}
@@ -128,7 +117,7 @@ void MainWindow::show() {
 }
 
 void MainWindow::invalidate(const Component& c) {
-    if (!hwnd_ || !onActivePage(c)) return;
+    if (!hwnd_ || !OnShownPage(c)) return;
     RECT r = scaledRect(c, scale_);
     // Labels sized to their text may grow to the right.
     if (c.kind == Kind::Label && c.autoSize) r.right = ScaledBox(form_->root(), scale_).right;
@@ -161,7 +150,7 @@ void MainWindow::changed(Component& c, Prop p) {
             break;
         case Prop::ActivePage:
             pageShownAt_ = GetTickCount();
-            if (hot_ && !onActivePage(*hot_)) hot_ = nullptr;
+            if (hot_ && !OnShownPage(*hot_)) hot_ = nullptr;
             invalidate(c);
             syncTooltip();
             break;

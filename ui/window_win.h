@@ -128,7 +128,5 @@ private:
 
 // Place of a component in the window's client area at that scale.
 RECT scaledRect(const Component& c, const Scale& scale);
-// True when the component is on screen: its page (if any) is the active one.
-bool onActivePage(const Component& c);
 
 }  // namespace ui
