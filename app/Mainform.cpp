@@ -156,7 +156,8 @@ bool TFormMain::FormClose() {
         // image. A copy that does not end within the bound is left to the
         // end of the process.
         const bool stopped = CopyWorker->Stop(kCopyStopLimit);
-        services_.log.line(stopped ? "exit during the copy: the copy stopped" : "exit during the copy: it did not stop");
+        services_.log.line(stopped ? "exit during the copy: the copy stopped"
+                                   : "exit during the copy: it did not stop");
     }
     return leave;
 }

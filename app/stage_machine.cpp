@@ -205,14 +205,14 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
 
     // A copy that failed is told at once, with its reason; one that neither
     // ends nor moves, after 31 ticks.
-    auto ended = CopyWorker->lastCopy();
-    if (ended && ended->result.error == 0) ended.reset();
-    if (ended || Upgrade.StallTicks > 30) {
+    auto failed = CopyWorker->lastCopy();
+    if (failed && failed->result.error == 0) failed.reset();
+    if (failed || Upgrade.StallTicks > 30) {
         Upgrade.StallTicks = 0;
         TimerCopyFileProgressCTL.setEnabled(false);
         write(0);
         Upgrade.CopyInProgress = 0;
-        endFailedCopy(ended);
+        endFailedCopy(failed);
         // The attempt is over and the start page shows 0. A copy that ends
         // while the box is up (it is never cancelled) must not complete the
         // upgrade there: "Finish!" and 100% on the start page.

@@ -10,10 +10,10 @@ inline constexpr const char* kImageName = "Bin\\App_K40.SBIN";
 inline constexpr const char* kCatalogueName = "Bin\\Firmware.csv";
 
 // Opens ProgramFolder + "Bin\App_K40.SBIN" for reading and closes it at
-// once. On success writes the path into imagePath (256 bytes), and its size
-// in bytes into `size` when given (-1 when it cannot be told), and returns true; false when it cannot
-// be opened or its path does not fit (more than 255 characters), imagePath
-// then untouched. The path is the one that was opened: on Windows exactly
+// once. On success writes the path into imagePath (256 bytes) and its size
+// in bytes into `size` when given (-1 when it cannot be told), and returns
+// true; false when it cannot be opened or its path does not fit (more than
+// 255 characters), imagePath then untouched. The path is the one that was opened: on Windows exactly
 // ProgramFolder + "Bin\App_K40.SBIN"; other builds spell the separators of
 // the name as their file system does.
 bool OpenFirmwareImage(const std::string& programFolder, char (&imagePath)[256], long* size = nullptr);

@@ -4,8 +4,9 @@
 # Usage: sign-exe.sh IN.exe OUT.exe PKCS12 DESCRIPTION URL [TIMESTAMP_URL]
 # The certificate's password comes from WIZARD_SIGNING_PASSWORD (none when
 # unset or empty, as for a PKCS#12 file without one) and reaches
-# osslsigncode on its standard input, never on a command line or in a file. With TIMESTAMP_URL, an RFC 3161 server counter-signs
-# the time of signing, so that the signature outlives the certificate.
+# osslsigncode on its standard input, never on a command line or in a
+# file. With TIMESTAMP_URL, an RFC 3161 server counter-signs the time of
+# signing, so that the signature outlives the certificate.
 set -euo pipefail
 [ $# -ge 5 ] && [ $# -le 6 ] || { echo "usage: $0 IN.exe OUT.exe PKCS12 DESCRIPTION URL [TIMESTAMP_URL]" >&2; exit 2; }
 in=$1 out=$2 pkcs12=$3 description=$4 url=$5 timestamp=${6:-}
