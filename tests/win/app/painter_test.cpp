@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/layout.h"
+#include "base/unique_handle_win.h"
 #include "ui/painter_win.h"
 
 namespace {
@@ -18,10 +19,9 @@ TEST(MainWindowPainter, HighContrastPaintsWithTheSystemColours) {
     layout.get("ProgressBar2").setPosition(50);
     ui::Painter painter;
     painter.setHighContrast(true);
-    HDC screen = GetDC(nullptr);
-    ui::MemoryDc dc(CreateCompatibleDC(screen));
-    ui::BitmapHandle surface(CreateCompatibleBitmap(screen, 554, 420));
-    ReleaseDC(nullptr, screen);
+    const win::ScreenDc screen(GetDC(nullptr));
+    ui::MemoryDc dc(CreateCompatibleDC(screen.get()));
+    ui::BitmapHandle surface(CreateCompatibleBitmap(screen.get(), 554, 420));
     ui::Selected selected(dc.get(), surface.get());
     painter.paint(dc.get(), layout, RECT{0, 0, 554, 420}, {});
     ASSERT_EQ(GetSysColor(COLOR_WINDOW), RGB(0, 0, 0)) << "the scheme of app_window.sh";
