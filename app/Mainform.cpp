@@ -64,6 +64,7 @@ TFormMain::TFormMain(Services& services)
     //    creation event.
     bindHandlers();
     services_.desktop.createWindow(layout_);
+    services_.desktop.setSystemEvents(this);
     FormCreate();
 
     // 2.-5. Captions and the logo.
@@ -125,7 +126,10 @@ TFormMain::TFormMain(Services& services)
     }
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    if (upgradeUnderWay_) services_.desktop.holdSession(false);
+    services_.desktop.setSystemEvents(nullptr);
+}
 
 void TFormMain::bindHandlers() {
     layout_.get("SpeedButtonStart").onClick = [this] { SpeedButtonStartClick(); };
@@ -150,16 +154,52 @@ bool TFormMain::FormClose() {
     const unsigned defaultButton = Upgrade.CopyInProgress ? kMbDefButton2 : 0;
     const bool leave = services_.dialogs.messageBox(kExitQuestion, kExitCaption,
                                                     kMbOkCancel | kMbIconWarning | defaultButton) == kIdOk;
-    if (leave && Upgrade.CopyInProgress) {
-        // Leaving in the middle of the copy: the copy stops and takes its
-        // cut file away first, so that the boot loader never finds half an
-        // image. A copy that does not end within the bound is left to the
-        // end of the process.
-        const bool stopped = CopyWorker->Stop(kCopyStopLimit);
-        services_.log.line(stopped ? "exit during the copy: the copy stopped"
-                                   : "exit during the copy: it did not stop");
-    }
+    if (leave && Upgrade.CopyInProgress) stopCopyBeforeLeaving("exit during the copy");
     return leave;
+}
+
+void TFormMain::stopCopyBeforeLeaving(const std::string& why) {
+    // Leaving in the middle of the copy: the copy stops and takes its cut
+    // file away first, so that the boot loader never finds half an image.
+    // A copy that does not end within the bound is left to the end of the
+    // process. The window keeps answering meanwhile, so that Windows does
+    // not offer to end the program as hung, which would cut the copy.
+    CopyWorker->RequestStop();
+    const bool ended = services_.desktop.waitAnswering([this] { return CopyWorker->IsWaiting(); }, kCopyStopLimit);
+    const auto last = CopyWorker->lastCopy();
+    if (!ended || !last)
+        services_.log.line(why + ": the copy did not stop within 10 s");
+    else if (last->result.error == 0)
+        services_.log.line(why + ": the copy had ended well");
+    else
+        services_.log.line(why + ": the copy stopped" +
+                           (last->result.cutTargetRemoved ? ", its cut file deleted" : ""));
+}
+
+void TFormMain::setUpgradeUnderWay(bool underWay) {
+    if (underWay == upgradeUnderWay_) return;
+    upgradeUnderWay_ = underWay;
+    services_.desktop.holdSession(underWay);
+}
+
+bool TFormMain::sessionMayEnd() {
+    services_.log.line(upgradeUnderWay_ ? "Windows asks to end the session: refused, an upgrade is under way"
+                                        : "Windows asks to end the session: let through");
+    return !upgradeUnderWay_;
+}
+
+void TFormMain::sessionEnds() {
+    services_.log.line("Windows ends the session");
+    if (Upgrade.CopyInProgress) stopCopyBeforeLeaving("the session ends during the copy");
+}
+
+bool TFormMain::cancelAutoPlay() {
+    if (upgradeUnderWay_) services_.log.line("AutoPlay for a new drive held off");
+    return upgradeUnderWay_;
+}
+
+void TFormMain::powerChanged(bool suspending) {
+    services_.log.line(suspending ? "Windows goes to sleep" : "Windows has woken up");
 }
 
 void TFormMain::SpeedButtonExitClick() { services_.desktop.closeWindow(); }

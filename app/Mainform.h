@@ -55,7 +55,7 @@ struct UpgradeVariables {
 };
 extern UpgradeVariables Upgrade;
 
-class TFormMain : private serial::DetectionDisplay {
+class TFormMain : private serial::DetectionDisplay, private SystemEvents {
 public:
     // Builds the window from the layout and runs the start-up sequence.
     // `terminated()` tells afterwards whether start-up ended the program.
@@ -93,7 +93,9 @@ public:
     void InitStageTexts();
     bool LoadFirmwareCatalogue();
     void DetectDeviceVersion();
-    void StartFirmwareCopy();
+    // False when the worker is still busy with an earlier copy: then no
+    // copy starts.
+    bool StartFirmwareCopy();
 
     // Fields of the window.
     serial::PortLists Ports;
@@ -116,6 +118,19 @@ private:
     // Ends an attempt whose copy failed or stood still: the start page,
     // then the failure box (with the reason when the copy failed).
     void endFailedCopy(const std::optional<bootdrive::CopyFileThread::CopyRecord>& failed);
+    // Ends an attempt whose copy could not start: an earlier one runs.
+    void endRefusedCopy();
+    // From Yes until the attempt ends: Windows is asked to keep the session
+    // and the PC awake, and AutoPlay is held off.
+    void setUpgradeUnderWay(bool underWay);
+    // Stops the copy under way before the program ends, so that its cut
+    // file goes with it; `why` begins the log's line.
+    void stopCopyBeforeLeaving(const std::string& why);
+    // SystemEvents
+    bool sessionMayEnd() override;
+    void sessionEnds() override;
+    bool cancelAutoPlay() override;
+    void powerChanged(bool suspending) override;
 
     // Lets the desktop's window go before the layout it shows goes: also
     // when the construction fails after the window was made.
@@ -130,6 +145,7 @@ private:
     bool terminated_ = false;
     std::function<int32_t()> readCopyProgress_;
     bool startRunning_ = false;  // SpeedButtonStartClick is under way
+    bool upgradeUnderWay_ = false;  // from Yes until the attempt ends
     long imageBytes_ = -1;       // the firmware image's size, for the log
 
 public:

@@ -50,4 +50,8 @@ std::string CopyFailedMessage(const std::string& targetPath, const bootdrive::Co
                                               " failed. " + reason);
 }
 
+std::string EarlierCopyMessage(const std::string& earlierTarget) {
+    return WithParagraph(kStalledMessage, "An earlier copy onto " + earlierTarget.substr(0, 2) + " has not ended yet.");
+}
+
 }  // namespace app

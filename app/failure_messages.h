@@ -18,4 +18,8 @@ std::string NoDeviceMessage(const serial::PortLists& lists);
 // reason Windows gives (its error number when it gives no words).
 std::string CopyFailedMessage(const std::string& targetPath, const bootdrive::CopyResult& result);
 
+// The box of a copy that could not start because the copy onto
+// `earlierTarget` has not ended.
+std::string EarlierCopyMessage(const std::string& earlierTarget);
+
 }  // namespace app

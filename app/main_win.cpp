@@ -51,6 +51,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Before any window, box or DLL load: no DLL beside the program or in
     // the current folder is ever loaded.
     win::RestrictDllSearchToSystemFolder();
+    // An empty card reader or floppy drive among the drive letters must
+    // not raise the system's "There is no disk in the drive" box: it would
+    // hold this thread while the wait for the boot drive runs out. The
+    // flags already set are kept.
+    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // One wizard at a time, decided before anything else is asked or shown;
     // the lock is held until the process ends.
     app::WinInstanceSystem instance;

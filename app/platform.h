@@ -3,6 +3,7 @@
 // implementation is app/platform_win.cpp; tests use scripted fakes.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -30,6 +31,23 @@ struct OsVersion {
     uint32_t minor = 0;
 };
 
+// What Windows says of its own events while the wizard runs, and how the
+// wizard answers.
+class SystemEvents {
+public:
+    virtual ~SystemEvents() = default;
+    // A log-off, restart or shut-down asks whether it may go on: false
+    // holds it (WM_QUERYENDSESSION).
+    virtual bool sessionMayEnd() = 0;
+    // The session ends all the same (WM_ENDSESSION): the process ends once
+    // this returns.
+    virtual void sessionEnds() = 0;
+    // AutoPlay is about to show for a drive that came (the registered
+    // message "QueryCancelAutoPlay"): true cancels it.
+    virtual bool cancelAutoPlay() = 0;
+    // The PC goes to sleep (true) or has woken up (false).
+    virtual void powerChanged(bool suspending) = 0;
+};
 
 class Desktop {
 public:
@@ -62,6 +80,16 @@ public:
     virtual void terminate() = 0;
     // Asks the main window to close (runs the close confirmation).
     virtual void closeWindow() = 0;
+    // Where the window's system events go; none before this is called.
+    virtual void setSystemEvents(SystemEvents* events) = 0;
+    // While an upgrade is under way (hold true until it is called with
+    // false): Windows shows the user why the session should not end now,
+    // and the PC does not go to sleep on its own.
+    virtual void holdSession(bool hold) = 0;
+    // Waits until `done()` holds, at most `limit`, while the window's
+    // thread answers what is sent to it (paint, Windows' pings, screen
+    // readers) and takes no input and no timer tick; true when it held.
+    virtual bool waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) = 0;
     // Lets the window's thread answer what other threads and programs have
     // sent to its windows (PeekMessageA without removing anything), so that
     // a long task on that thread is not taken for a hung window. Posted

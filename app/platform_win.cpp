@@ -2,6 +2,8 @@
 
 #include <dbt.h>
 
+#include <algorithm>
+
 #include "base/system_dll_win.h"
 #include "base/module_path_win.h"
 
@@ -68,6 +70,73 @@ void WinDesktop::answerSystem() {
     // with PM_NOREMOVE what it finds (a click, a key, a timer) stays queued.
     MSG message;
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+void WinDesktop::setSystemEvents(SystemEvents* events) {
+    events_ = events;
+    if (events)
+        window_.setMessageHook([this](UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+            return systemMessage(msg, wp, lp, result);
+        });
+    else
+        window_.setMessageHook(nullptr);
+}
+
+bool WinDesktop::systemMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+    // Windows sends it to the foreground window before it shows AutoPlay
+    // for a drive that came.
+    static const UINT queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
+    if (!events_) return false;
+    if (msg == queryCancelAutoPlay && msg != 0) {
+        result = events_->cancelAutoPlay() ? TRUE : FALSE;
+        return true;
+    }
+    switch (msg) {
+        case WM_QUERYENDSESSION:
+            result = events_->sessionMayEnd() ? TRUE : FALSE;
+            return true;
+        case WM_ENDSESSION:
+            if (wp) events_->sessionEnds();
+            result = 0;
+            return true;
+        case WM_POWERBROADCAST:
+            // Sent on every wake-up; the user's own wake-up follows it.
+            if (wp == PBT_APMSUSPEND) events_->powerChanged(true);
+            if (wp == PBT_APMRESUMEAUTOMATIC) events_->powerChanged(false);
+            return false;
+        default:
+            return false;
+    }
+}
+
+void WinDesktop::holdSession(bool hold) {
+    // A log-off or restart asked for meanwhile is refused with this reason
+    // shown; the PC stays awake unless the user puts it to sleep (a closed
+    // lid cannot be held off: the copy then fails and says so).
+    if (hold) {
+        ShutdownBlockReasonCreate(window_.handle(),
+                                  L"Firmware upgrade in progress. Do not turn off or disconnect the device.");
+        SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+    } else {
+        ShutdownBlockReasonDestroy(window_.handle());
+        SetThreadExecutionState(ES_CONTINUOUS);
+    }
+}
+
+bool WinDesktop::waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const DWORD total = static_cast<DWORD>(limit.count());
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= total) return false;
+        // Messages sent to the window (Windows' pings, screen readers) are
+        // answered by the peek, and paint is taken from the queue; clicks,
+        // keys and timer ticks stay queued.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(total - spent, 20), QS_SENDMESSAGE | QS_PAINT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) DispatchMessageA(&msg);
+    }
+    return true;
 }
 
 }  // namespace app

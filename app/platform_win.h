@@ -24,7 +24,10 @@ public:
     void showWindow() override { window_.show(); }
     void runMessageLoop() override;
     void setCloseRequest(std::function<bool()> decide) override { window_.onCloseRequest(std::move(decide)); }
-    void releaseWindow() override { window_.detach(); }
+    void releaseWindow() override {
+        events_ = nullptr;
+        window_.detach();
+    }
     std::string programPath() override;
     bool programPathFitsCodePage() override;
     OsVersion osVersion() override;
@@ -33,9 +36,17 @@ public:
     void terminate() override;
     void closeWindow() override;
     void answerSystem() override;
+    void setSystemEvents(SystemEvents* events) override;
+    void holdSession(bool hold) override;
+    bool waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
 
 private:
+    // Windows' own events for the wizard: the end of the session, AutoPlay,
+    // sleep and wake-up.
+    bool systemMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
     ui::MainWindow& window_;
+    SystemEvents* events_ = nullptr;
 };
 
 }  // namespace app

@@ -22,6 +22,7 @@ std::string Seconds(int64_t milliseconds) {
 
 void TFormMain::SetUpgradeStage(int32_t stage) {
     if (stage == 0) {
+        setUpgradeUnderWay(false);
         ResetStageDisplay();
         PageControlFirmwareUpgradeStage.setActivePage(&TabSheetStart);
     }
@@ -130,13 +131,14 @@ void TFormMain::ContinueUpgrade() {
     }
     SetUpgradeStage(2);
     ShowUpgradeStage();
+    setUpgradeUnderWay(true);
     if (Upgrade.BootCommandPending == 1) {
         char sentence[100] = {};
         std::char_traits<char>::copy(sentence, serial::kBootCommand, serial::kBootCommandLength);
-        const bool sent =
+        const serial::Exchanged sent =
             serial::SendBootCommand(services_.ports, DevicePortNumber, sentence, serial::kBootCommandLength);
-        services_.log.line("boot command to " + serial::ComName(DevicePortNumber) +
-                           (sent ? ": sent" : ": not sent, the port does not open"));
+        services_.log.line("boot command to " + serial::ComName(DevicePortNumber) + ": " +
+                           serial::DescribeWrite(sent, serial::kBootCommandLength));
         Upgrade.BootCommandPending = 0;
     }
     Upgrade.WaitingForBootDrive = 1;
@@ -155,14 +157,22 @@ void TFormMain::SpeedButtonFrmUpgFinishClick() {
 
 void TFormMain::ImageLogoClick() { services_.desktop.openWebPage(kMakerWebAddress); }
 
-void TFormMain::StartFirmwareCopy() {
+bool TFormMain::StartFirmwareCopy() {
     ProgressBar2.setMax(100);
     ProgressBar2.setMin(0);
     bootdrive::CopyProgressPercent.store(0, std::memory_order_relaxed);
     ShowProgress(0);
+    // A copy given up as stalled was asked to stop, but Windows may not
+    // have called its progress routine since: its outcome must never pass
+    // for this attempt's.
+    if (!CopyWorker->Resume()) {
+        services_.log.line("copy to " + std::string(bootdrive::FirmwareTargetPath) +
+                           " not started: the earlier copy to " + CopyWorker->LastTarget() + " has not ended");
+        return false;
+    }
     services_.log.line("copy " + std::string(bootdrive::FirmwareImagePath) + " (" + std::to_string(imageBytes_) +
                        " bytes) to " + bootdrive::FirmwareTargetPath);
-    CopyWorker->Resume();
+    return true;
 }
 
 void TFormMain::TimerCopyFileProgressCTLTimer() {
@@ -176,6 +186,7 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         if (Upgrade.BootDriveWaitTicks > 10) {
             Upgrade.BootDriveWaitTicks = 0;
             Upgrade.WaitingForBootDrive = 0;
+            setUpgradeUnderWay(false);
             services_.log.line("outcome: no boot drive with READY.TXT within 10 s");
             showError(kNotReadyMessage);
             SetUpgradeStage(0);
@@ -188,7 +199,10 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
             if (look.ready) {
                 Upgrade.BootDriveWaitTicks = 0;
                 Upgrade.WaitingForBootDrive = 0;
-                StartFirmwareCopy();
+                if (!StartFirmwareCopy()) {
+                    endRefusedCopy();
+                    return;
+                }
                 Upgrade.CopyInProgress = 1;
             }
         }
@@ -208,6 +222,9 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
     auto failed = CopyWorker->lastCopy();
     if (failed && failed->result.error == 0) failed.reset();
     if (failed || Upgrade.StallTicks > 30) {
+        // A copy that stands still is told to stop: it ends the next time
+        // Windows reports its progress, and its cut file goes.
+        if (!failed) CopyWorker->RequestStop();
         Upgrade.StallTicks = 0;
         TimerCopyFileProgressCTL.setEnabled(false);
         write(0);
@@ -231,6 +248,7 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         SpeedButtonFrmUpgFinish.setEnabled(true);
         TimerCopyFileProgressCTL.setEnabled(false);
         Upgrade.CopyInProgress = 0;
+        setUpgradeUnderWay(false);
         const auto copied = CopyWorker->lastCopy();
         services_.log.line("copy done" + (copied ? " in " + Seconds(copied->milliseconds) : std::string()));
         services_.log.line("outcome: the firmware is on the transponder's drive");
@@ -249,6 +267,14 @@ void TFormMain::endFailedCopy(const std::optional<bootdrive::CopyFileThread::Cop
     services_.log.line("outcome: the firmware update failed");
     SetUpgradeStage(0);
     showError(failed ? CopyFailedMessage(bootdrive::FirmwareTargetPath, failed->result) : kStalledMessage);
+}
+
+void TFormMain::endRefusedCopy() {
+    TimerCopyFileProgressCTL.setEnabled(false);
+    bootdrive::CopyProgressPercent.store(0, std::memory_order_relaxed);
+    services_.log.line("outcome: the firmware update failed");
+    SetUpgradeStage(0);
+    showError(EarlierCopyMessage(CopyWorker->LastTarget()));
 }
 
 void TFormMain::TimerBlinkingTextTimer() {

@@ -44,6 +44,8 @@ std::string Escaped(std::string_view text, bool escapeAll) {
 
 }  // namespace
 
+std::string LogSystem::codePageText(std::string_view text) { return Utf8Text(text); }
+
 Log::Log(LogSystem* system) noexcept : system_(system) {
     if (system_ == nullptr) {
         state_ = State::Off;
@@ -59,7 +61,7 @@ Log::Log(LogSystem* system) noexcept : system_(system) {
 void Log::line(std::string_view text) noexcept {
     if (state_ == State::Off || runFull_) return;
     try {
-        std::string entry = system_->timeStamp() + " " + Utf8Text(Escaped(text, false)) + "\n";
+        std::string entry = system_->timeStamp() + " " + inUtf8(Escaped(text, false)) + "\n";
         if (runBytes_ + entry.size() > kRunLimit - kRunReserve) {
             entry = system_->timeStamp() + " " + kRunCut + "\n";
             runFull_ = true;
@@ -69,6 +71,10 @@ void Log::line(std::string_view text) noexcept {
     } catch (...) {
         state_ = State::Off;
     }
+}
+
+std::string Log::inUtf8(std::string_view text) {
+    return IsUtf8(text) ? std::string(text) : system_->codePageText(text);
 }
 
 void Log::add(const std::string& entry) {
@@ -95,15 +101,16 @@ void Log::open() {
     if (!size) return;
     bool empty = *size == 0;
     if (*size > kTrimAbove) {
+        // A file that cannot be read whole (grown past what the log reads,
+        // by another program or a fault) starts afresh.
         const auto text = system_->read();
-        if (!text) return;
-        const std::string_view kept = NewestRuns(*text, kKeptOnTrim);
+        const std::string_view kept = text ? NewestRuns(*text, kKeptOnTrim) : std::string_view();
         if (!system_->rewrite(kept)) return;
         empty = kept.empty();
     }
     // An empty line before the run's first: that one begins a line even
     // after a run that was cut off in the middle of one.
-    const std::string facts = Utf8Text(Escaped(system_->runFacts(), false));
+    const std::string facts = inUtf8(Escaped(system_->runFacts(), false));
     const std::string first = std::string(empty ? "" : "\n") + kRunStart + runStamp_ + " " + facts + "\n";
     if (!system_->append(first + pending_)) return;
     state_ = State::Writing;

@@ -36,6 +36,11 @@ public:
     virtual bool rewrite(std::string_view text) = 0;
     // Adds `text` at the end of the open file.
     virtual bool append(std::string_view text) = 0;
+    // A text that is not UTF-8, in UTF-8: what Windows gives in the PC's
+    // code page for programs that are not Unicode (its reasons, volume
+    // labels and port names before Windows 10 1903: 1251, 936...). By
+    // default, and where that code page is UTF-8, read as Windows-1252.
+    virtual std::string codePageText(std::string_view text);
 };
 
 // Used from one thread only (the window's).
@@ -51,7 +56,7 @@ public:
     Log& operator=(const Log&) = delete;
 
     // One line: the time, then `text` in UTF-8 (a text that is not UTF-8 is
-    // read as Windows-1252, as the window shows it), with line breaks and
+    // read in the system's code page), with line breaks and
     // other control characters written as \n, \r, \t or \xNN.
     void line(std::string_view text) noexcept;
 
@@ -64,6 +69,7 @@ public:
 private:
     void add(const std::string& text);
     void open();
+    std::string inUtf8(std::string_view text);
 
     enum class State { Keeping, Writing, Off };
     LogSystem* system_;

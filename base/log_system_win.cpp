@@ -95,6 +95,22 @@ bool LogFile::rewrite(std::string_view text) {
     return SeekTo(file_.get(), FILE_BEGIN) && WriteAll(file_.get(), text) && SetEndOfFile(file_.get());
 }
 
+std::string LogFile::codePageText(std::string_view text) {
+    // Where the code page is UTF-8 (Windows 10 1903 and later, by the
+    // manifest), a text that is not UTF-8 came from elsewhere.
+    if (GetACP() == CP_UTF8 || text.empty()) return base::LogSystem::codePageText(text);
+    const int length = static_cast<int>(text.size());
+    const int wide = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    if (wide <= 0) return base::LogSystem::codePageText(text);
+    std::wstring utf16(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), length, &utf16[0], wide);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return base::LogSystem::codePageText(text);
+    std::string utf8(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), wide, &utf8[0], bytes, nullptr, nullptr);
+    return utf8;
+}
+
 bool LogFile::append(std::string_view text) { return SeekTo(file_.get(), FILE_END) && WriteAll(file_.get(), text); }
 
 }  // namespace win

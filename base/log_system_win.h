@@ -19,6 +19,7 @@ public:
     std::optional<std::string> read() override;
     bool rewrite(std::string_view text) override;
     bool append(std::string_view text) override;
+    std::string codePageText(std::string_view text) override;
 
 private:
     KernelHandle file_;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -25,11 +26,11 @@ struct CopyFileThread::State {
     FileCopier* copier;
     mutable std::mutex mutex;
     std::condition_variable wake;
-    std::condition_variable copyEnded;
     std::atomic<bool> stop{false};  // the copy under way is to end early
     bool waiting = true;  // created waiting: the first Resume() always counts
     bool woken = false;
     bool ended = false;
+    std::string lastTarget;  // of the copy under way or the last one
     std::optional<CopyRecord> lastCopy;
 };
 
@@ -54,16 +55,18 @@ CopyFileThread::~CopyFileThread() {
     state_->wake.notify_one();
 }
 
-void CopyFileThread::Resume() {
+bool CopyFileThread::Resume() {
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
-        if (!state_->waiting || state_->ended) return;
+        if (!state_->waiting || state_->ended) return false;
         state_->waiting = false;
         state_->woken = true;
         state_->stop = false;
         state_->lastCopy.reset();
+        state_->lastTarget.assign(FirmwareTargetPath, strnlen(FirmwareTargetPath, kPathBufferSize - 1));
     }
     state_->wake.notify_one();
+    return true;
 }
 
 bool CopyFileThread::IsWaiting() const {
@@ -71,11 +74,14 @@ bool CopyFileThread::IsWaiting() const {
     return state_->waiting;
 }
 
-bool CopyFileThread::Stop(std::chrono::milliseconds limit) {
-    std::unique_lock<std::mutex> lock(state_->mutex);
-    if (state_->waiting) return true;
-    state_->stop = true;
-    return state_->copyEnded.wait_for(lock, limit, [&] { return state_->waiting; });
+std::string CopyFileThread::LastTarget() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->lastTarget;
+}
+
+void CopyFileThread::RequestStop() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (!state_->waiting) state_->stop = true;
 }
 
 std::optional<CopyFileThread::CopyRecord> CopyFileThread::lastCopy() const {
@@ -116,7 +122,6 @@ void CopyFileThread::RunWorker(std::shared_ptr<State> state) {
         lock.lock();
         state->lastCopy = std::move(record);
         state->waiting = true;
-        state->copyEnded.notify_all();
     }
     lock.unlock();
     state.reset();

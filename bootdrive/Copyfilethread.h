@@ -64,17 +64,22 @@ public:
     CopyFileThread(const CopyFileThread&) = delete;
     CopyFileThread& operator=(const CopyFileThread&) = delete;
 
-    // Wakes the worker for one copy; lost while it is not waiting.
-    void Resume();
+    // Wakes the worker for one copy. False, and nothing happens, while a
+    // copy is still under way (or the worker has ended): that copy goes on.
+    bool Resume();
 
     // True while the worker waits for a wake-up.
     bool IsWaiting() const;
 
-    // Asks a copy under way to stop, and waits up to `limit` for it to
-    // end, its cut target deleted as for any failed copy. True when no copy
-    // runs any more. (A copy cut off by the end of the process would leave
-    // half an image on the boot drive.)
-    bool Stop(std::chrono::milliseconds limit);
+    // The target of the copy under way, or of the last one; empty before
+    // the first.
+    std::string LastTarget() const;
+
+    // Asks a copy under way to stop and returns at once: the progress
+    // routine cancels it the next time Windows calls it, and its cut target
+    // is deleted as for any failed copy. Nothing happens while the worker
+    // waits. IsWaiting() tells when the copy has ended.
+    void RequestStop();
 
     // How the last copy ended and how long it took; none while a copy
     // runs and before the first. A counted wake-up forgets the one before.

@@ -27,7 +27,11 @@ bool IsBootLabel(std::string_view label) {
 
 // FindBootDrive, adding each removable drive it looks at to `seen`.
 int32_t FindBootDriveSeeing(DriveSystem& drives, std::string* seen) {
+    // A letter Windows does not list is never asked about: on some systems
+    // even the question wakes an empty slot.
+    const uint32_t present = drives.logicalDrives();
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        if ((present >> (letter - 'A') & 1u) == 0) continue;
         if (drives.driveType(letter) != kDriveRemovable) continue;
         std::string label;
         const bool readable = drives.volumeLabel(letter, label);

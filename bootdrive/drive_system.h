@@ -1,6 +1,7 @@
 // What boot drive recognition asks of Windows about one drive letter.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@ constexpr unsigned kDriveRemovable = 2;  // DRIVE_REMOVABLE
 class DriveSystem {
 public:
     virtual ~DriveSystem() = default;
+    // GetLogicalDrives: bit 0 for A:, bit 25 for Z:. Only these letters are
+    // looked at.
+    virtual uint32_t logicalDrives() = 0;
     // GetDriveTypeA of "X:".
     virtual unsigned driveType(char letter) = 0;
     // GetVolumeInformationA of "X:"; false when the volume cannot be read.

@@ -13,6 +13,7 @@ using win::FindHandle;  // one directory search
 
 class SystemDrives final : public DriveSystem {
 public:
+    uint32_t logicalDrives() override { return GetLogicalDrives(); }
     unsigned driveType(char letter) override { return GetDriveTypeA(DriveRoot(letter).c_str()); }
 
     bool volumeLabel(char letter, std::string& label) override {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <tuple>
 
+#include "base/unique_handle_win.h"
 #include "bootdrive/Copyfilethread.h"
 #include "bootdrive/copy_progress.h"
 
@@ -16,6 +17,20 @@ DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER tot
     // Asked to stop: Windows ends the copy and deletes the target.
     if (stop && static_cast<const std::atomic<bool>*>(stop)->load()) return PROGRESS_CANCEL;
     return PROGRESS_CONTINUE;
+}
+
+DWORD SettleCopiedFile(const char* path, uint64_t expectedBytes) {
+    // Under the removal policy "Better performance" the last clusters and
+    // the directory entry may still sit in the cache when CopyFileExA has
+    // returned, and a directory entry that cannot be written when the file
+    // is closed is not reported by it.
+    win::KernelHandle file(
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return GetLastError();
+    if (!FlushFileBuffers(file.get())) return GetLastError();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return GetLastError();
+    return static_cast<uint64_t>(size.QuadPart) == expectedBytes ? ERROR_SUCCESS : ERROR_FILE_INVALID;
 }
 
 namespace {
@@ -46,16 +61,29 @@ class SystemFileCopier final : public FileCopier {
 public:
     CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) override {
         const auto before = StampOf(to);
+        const auto image = StampOf(from);
         void* const stopFlag = const_cast<std::atomic<bool>*>(&stop);
-        if (CopyFileExA(from, to, ReportCopyProgress, stopFlag, nullptr, 0)) return CopyResult{};
-        const DWORD error = GetLastError();
+        DWORD error = ERROR_SUCCESS;
+        bool written = false;  // the copy itself went through
+        if (!CopyFileExA(from, to, ReportCopyProgress, stopFlag, nullptr, 0)) {
+            error = GetLastError();
+            if (error == ERROR_SUCCESS) error = ERROR_GEN_FAILURE;
+        } else {
+            // The image is only ever read: its size before the copy is the
+            // size the target must have.
+            const uint64_t bytes = image ? (uint64_t{std::get<0>(*image)} << 32) | std::get<1>(*image) : 0;
+            error = image ? SettleCopiedFile(to, bytes) : ERROR_FILE_NOT_FOUND;
+            if (error == ERROR_SUCCESS) return CopyResult{};
+            written = true;
+        }
         CopyResult result;
-        result.error = error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+        result.error = error;
         // CopyFileExA may leave the target cut where the drive filled up or
         // went: a target that is new, or no longer the one it replaced, is
-        // this copy's and goes.
+        // this copy's and goes; so does one that was written whole but is
+        // not sure to be on the device.
         const auto after = StampOf(to);
-        if (after && after != before) result.cutTargetRemoved = DeleteFileA(to) != FALSE;
+        if (after && (written || after != before)) result.cutTargetRemoved = DeleteFileA(to) != FALSE;
         result.reason = SystemMessage(result.error);
         return result;
     }

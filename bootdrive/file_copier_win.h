@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 namespace bootdrive {
 
 // Progress routine of CopyFileExA: publishes the percentage done from the
@@ -14,6 +16,13 @@ DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER tot
                                   LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred,
                                   DWORD streamNumber, DWORD callbackReason, HANDLE sourceFile,
                                   HANDLE destinationFile, LPVOID stop);
+
+// Makes sure a copied file is on the device itself: reopens it for
+// writing, has Windows write out what it still holds in its cache
+// (FlushFileBuffers, which also makes the device flush its own), and checks
+// that the file has the image's size. 0 when it has; otherwise the Windows
+// error that stood in the way (ERROR_FILE_INVALID for a wrong size).
+DWORD SettleCopiedFile(const char* path, uint64_t expectedBytes);
 
 // Names the calling thread for debuggers: SetThreadDescription where the
 // system has it, and the exception 0x406D1388 that debuggers read, swallowed

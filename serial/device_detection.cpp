@@ -21,10 +21,13 @@ uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay&
     const std::string com = ComName(port);
     const std::string query(kVersionQuery, kVersionQueryLength);
     std::string received;
-    if (!system.exchange(port, kQueryTimeouts, query, kReplyBufferSize, received)) {
+    const Exchanged exchanged = system.exchange(port, kQueryTimeouts, query, kReplyBufferSize, received);
+    if (!exchanged.opened) {
         display.report(com + ": the port does not open for the query");
         return kQueryOpenFailed;
     }
+    if (exchanged.writeError != 0 || exchanged.written != query.size())
+        display.report(com + ": version query " + DescribeWrite(exchanged, query.size()));
     // One read holds at most the buffer's worth.
     if (received.size() > kReplyBufferSize) received.resize(kReplyBufferSize);
     if (received.empty()) {
@@ -73,10 +76,20 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
     lists.CandidatePorts.clear();
 }
 
-bool SendBootCommand(SerialPortSystem& system, int devicePortNumber, const char* bytes, std::size_t length) {
-    if (devicePortNumber == 0) return false;
+Exchanged SendBootCommand(SerialPortSystem& system, int devicePortNumber, const char* bytes, std::size_t length) {
+    if (devicePortNumber == 0) return Exchanged{};
     std::string ignored;
     return system.exchange(devicePortNumber, kBootTimeouts, std::string(bytes, length), 0, ignored);
+}
+
+std::string DescribeWrite(const Exchanged& exchanged, std::size_t length) {
+    if (!exchanged.opened) return "not sent, the port does not open";
+    if (exchanged.writeError != 0 && exchanged.written == 0)
+        return "not sent, the write failed (Windows error " + std::to_string(exchanged.writeError) + ")";
+    if (exchanged.written < length)
+        return "cut: " + std::to_string(exchanged.written) + " of " + std::to_string(length) + " bytes went out" +
+               (exchanged.writeError != 0 ? " (Windows error " + std::to_string(exchanged.writeError) + ")" : "");
+    return "sent";
 }
 
 }  // namespace serial

@@ -70,9 +70,14 @@ uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay&
 // Shows the version held in a reply line; nothing with fewer than ten commas.
 void ParseVersionReply(const std::string& line, DetectionDisplay& display);
 
-// Sends `bytes` to the port `devicePortNumber`; nothing when it is 0.
-// False when nothing went out (port 0, or the port did not open).
-bool SendBootCommand(SerialPortSystem& system, int devicePortNumber, const char* bytes, std::size_t length);
+// Sends `bytes` to the port `devicePortNumber`; nothing when it is 0 (then
+// the port counts as not opened).
+Exchanged SendBootCommand(SerialPortSystem& system, int devicePortNumber, const char* bytes, std::size_t length);
+
+// What became of a sentence of `length` bytes, for the log: "sent", "not
+// sent, the port does not open", "not sent, the write failed (Windows error
+// 1167)", "cut: 9 of 22 bytes went out".
+std::string DescribeWrite(const Exchanged& exchanged, std::size_t length);
 
 inline constexpr char kBootCommand[] = "$PDBG,107,1,,,,,,*16\r\n";
 inline constexpr std::size_t kBootCommandLength = 22;

@@ -37,6 +37,13 @@ struct PortDevice {
     std::optional<std::string> instanceId;    // "USB\VID_0403&PID_6001\A1B2"; none when unreadable
 };
 
+// How one exchange went.
+struct Exchanged {
+    bool opened = false;      // false: the port did not open and nothing went out
+    std::size_t written = 0;  // bytes the write took
+    uint32_t writeError = 0;  // Windows' error of a write that failed; 0 when it did not fail
+};
+
 class SerialPortSystem {
 public:
     virtual ~SerialPortSystem() = default;
@@ -50,8 +57,8 @@ public:
     // Opens \\.\COMn exclusively for synchronous use, sets 115200 8N1 and the
     // given time-outs, raises DTR then RTS, writes `out` in one write and,
     // when readMax > 0, reads once up to readMax bytes into `in`. Closes the
-    // port before returning. False when the port cannot be opened.
-    virtual bool exchange(int port, const CommTimeouts& timeouts, const std::string& out,
+    // port before returning. The read follows even when the write failed.
+    virtual Exchanged exchange(int port, const CommTimeouts& timeouts, const std::string& out,
                           std::size_t readMax, std::string& in) = 0;
 };
 

@@ -69,21 +69,25 @@ public:
         return error != kPortOpened ? error : ERROR_OPEN_FAILED;
     }
 
-    bool exchange(int port, const CommTimeouts& timeouts, const std::string& out, std::size_t readMax,
-                  std::string& in) override {
+    Exchanged exchange(int port, const CommTimeouts& timeouts, const std::string& out, std::size_t readMax,
+                       std::string& in) override {
         in.clear();
+        Exchanged result;
         UniqueHandle handle = OpenComPort(port, 0);
-        if (!handle.valid()) return false;
+        if (!handle.valid()) return result;
+        result.opened = true;
         ConfigureComPort(handle.get(), timeouts);
         DWORD written = 0;
-        WriteFile(handle.get(), out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
+        if (!WriteFile(handle.get(), out.data(), static_cast<DWORD>(out.size()), &written, nullptr))
+            result.writeError = GetLastError();
+        result.written = written;
         if (readMax > 0) {
             std::vector<char> buffer(readMax);
             DWORD got = 0;
             ReadFile(handle.get(), buffer.data(), static_cast<DWORD>(readMax), &got, nullptr);
             in.assign(buffer.data(), got);
         }
-        return true;
+        return result;
     }
 };
 

@@ -11,7 +11,7 @@ packages=(cmake ninja-build g++ make
 if [ "$what" = test ]; then
   packages+=(googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev zip unzip file libxml2-utils
              g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386
-             osslsigncode openssl locales tzdata debootstrap)
+             osslsigncode openssl locales tzdata debootstrap gcc-multilib)
 fi
 
 missing=()

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ui/window_win.h"
+#include "ui/scale_win.h"
 #include "base/utf8_text.h"
 #include "resources/bitmap_ops.h"
 #include "resources/pictures.h"

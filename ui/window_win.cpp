@@ -26,11 +26,6 @@ HICON programIcon(HINSTANCE instance, bool small) {
 
 }  // namespace
 
-RECT scaledRect(const Component& c, const Scale& scale) {
-    const Box b = ScaledBox(c, scale);
-    return RECT{b.left, b.top, b.right, b.bottom};
-}
-
 MainWindow::MainWindow() : painter_(std::make_unique<Painter>()) {}
 
 MainWindow::~MainWindow() { detach(); }
@@ -40,6 +35,7 @@ void MainWindow::detach() {
         for (const auto& c : form_->all()) c->setObserver(nullptr);
     form_ = nullptr;
     closeRequest_ = nullptr;
+    messageHook_ = nullptr;
     accessibility_.reset();
     if (hwnd_) DestroyWindow(hwnd_);  // its tooltip goes with it
     hwnd_ = nullptr;
@@ -247,6 +243,8 @@ LRESULT MainWindow::handleOwner(UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
     if (!form_) return DefWindowProcA(hwnd_, msg, wp, lp);
+    LRESULT hooked = 0;
+    if (messageHook_ && messageHook_(msg, wp, lp, hooked)) return hooked;
     if (handleKey(msg, wp, lp)) return 0;
     switch (msg) {
         case WM_GETOBJECT: {

@@ -12,6 +12,7 @@
 #include "ui/accessible_win.h"
 #include "ui/component.h"
 #include "ui/scale.h"
+#include "ui/scale_win.h"
 #include "ui/keyboard_focus.h"
 #include "ui/form.h"
 
@@ -43,6 +44,11 @@ public:
     void detach();
     // Decides a close request: true frees the window and ends the loop.
     void onCloseRequest(std::function<bool()> decide) { closeRequest_ = std::move(decide); }
+    // Sees every message of the window before the window does (the
+    // program's answers to Windows' own events): true when it took the
+    // message, with the window procedure's result.
+    using MessageHook = std::function<bool(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)>;
+    void setMessageHook(MessageHook hook) { messageHook_ = std::move(hook); }
 
     void changed(Component& c, Prop p) override;
     void repaintNow(Component& c) override;
@@ -124,9 +130,7 @@ private:
     uint32_t pageShownAt_ = 0;  // tick count when the shown page came up
     std::unique_ptr<WindowAccessibility> accessibility_;
     std::function<bool()> closeRequest_;
+    MessageHook messageHook_;
 };
-
-// Place of a component in the window's client area at that scale.
-RECT scaledRect(const Component& c, const Scale& scale);
 
 }  // namespace ui

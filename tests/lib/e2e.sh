@@ -163,9 +163,12 @@ e2e_start_wizard() {
   if [ ${#E2E_HELD[@]} -gt 0 ]; then
     (IFS=:; WZ_HELD_PORTS="${E2E_HELD[*]}" LD_PRELOAD="$WIZARD_NATIVE_BUILD_DIR/tools/held_port.so" exec wineserver -p)
   fi
-  local loader
+  local loader tools=$WIZARD_NATIVE_BUILD_DIR/tools
   loader=$(wz_loader "$E2E_APP/FirmwareUpgrade.exe")
-  (cd "$E2E" && exec "$loader" "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/wizard.log" 2>&1) &
+  # What the program has written through to a disk, in $E2E/flushes.txt
+  # (tools/flush_log; the loader skips the shim of the other width).
+  (cd "$E2E" && WZ_FLUSH_LOG="$E2E/flushes.txt" LD_PRELOAD="$tools/flush_log.so:$tools/flush_log32.so" \
+     exec "$loader" "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/wizard.log" 2>&1) &
   E2E_WIZARD_PID=$!
   E2E_PIDS+=($E2E_WIZARD_PID)
 }
@@ -318,6 +321,16 @@ e2e_standard_bench() {  # [transponder options]
   e2e_ports 3 5 8
   e2e_sim 3 --silent
   e2e_sim 5 --drive "$E2E/drive" "$@"
+}
+
+# e2e_flushed_before FILE TIME: the program had FILE written through to
+# the disk whole (its size then was the image's) before TIME.
+e2e_flushed_before() {
+  local size
+  size=$(stat -c %s "$E2E_APP/Bin/App_K40.SBIN")
+  awk -v f="$(readlink -f "$1")" -v n="$size" -v t="$2" \
+    '($1 == "fsync" || $1 == "fdatasync") && $2 == f && $3 == n && $4 <= t { ok = 1 } END { exit !ok }' \
+    "$E2E/flushes.txt" 2>/dev/null
 }
 
 # Seconds since the epoch, with fractions.

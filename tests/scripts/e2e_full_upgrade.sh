@@ -2,7 +2,8 @@
 # A whole upgrade as a user does it: Start finds the transponder on COM5
 # (after a silent COM3), Yes sends the boot command, the boot drive comes
 # up with READY.TXT, the image is copied, "Finish!", and Finish returns to
-# the start page. With E2E_DPI set, the same at that display scaling, the
+# the start page; the file is written through to the drive before
+# "Finish!". With E2E_DPI set, the same at that display scaling, the
 # clicks at the scaled places. A screen reader reads each page as the
 # table of tests/accessible_view.txt says and hears the upgrade's events;
 # at 96 DPI every page looks exactly as the committed screenshots.
@@ -26,6 +27,9 @@ e2e_shot 3-upgrade-waiting
 e2e_check "boot command on the wire" wz_wait_for "[ \"\$(e2e_wire 5)\" = '$E2E_QUERY_HEX$E2E_BOOT_HEX' ]" 10
 e2e_check "image copied" wz_wait_for "cmp -s '$E2E/drive/AIS_Firmware.S19' '$E2E_APP/Bin/App_K40.SBIN'" 30
 e2e_check "Finish enabled" wz_wait_for e2e_finish_enabled 15
+finished_at=$(e2e_now)
+e2e_check "the firmware file written through to the drive before \"Finish!\"" \
+  e2e_flushed_before "$E2E/drive/AIS_Firmware.S19" "$finished_at"
 e2e_check "progress at 100%" e2e_progress_full
 sleep 0.3  # let the last repaint land before the picture
 e2e_shot 4-upgrade-finished

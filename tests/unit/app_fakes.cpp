@@ -1,10 +1,13 @@
 #include "tests/unit/app_fakes.h"
 
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace apptest {
 
@@ -98,6 +101,15 @@ void FakeDesktop::answerSystem() {
     if (whileAnswering) whileAnswering();
 }
 
+bool FakeDesktop::waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 int FakeHostPreparation::CheckIndexingPolicy() {
     log_.push_back("CheckIndexingPolicy");
     imagePathAtCheck = bootdrive::FirmwareImagePath;
@@ -122,15 +134,15 @@ uint32_t FakeSerialPorts::openExclusive(int port) {
     return it->second ? serial::kPortOpened : serial::kErrorAccessDenied;
 }
 
-bool FakeSerialPorts::exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
-                               std::size_t readMax, std::string& in) {
+serial::Exchanged FakeSerialPorts::exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
+                                            std::size_t readMax, std::string& in) {
     ++calls;
     in.clear();
     auto it = openable.find(port);
-    if (it == openable.end() || !it->second) return false;
+    if (it == openable.end() || !it->second) return {};
     exchanges.push_back({port, timeouts, out, readMax});
     if (readMax > 0) in = replies[port].substr(0, readMax);
-    return true;
+    return {true, out.size(), 0};
 }
 
 void FakeSerialPorts::addPort(int port, const std::string& reply) {
@@ -147,8 +159,14 @@ std::vector<FakeSerialPorts::Exchange> FakeSerialPorts::bootCommands() const {
     return sent;
 }
 
+uint32_t FakeDrives::logicalDrives() {
+    ++scans;
+    uint32_t bits = 0;
+    for (const auto& entry : drives) bits |= 1u << (entry.first - 'A');
+    return bits;
+}
+
 unsigned FakeDrives::driveType(char letter) {
-    if (letter == 'A') ++scans;
     auto it = drives.find(letter);
     return it == drives.end() ? 1u /* no root folder */ : it->second.type;
 }
@@ -190,7 +208,7 @@ bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to, con
     const uint64_t mine = ++started_;
     cv_.notify_all();
     while (!succeed && failWith == 0 && ended_ < mine)
-        if (!cv_.wait_for(lock, std::chrono::milliseconds(5), [&] { return ended_ >= mine; }) && stop)
+        if (!cv_.wait_for(lock, std::chrono::milliseconds(5), [&] { return ended_ >= mine; }) && stop && !ignoreStop)
             return {1235u, "The request was aborted.", true};
     if (succeed) return {};
     // A copy the rig ended counts as cut off (ERROR_OPERATION_ABORTED).
@@ -211,6 +229,7 @@ void FakeCopier::reset() {
     copies_.clear();
     succeed = false;
     failWith = 0;
+    ignoreStop = false;
 }
 
 bool FakeCopier::waitForCopies(std::size_t n, std::chrono::milliseconds limit) {

@@ -90,7 +90,13 @@ public:
     void terminate() override;
     void closeWindow() override;
     void answerSystem() override;
+    void setSystemEvents(app::SystemEvents* e) override { events = e; }
+    void holdSession(bool hold) override { held = hold; }
+    // Polls `done` as the window's thread would between messages.
+    bool waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
 
+    app::SystemEvents* events = nullptr;  // what Windows' own events reach
+    bool held = false;                    // the session and the PC are held for an upgrade
     std::string path = "/nowhere/FirmwareUpgrade.exe";
     bool pathFitsCodePage = true;
     int answers = 0;                      // answerSystem calls
@@ -135,8 +141,8 @@ public:
     };
     bool listPortDevices(std::vector<serial::PortDevice>& devices) override;
     uint32_t openExclusive(int port) override;
-    bool exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
-                  std::size_t readMax, std::string& in) override;
+    serial::Exchanged exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
+                               std::size_t readMax, std::string& in) override;
 
     // A present, openable port whose device answers the version query with
     // `reply` (empty: silent). Set openable[port] false and another program
@@ -160,6 +166,7 @@ public:
         std::optional<std::string> label;  // none: the volume cannot be read
         std::vector<std::string> txtNames;
     };
+    uint32_t logicalDrives() override;
     unsigned driveType(char letter) override;
     bool volumeLabel(char letter, std::string& label) override;
     bool rootTxtNames(char letter, std::vector<std::string>& names) override;
@@ -169,7 +176,7 @@ public:
     void setReady(char letter, bool ready);
 
     std::map<char, Drive> drives;
-    int scans = 0;  // FindBootDrive calls: every scan starts at drive A
+    int scans = 0;  // FindBootDrive calls: every scan starts with the list of letters
 };
 
 // The copy as the worker thread runs it. It lives for the whole test run
@@ -189,6 +196,9 @@ public:
     // `succeed` or `failWith` (a Windows error) set it ends at once.
     std::atomic<bool> succeed{false};
     std::atomic<uint32_t> failWith{0};
+    // A copy that does not stop when asked (Windows does not call its
+    // progress routine while the drive hangs).
+    std::atomic<bool> ignoreStop{false};
     // Ends the copies under way, with failWith's error (or success).
     void endCopies();
     // Waits up to `limit` until at least n copies have run.

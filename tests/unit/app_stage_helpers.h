@@ -48,15 +48,19 @@ inline void toCopying(Rig& r) {  // needs the boot drive ready
     toWaiting(r);
     r.tick(2);
 }
+// True once the worker has told how the running copy ended (within 5 s).
+inline bool copyEnded(Rig& r) {
+    for (int i = 0; i < 1000 && !r.form().CopyWorker->lastCopy(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return r.form().CopyWorker->lastCopy().has_value();
+}
 // The running copy ends, whole or with a Windows error; true once the
 // worker has told how and waits again.
 inline bool endCopy(Rig& r, uint32_t error = 0) {
     r.copier.succeed = error == 0;
     r.copier.failWith = error;
     r.copier.endCopies();
-    for (int i = 0; i < 1000 && !r.form().CopyWorker->lastCopy(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return r.form().CopyWorker->lastCopy().has_value();
+    return copyEnded(r);
 }
 inline void toComplete(Rig& r) {
     toCopying(r);

@@ -216,6 +216,33 @@ std::vector<TransitionRow> transitionRows() {
              EXPECT_EQ(r.dialogs.boxes[0].stage, 0);
              EXPECT_EQ(bootdrive::CopyProgressPercent.load(), 0);
              EXPECT_EQ(app::Upgrade.StallTicks, 0u);
+             // Asked to stop: it ends at its next progress report.
+             ASSERT_TRUE(copyEnded(r));
+             EXPECT_EQ(r.form().CopyWorker->lastCopy()->result.error, 1235u);
+         }},
+        {"copy_refused_while_a_stalled_one_has_not_ended",
+         [](Rig& r) {
+             bootModeDevice(r);
+             r.copier.ignoreStop = true;
+         },
+         [](Rig& r) {
+             toCopying(r);
+             r.tick(31);
+         },
+         toCopying,
+         {0, kStartPage, 0, 0, false, false, false,
+          {std::string(kStalled) + "\n\nAn earlier copy onto E: has not ended yet."}, "", "0%"},
+         [](Rig& r) {
+             ASSERT_TRUE(r.copier.waitForCopies(1, 5s));
+             EXPECT_EQ(r.copier.copies().size(), 1u);
+             EXPECT_FALSE(r.form().CopyWorker->lastCopy()) << "the earlier copy still runs";
+         }},
+        {"copying_session_ends", bootModeDevice, toCopying, [](Rig& r) { r.desktop.events->sessionEnds(); },
+         {2, kUpgradePage, 0, 1, true, true, false, {}, "Upgrading ...", "0%"},
+         [](Rig& r) {
+             // The cut file goes before Windows ends the process.
+             ASSERT_TRUE(r.form().CopyWorker->lastCopy());
+             EXPECT_EQ(r.form().CopyWorker->lastCopy()->result.error, 1235u);
          }},
         {"copying_fails_at_once", bootModeDevice,
          [](Rig& r) {
@@ -263,6 +290,13 @@ TEST(AppStageMachine, TransitionTable) {
         EXPECT_EQ(boxTexts(rig), e.boxes);
         EXPECT_EQ(rig.get("lblUpgradeStatus").caption(), e.status);
         EXPECT_EQ(rig.get("LabelProgressPersent").caption(), e.percent);
+        // From Yes until the attempt ends, Windows may neither end the
+        // session nor show AutoPlay, nor the PC sleep.
+        const bool underWay = e.waiting || e.copying;
+        EXPECT_EQ(rig.desktop.held, underWay);
+        ASSERT_NE(rig.desktop.events, nullptr);
+        EXPECT_EQ(rig.desktop.events->sessionMayEnd(), !underWay);
+        EXPECT_EQ(rig.desktop.events->cancelAutoPlay(), underWay);
         // The row's own checks read the boxes it expects.
         if (boxTexts(rig) != e.boxes) continue;
         if (row.alsoCheck) row.alsoCheck(rig);

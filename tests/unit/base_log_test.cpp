@@ -16,7 +16,7 @@ struct MemoryLogFile final : base::LogSystem {
         ++opens;
         return opensOk ? std::optional<uint64_t>(text.size()) : std::nullopt;
     }
-    std::optional<std::string> read() override { return text; }
+    std::optional<std::string> read() override { return readsOk ? std::optional<std::string>(text) : std::nullopt; }
     bool rewrite(std::string_view t) override {
         text = t;
         return true;
@@ -27,7 +27,11 @@ struct MemoryLogFile final : base::LogSystem {
         return appendsOk;
     }
     std::string text;
-    bool opensOk = true, appendsOk = true;
+    std::string codePageText(std::string_view t) override {
+        return codePage.empty() ? base::LogSystem::codePageText(t) : codePage + "(" + std::string(t) + ")";
+    }
+    bool opensOk = true, appendsOk = true, readsOk = true;
+    std::string codePage;  // names the system's own conversion, when set
     int opens = 0, appends = 0;
 };
 
@@ -77,6 +81,17 @@ TEST(Log, StaysWithin256KiB) {
     EXPECT_LE(file.text.size() - kept, base::Log::kRunLimit);
     EXPECT_NE(file.text.find("T the log of this run ends here: it has reached its size limit\n"), std::string::npos);
     EXPECT_LE(file.text.size(), 256u * 1024);
+
+    // A file grown past what the log reads whole starts afresh, and a text
+    // that is not UTF-8 is read in the system's code page.
+    MemoryLogFile huge;
+    huge.text = std::string(300 * 1024, '.');
+    huge.readsOk = false;
+    huge.codePage = "cp1251";
+    base::Log fresh(&huge);
+    fresh.startWriting();
+    fresh.line("\xC4\xE8\xF1\xEA");
+    EXPECT_EQ(huge.text, "== T facts\nT cp1251(\xC4\xE8\xF1\xEA)\n");
 }
 
 }  // namespace

@@ -22,16 +22,27 @@ struct FakeDrive {
     bool readable = true;
     std::string label;
     std::vector<std::string> rootNames;
+    bool listed = true;  // GetLogicalDrives has its bit
 };
 
 class FakeDrives final : public bootdrive::DriveSystem {
 public:
     std::map<char, FakeDrive> drives;
     std::vector<char> searched;
+    std::string unlistedAsked;  // letters asked about that Windows does not list
     int calls = 0;
 
+    uint32_t logicalDrives() override {
+        ++calls;
+        uint32_t bits = 0;
+        for (const auto& [letter, drive] : drives)
+            if (drive.listed) bits |= 1u << (letter - 'A');
+        return bits;
+    }
     unsigned driveType(char letter) override {
         ++calls;
+        auto listed = drives.find(letter);
+        if (listed == drives.end() || !listed->second.listed) unlistedAsked += letter;
         auto it = drives.find(letter);
         return it == drives.end() ? kNoRootDir : it->second.type;
     }
@@ -71,6 +82,8 @@ std::vector<ChoiceCase> ChoiceCases() {
     fixedLabelled.type = kFixed;
     FakeDrive unreadable = Removable("VAZ UD40");
     unreadable.readable = false;
+    FakeDrive unlisted = Removable("VAZ UD40");
+    unlisted.listed = false;
     return {
         {"two labelled drives: the lower letter", {{'G', Removable("VAZ UD40")}, {'E', Removable("VAZ UD40")}},
          'E', "E:\\AIS_Firmware.S19"},
@@ -86,6 +99,8 @@ std::vector<ChoiceCase> ChoiceCases() {
         {"unreadable volume skipped", {{'D', unreadable}, {'Z', Removable("RUZ I ZA")}}, 'Z',
          "Z:\\AIS_Firmware.S19"},
         {"no drives at all", {}, -1, kOldTarget},
+        {"a letter Windows does not list is never asked", {{'D', unlisted}, {'F', Removable("RUZ I ZA")}}, 'F',
+         "F:\\AIS_Firmware.S19"},
         {"first letter A", {{'A', Removable("VAZ UD40")}}, 'A', "A:\\AIS_Firmware.S19"},
         {"label beyond 255 characters not seen", {{'E', Removable(std::string(250, 'x') + "VAZ UD40")}}, -1,
          kOldTarget},
@@ -105,6 +120,7 @@ TEST_P(BootDriveChoice, TakesTheLowestQualifyingLetter) {
     EXPECT_EQ(bootdrive::FindBootDrive(fake), c.expected) << c.what;
     EXPECT_STREQ(bootdrive::FirmwareTargetPath, c.expectedTarget) << c.what;
     EXPECT_TRUE(fake.searched.empty()) << "the scan never lists files";
+    EXPECT_EQ(fake.unlistedAsked, "") << "an empty card reader may raise a box: " << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BootDriveChoice, testing::ValuesIn(ChoiceCases()));

@@ -96,8 +96,9 @@ void SetPaths(const char* from, const char* to) {
     std::strcpy(bootdrive::FirmwareTargetPath, to);
 }
 
-// R: StartFirmwareCopy's wake-up. S: a new copy starts. F: the running copy
-// returns and the worker waits again.
+// R: StartFirmwareCopy's wake-up, taken; r: one refused, a copy being under
+// way. S: a new copy starts. F: the running copy returns and the worker
+// waits again.
 struct WakeCase {
     const char* what;
     const char* steps;
@@ -109,10 +110,10 @@ void PrintTo(const WakeCase& c, std::ostream* os) { *os << c.what; }
 
 const WakeCase kWakeCases[] = {
     {"one wake-up, one copy", "RSF", 1},
-    {"a second start while copying is lost", "RSRF", 1},
-    {"every start while copying is lost", "RSRRRF", 1},
+    {"a second start while copying is refused", "RSrF", 1},
+    {"every start while copying is refused", "RSrrrF", 1},
     {"a start after completion copies again", "RSFRSF", 2},
-    {"a lost start, then a counted one", "RSRFRSF", 2},
+    {"a refused start, then a counted one", "RSrFRSF", 2},
     {"each ended wait yields exactly one copy", "RSFRSFRSFRSFRSF", 5},
 };
 
@@ -127,7 +128,8 @@ TEST_P(WorkerWakeUp, CopiesOncePerWaitEndedByAWakeUp) {
         size_t started = 0;
         for (const char* step = c.steps; *step != '\0'; ++step) {
             switch (*step) {
-                case 'R': worker.Resume(); break;
+                case 'R': EXPECT_TRUE(worker.Resume()) << c.what; break;
+                case 'r': EXPECT_FALSE(worker.Resume()) << c.what; break;
                 case 'S': ASSERT_TRUE(copier.waitForCopies(++started)) << c.what; break;
                 case 'F':
                     copier.releaseOne();
@@ -201,6 +203,7 @@ TEST(Worker, NamedOnceBeforeItsFirstCopyAndCopiesTheCurrentPaths) {
     EXPECT_EQ(copies[0].to, "E:\\AIS_Firmware.S19");
     EXPECT_EQ(copies[1].to, "G:\\AIS_Firmware.S19");
     EXPECT_EQ(copies[1].from, "C:\\App\\Bin\\App_K40.SBIN");
+    EXPECT_EQ(worker.LastTarget(), "G:\\AIS_Firmware.S19") << "the drive a refused start names";
 }
 
 TEST(Worker, OverlongPathsReachTheCopierCutTo255Characters) {

@@ -170,9 +170,25 @@ TEST(SendBootCommand, WritesTheTwentyTwoBytesWithBootTimeoutsAndNoRead) {
 
 TEST(SendBootCommand, PortZeroSendsNothing) {
     FakePorts ports;
-    serial::SendBootCommand(ports, 0, serial::kBootCommand, serial::kBootCommandLength);
+    EXPECT_EQ(serial::DescribeWrite(serial::SendBootCommand(ports, 0, serial::kBootCommand, 22), 22),
+              "not sent, the port does not open");
     EXPECT_TRUE(ports.exchanges.empty());
     EXPECT_TRUE(ports.probed.empty());
+}
+
+// The log says "sent" only when every byte went out.
+TEST(SendBootCommand, WhatTheLogSaysOfTheWrite) {
+    const struct {
+        serial::Exchanged exchanged;
+        const char* said;
+    } rows[] = {
+        {{true, 22, 0}, "sent"},
+        {{false, 0, 0}, "not sent, the port does not open"},
+        {{true, 0, 1167}, "not sent, the write failed (Windows error 1167)"},
+        {{true, 9, 0}, "cut: 9 of 22 bytes went out"},
+        {{true, 9, 121}, "cut: 9 of 22 bytes went out (Windows error 121)"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(serial::DescribeWrite(row.exchanged, 22), row.said);
 }
 
 }  // namespace

@@ -31,13 +31,13 @@ public:
         auto it = openErrors.find(port);
         return it == openErrors.end() ? serial::kPortOpened : it->second;
     }
-    bool exchange(int port, const serial::CommTimeouts& t, const std::string& out, std::size_t readMax,
-                  std::string& in) override {
-        if (busy.count(port) != 0 || openErrors.count(port) != 0) return false;
+    serial::Exchanged exchange(int port, const serial::CommTimeouts& t, const std::string& out, std::size_t readMax,
+                               std::string& in) override {
+        if (busy.count(port) != 0 || openErrors.count(port) != 0) return {};
         exchanges.push_back({port, t, out, readMax});
         auto it = replies.find(port);
         in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
-        return true;
+        return {true, out.size(), 0};
     }
     // USB devices "USB Serial Port (COMn)" for the given ports.
     void present(std::initializer_list<int> ports) {
