@@ -58,6 +58,7 @@ TFormMain::TFormMain(Services& services)
       SpeedButtonFrmUpgFinish(layout_.get("SpeedButtonFrmUpgFinish")),
       TimerBlinkingText(layout_.get("TimerBlinkingText")),
       TimerCopyFileProgressCTL(layout_.get("TimerCopyFileProgressCTL")),
+      TimerVersionWatch(layout_.get("TimerVersionWatch")),
       ImageList1(layout_.get("ImageList1")) {
     readCopyProgress_ = [] { return bootdrive::CopyProgressPercent.load(std::memory_order_relaxed); };
     // 1. The base construction: the window from the layout, then the
@@ -141,11 +142,15 @@ void TFormMain::bindHandlers() {
     layout_.get("LabelZEMOWeb").onClick = [this] { ImageLogoClick(); };
     layout_.get("TimerBlinkingText").onClick = [this] { TimerBlinkingTextTimer(); };
     layout_.get("TimerCopyFileProgressCTL").onClick = [this] { TimerCopyFileProgressCTLTimer(); };
+    layout_.get("TimerVersionWatch").onClick = [this] { TimerVersionWatchTimer(); };
 }
 
 void TFormMain::FormCreate() {
     services_.desktop.registerPortNotifications();
     CopyWorker = std::make_unique<bootdrive::CopyFileThread>(services_.copier, services_.launchWorker);
+    portWorker_ = std::make_unique<serial::PortWorker>();
+    ports_ = std::make_unique<serial::OffThreadPorts>(
+        services_.ports, *portWorker_, [this](const std::function<bool()>& done) { services_.desktop.waitServing(done); });
 }
 
 bool TFormMain::FormClose() {
@@ -154,6 +159,13 @@ bool TFormMain::FormClose() {
     const unsigned defaultButton = Upgrade.CopyInProgress ? kMbDefButton2 : 0;
     const bool leave = services_.dialogs.messageBox(kExitQuestion, kExitCaption,
                                                     kMbOkCancel | kMbIconWarning | defaultButton) == kIdOk;
+    if (leave && startRunning_) {
+        // During the search the window stays until the port in hand is
+        // closed; the search then stops and the program ends.
+        leaveAfterSearch_ = true;
+        services_.log.line("exit during the search: the program ends once the port in hand is closed");
+        return false;
+    }
     if (leave && Upgrade.CopyInProgress) stopCopyBeforeLeaving("exit during the copy");
     return leave;
 }

@@ -17,6 +17,8 @@
 #include "bootdrive/drive_system.h"
 #include "hostprep/host_preparation.h"
 #include "serial/device_detection.h"
+#include "serial/device_look.h"
+#include "serial/port_worker.h"
 #include "serial/serial_port_system.h"
 
 namespace app {
@@ -82,6 +84,9 @@ public:
     void ImageLogoClick();
     void TimerBlinkingTextTimer();
     void TimerCopyFileProgressCTLTimer();
+    // Every 2 s while the finished page shows, for up to 10 minutes: asks
+    // the transponder back from its restart for the version it runs.
+    void TimerVersionWatchTimer();
 
     // Operations of the stage machine.
     void SetUpgradeStage(int32_t stage);
@@ -113,6 +118,7 @@ private:
     void showDeviceVersion(const std::string& version) override;
     void answerSystem() override;
     void report(const std::string& line) override;
+    bool searchGoesOn() override { return !leaveAfterSearch_; }
     void bindHandlers();
     void showError(const std::string& text);
     // Ends an attempt whose copy failed or stood still: the start page,
@@ -131,6 +137,13 @@ private:
     void sessionEnds() override;
     bool cancelAutoPlay() override;
     void powerChanged(bool suspending) override;
+    void portArrived(int port) override;
+    // The watch for the transponder's return after "Finish!".
+    void startVersionWatch();
+    void stopVersionWatch(const std::string& why);
+    // What the transponder says it runs, against the image and the version
+    // it had before.
+    void showRunningVersion(const std::string& version);
 
     // Lets the desktop's window go before the layout it shows goes: also
     // when the construction fails after the window was made.
@@ -146,6 +159,20 @@ private:
     std::function<int32_t()> readCopyProgress_;
     bool startRunning_ = false;  // SpeedButtonStartClick is under way
     bool upgradeUnderWay_ = false;  // from Yes until the attempt ends
+    bool leaveAfterSearch_ = false;  // OK to the exit question during the search
+    // The serial ports, each exchange made on the port worker while the
+    // window goes on answering.
+    std::unique_ptr<serial::PortWorker> portWorker_;
+    std::unique_ptr<serial::OffThreadPorts> ports_;
+    // The version watch: the port to ask, the version before the upgrade
+    // (empty when the device was found in its boot loader), the ports
+    // Windows announced since the last look, and the look in hand.
+    bool watching_ = false;
+    int watchTicks_ = 0;
+    int watchPort_ = 0;
+    std::string versionBefore_;
+    std::vector<int> arrivedPorts_;
+    std::shared_ptr<serial::DeviceLook> look_;
     long imageBytes_ = -1;       // the firmware image's size, for the log
 
 public:
@@ -175,6 +202,7 @@ public:
     Component& SpeedButtonFrmUpgFinish;
     Component& TimerBlinkingText;
     Component& TimerCopyFileProgressCTL;
+    Component& TimerVersionWatch;
     Component& ImageList1;
 };
 

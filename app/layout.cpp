@@ -135,6 +135,7 @@ Layout::Layout() {
     // Non-visual components.
     row(Kind::Timer, "TimerBlinkingText", "FormMain").every(100);
     row(Kind::Timer, "TimerCopyFileProgressCTL", "FormMain").every(1000);
+    row(Kind::Timer, "TimerVersionWatch", "FormMain").every(2000);
     row(Kind::ImageList, "ImageList1", "FormMain").at(0, 0, 145, 49);
 
     get("PageControlFirmwareUpgradeStage").setActivePage(&get("TabSheetStart"));
@@ -161,7 +162,13 @@ Layout::Layout() {
              {{"LabelFrmVerOriginal", ": "}, {"LabelFrmVerOriginal1", ". "}, {"LabelFrmVerNew", ": "},
               {"LabelFrmVerNew1", ". "}, {"LabelFrmVerWantToContinue", ""}});
     describe("SpeedButtonFrmUpgFinish", {{"lblUpgradeStatus", " "}, {"StaticTextFrmUpgMessage2", ""}});
-    get("lblUpgradeStatus").alertCaption = kFinishedStatus;
+    get("lblUpgradeStatus").alertCaptions = {kFinishedStatus};
+    // What the transponder runs after its restart: read as an alert, and
+    // fitted to its line however long the version.
+    get("StaticTextFrmUpgMessage1").alertCaptions = {kStillVersionText};
+    get("StaticTextFrmUpgMessage2").alertCaptions = {kRunningVersionText};
+    get("StaticTextFrmUpgMessage1").shrinkToFit = true;
+    get("StaticTextFrmUpgMessage2").shrinkToFit = true;
     windowClass = kMainWindowClass;
     ownerClass = kOwnerWindowClass;
     applicationTitle = kApplicationTitle;

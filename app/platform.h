@@ -47,6 +47,8 @@ public:
     virtual bool cancelAutoPlay() = 0;
     // The PC goes to sleep (true) or has woken up (false).
     virtual void powerChanged(bool suspending) = 0;
+    // A serial port has come: COMn (a device plugged in, or restarted).
+    virtual void portArrived(int port) = 0;
 };
 
 class Desktop {
@@ -90,6 +92,11 @@ public:
     // thread answers what is sent to it (paint, Windows' pings, screen
     // readers) and takes no input and no timer tick; true when it held.
     virtual bool waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) = 0;
+    // Waits until `done()` holds, however long that takes, while the window
+    // works as on a busy page: it paints and answers Windows' pings, screen
+    // readers, its timers, a move and a close request (the close box,
+    // Alt+F4, the task bar); clicks and keys in the window are dropped.
+    virtual void waitServing(const std::function<bool()>& done) = 0;
     // Lets the window's thread answer what other threads and programs have
     // sent to its windows (PeekMessageA without removing anything), so that
     // a long task on that thread is not taken for a hung window. Posted

@@ -3,6 +3,7 @@
 #include <dbt.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/system_dll_win.h"
 #include "base/module_path_win.h"
@@ -82,7 +83,22 @@ void WinDesktop::setSystemEvents(SystemEvents* events) {
         window_.setMessageHook(nullptr);
 }
 
-bool WinDesktop::systemMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+namespace {
+
+// The COM number of a port Windows announces ("COM7": 7); 0 for any other.
+int ArrivedComPort(LPARAM lp) {
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lp);
+    if (header == nullptr || header->dbch_devicetype != DBT_DEVTYP_PORT) return 0;
+    const char* name = reinterpret_cast<const DEV_BROADCAST_PORT_A*>(header)->dbcp_name;
+    if (std::strncmp(name, "COM", 3) != 0) return 0;
+    int port = 0;
+    for (const char* p = name + 3; *p >= '0' && *p <= '9' && port < 100000; ++p) port = port * 10 + (*p - '0');
+    return port;
+}
+
+}  // namespace
+
+bool WinDesktop::systemMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     // Windows sends it to the foreground window before it shows AutoPlay
     // for a drive that came.
     static const UINT queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
@@ -99,6 +115,11 @@ bool WinDesktop::systemMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
             if (wp) events_->sessionEnds();
             result = 0;
             return true;
+        case WM_DEVICECHANGE:
+            // Sent to every window when a serial port comes.
+            if (wp == DBT_DEVICEARRIVAL)
+                if (const int port = ArrivedComPort(lp)) events_->portArrived(port);
+            return false;
         case WM_POWERBROADCAST:
             // Sent on every wake-up; the user's own wake-up follows it.
             if (wp == PBT_APMSUSPEND) events_->powerChanged(true);
@@ -137,6 +158,39 @@ bool WinDesktop::waitAnswering(const std::function<bool()>& done, std::chrono::m
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) DispatchMessageA(&msg);
     }
     return true;
+}
+
+namespace {
+
+// Clicks and keys given to the window; Alt+F4 is the close request it
+// stands for, and the frame (its close box, a move) is no such input.
+bool IsWindowInput(const MSG& msg) {
+    if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4) return false;
+    return (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+           (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
+}
+
+}  // namespace
+
+void WinDesktop::waitServing(const std::function<bool()>& done) {
+    bool quit = false;
+    int quitCode = 0;
+    while (!done()) {
+        // Wakes for whatever comes, and at least every 10 ms to look again.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG msg;
+        while (!done() && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                quitCode = static_cast<int>(msg.wParam);
+                continue;
+            }
+            if (IsWindowInput(msg)) continue;  // given while busy: never acts
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    if (quit) PostQuitMessage(quitCode);
 }
 
 }  // namespace app

@@ -39,6 +39,7 @@ public:
     void setSystemEvents(SystemEvents* events) override;
     void holdSession(bool hold) override;
     bool waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
+    void waitServing(const std::function<bool()>& done) override;
 
 private:
     // Windows' own events for the wizard: the end of the session, AutoPlay,

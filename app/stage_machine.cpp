@@ -23,6 +23,7 @@ std::string Seconds(int64_t milliseconds) {
 void TFormMain::SetUpgradeStage(int32_t stage) {
     if (stage == 0) {
         setUpgradeUnderWay(false);
+        stopVersionWatch("the finished page was left");
         ResetStageDisplay();
         PageControlFirmwareUpgradeStage.setActivePage(&TabSheetStart);
     }
@@ -92,6 +93,10 @@ void TFormMain::SpeedButtonStartClick() {
         return;
     }
     DetectDeviceVersion();
+    if (leaveAfterSearch_) {
+        services_.desktop.terminate();
+        return;
+    }
     if (Ports.CandidatePorts.empty()) {
         services_.log.line("outcome: no transponder found");
         showError(NoDeviceMessage(Ports));
@@ -104,7 +109,7 @@ void TFormMain::SpeedButtonStartClick() {
 
 void TFormMain::DetectDeviceVersion() {
     serial::DeviceFields device{DevicePortNumber, DeviceIdentified};
-    serial::DetectDeviceVersion(services_.ports, Ports, *this, device);
+    serial::DetectDeviceVersion(*ports_, Ports, *this, device);
     DevicePortNumber = device.DevicePortNumber;
     DeviceIdentified = device.DeviceIdentified;
 }
@@ -132,11 +137,14 @@ void TFormMain::ContinueUpgrade() {
     SetUpgradeStage(2);
     ShowUpgradeStage();
     setUpgradeUnderWay(true);
+    // What the transponder runs now, to tell after its restart whether the
+    // new firmware took; none known when it was found in its boot loader.
+    versionBefore_ = LabelFrmVerOriginal1.caption() == kBootModeVersion ? "" : LabelFrmVerOriginal1.caption();
     if (Upgrade.BootCommandPending == 1) {
         char sentence[100] = {};
         std::char_traits<char>::copy(sentence, serial::kBootCommand, serial::kBootCommandLength);
         const serial::Exchanged sent =
-            serial::SendBootCommand(services_.ports, DevicePortNumber, sentence, serial::kBootCommandLength);
+            serial::SendBootCommand(*ports_, DevicePortNumber, sentence, serial::kBootCommandLength);
         services_.log.line("boot command to " + serial::ComName(DevicePortNumber) + ": " +
                            serial::DescribeWrite(sent, serial::kBootCommandLength));
         Upgrade.BootCommandPending = 0;
@@ -252,6 +260,7 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         const auto copied = CopyWorker->lastCopy();
         services_.log.line("copy done" + (copied ? " in " + Seconds(copied->milliseconds) : std::string()));
         services_.log.line("outcome: the firmware is on the transponder's drive");
+        startVersionWatch();
     }
     ShowProgress(shown);
 }

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Benchmark, not a test: how long the copy worker takes to put a 64 MiB
 # image on a drive, against a plain CopyFileExA without a progress routine
-# (both under Wine, timed inside the program) and against cp of the same
-# file on the host. Prints the medians and the two ratios side by side.
+# followed by the same write-through to the drive (FlushFileBuffers and the
+# size check; both under Wine, timed inside the program) and against cp of
+# the same file on the host. Prints the medians and the two ratios side by side.
 #
 #   bench/copy_bench.sh [RUNS]
 # Uses WIZARD_BUILD_DIR for its Wine prefix template when set (a cross

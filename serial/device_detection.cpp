@@ -66,6 +66,7 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
         const float position = static_cast<float>(display.progressPosition());
         display.showProgress(static_cast<int32_t>(position + step));
         display.answerSystem();
+        if (!display.searchGoesOn()) break;
         if (QueryDeviceVersion(system, port, display, device) == kQueryIdentified) {
             display.showProgress(100);
             return;

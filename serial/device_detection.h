@@ -39,6 +39,9 @@ public:
     virtual void answerSystem() = 0;
     // One line of what the detection saw and decided, for the log.
     virtual void report(const std::string& line) { (void)line; }
+    // False once the user has chosen to leave: the search stops before its
+    // next port, as if none had answered.
+    virtual bool searchGoesOn() { return true; }
 };
 
 // Identification outcome written into the main window's fields.

@@ -72,6 +72,7 @@ void ProbeOpenablePorts(SerialPortSystem& system, PortLists& lists, DetectionDis
     lists.BusyPorts.clear();
     for (int port : lists.EnumeratedPorts) {
         if (display) display->answerSystem();
+        if (display && !display->searchGoesOn()) break;
         const uint32_t result = system.openExclusive(port);
         if (result == kPortOpened) lists.OpenablePorts.push_back(port);
         if (IsHeldPortError(result)) lists.BusyPorts.push_back(port);

@@ -15,7 +15,11 @@ bool readable(const Component& c) {
     return isText(c) || c.kind == Kind::Button || c.kind == Kind::ProgressBar;
 }
 
-bool alerting(const Component& c) { return !c.alertCaption.empty() && c.caption() == c.alertCaption; }
+bool alerting(const Component& c) {
+    for (const std::string& alert : c.alertCaptions)
+        if (!alert.empty() && c.caption().compare(0, alert.size(), alert) == 0) return true;
+    return false;
+}
 
 // The captions of the texts that describe a control, each followed by its
 // separator; the last one's is dropped.

@@ -94,9 +94,11 @@ public:
         std::string then;
     };
     std::vector<DescriptionPart> describedBy;
-    // A caption that, once shown, is raised as an alert, with the text
-    // read as an alert while it shows.
-    std::string alertCaption;
+    // Captions that, once shown, are raised as an alert, with the text read
+    // as an alert while it shows; a caption counts when it begins with one.
+    std::vector<std::string> alertCaptions;
+    // A single-line text too wide for its box is drawn in a smaller font.
+    bool shrinkToFit = false;
     // Pages: the buttons that take the focus when the page comes up, the
     // first of them that is enabled (the page's default button), and the
     // button that Esc presses (none: Esc asks to close the window).

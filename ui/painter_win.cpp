@@ -170,8 +170,24 @@ void Painter::drawPicture(HDC dc, Picture p, const RECT& r, bool stretch, bool d
     GdiAlphaBlend(dc, r.left, r.top, pic.width, pic.height, mem.get(), 0, 0, pic.width, pic.height, blend);
 }
 
+Font Painter::fittedFont(HDC dc, const Component& c, const RECT& r) {
+    // Down to about two thirds of the designed size, a point at a time.
+    Font f = c.font();
+    const int smallest = std::max(8, f.size * 2 / 3);
+    for (; f.size > smallest; --f.size) {
+        Selected sel(dc, font(f));
+        RECT need = r;
+        drawCaption(dc, c.caption(), &need, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+        if (need.right - need.left <= r.right - r.left) break;
+    }
+    return f;
+}
+
 void Painter::paintText(HDC dc, const Component& c, const RECT& r, UINT flags) {
-    Selected sel(dc, font(c.font()));
+    const Font shown = c.shrinkToFit ? fittedFont(dc, c, r) : c.font();
+    // A text that had to shrink stays on its one line, in its middle.
+    if (shown.size != c.font().size) flags = (flags & ~static_cast<UINT>(DT_WORDBREAK)) | DT_SINGLELINE | DT_VCENTER;
+    Selected sel(dc, font(shown));
     SetBkMode(dc, TRANSPARENT);
     RECT box = r;
     if (highContrast_) {

@@ -42,6 +42,9 @@ private:
     void paintChildren(HDC dc, const Component& parent, const ButtonState& buttons);
     void paintOne(HDC dc, const Component& c, const ButtonState& buttons);
     void paintText(HDC dc, const Component& c, const RECT& r, UINT flags);
+    // The component's font, made smaller where its caption would not fit
+    // on one line of the box.
+    Font fittedFont(HDC dc, const Component& c, const RECT& r);
     void paintFocus(HDC dc, const Component& c, RECT r);
     // The designed colour, or in high contrast the system colour of its role.
     COLORREF colour(Colour designed, int systemColour) const;

@@ -110,6 +110,12 @@ bool FakeDesktop::waitAnswering(const std::function<bool()>& done, std::chrono::
     return true;
 }
 
+void FakeDesktop::waitServing(const std::function<bool()>& done) {
+    ++servedWaits;
+    if (whileServing) whileServing();
+    while (!done()) std::this_thread::sleep_for(std::chrono::microseconds(100));
+}
+
 int FakeHostPreparation::CheckIndexingPolicy() {
     log_.push_back("CheckIndexingPolicy");
     imagePathAtCheck = bootdrive::FirmwareImagePath;

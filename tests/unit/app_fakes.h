@@ -94,6 +94,10 @@ public:
     void holdSession(bool hold) override { held = hold; }
     // Polls `done` as the window's thread would between messages.
     bool waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
+    // Runs whileServing (what the window may do meanwhile), then polls.
+    void waitServing(const std::function<bool()>& done) override;
+    std::function<void()> whileServing;
+    int servedWaits = 0;
 
     app::SystemEvents* events = nullptr;  // what Windows' own events reach
     bool held = false;                    // the session and the PC are held for an upgrade

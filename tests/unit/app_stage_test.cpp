@@ -81,6 +81,23 @@ std::vector<TransitionRow> transitionRows() {
              EXPECT_EQ(r.form().DevicePortNumber, 5);
              EXPECT_EQ(r.get("LabelFrmVerOriginal1").caption(), kDeviceVersion);
          }},
+        {"exit_confirmed_during_the_scan",
+         [](Rig& r) {
+             r.ports.addPort(3, "");
+             serialDevice(r);
+             // The close box while the list of ports is read.
+             r.desktop.whileServing = [&r] {
+                 r.desktop.whileServing = nullptr;
+                 r.dialogs.answers = {app::kIdOk};
+                 EXPECT_FALSE(r.form().FormClose()) << "the window stays until the port in hand is closed";
+             };
+         },
+         [](Rig&) {}, toVersion, {0, kStartPage, 0, 0, false, false, false, {"Are you sure to exit?"}, "", "0%"},
+         [](Rig& r) {
+             EXPECT_EQ(r.dialogs.boxes[0].flags, 0x31u);
+             EXPECT_TRUE(r.ports.exchanges.empty()) << "no port is asked after OK";
+             EXPECT_EQ(r.log.back(), "terminate");
+         }},
         {"start_finds_no_port", noDevice, [](Rig&) {}, toVersion,
          {0, kStartPage, 0, 0, false, false, false, {std::string(kNoDevice) + kNoComPort}, "", "0%"},
          [](Rig& r) {

@@ -12,6 +12,7 @@
 
 #include "base/utf8_text.h"
 #include "package/catalogue.h"
+#include "package/version_text.h"
 
 namespace {
 
@@ -192,6 +193,23 @@ TEST(CatalogueVersionText, ShownAsWrittenInUtf8OrLatin1) {
         {"stray continuation", "\xA9 1", u"\u00A9 1"},
     };
     for (const auto& row : rows) EXPECT_EQ(base::DisplayText(row.bytes), row.shown) << row.name;
+}
+
+// What the transponder reports after its restart against the catalogue.
+TEST(CatalogueVersionText, ComparedAsAPersonReadsIt) {
+    const struct {
+        const char* device;
+        const char* catalogue;
+        bool same;
+    } rows[] = {
+        {"2.05.118", "2.05.118", true},   {"2.5.118", "2.05.118", true},   {" 2.05.118 ", "2.05.118", true},
+        {"V2.05", "v2.5", true},          {"2.00", "2.0", true},           {"2.0.1", "2.05.118", false},
+        {"2.5", "2.5.0", false},          {"2-5", "2.5", false},           {"2.05.118", "2.05.119", false},
+        {"20.5", "2.05", false},          {"", "", false},                 {"  ", "2.05", false},
+        {"2.05.118x", "2.05.118", false}, {"1.0.7 beta", "1.0.7 BETA", true},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(package::SameVersion(row.device, row.catalogue), row.same) << row.device << " / " << row.catalogue;
 }
 
 TEST(SampleFiles, ShippedCatalogueNamesTheShippedImage) {

@@ -193,6 +193,34 @@ TEST_F(CopyOnWine, ReplacesAnExistingTargetAndCopiesAgain) {
     }
 }
 
+// A copied file counts only once it is written through to the device whole.
+TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
+    const std::string target = "F:\\Settled.S19";
+    const struct {
+        const char* what;
+        const char* content;  // none: no such file
+        DWORD attributes;
+        DWORD error;
+    } rows[] = {
+        {"whole", "abcdef", FILE_ATTRIBUTE_NORMAL, ERROR_SUCCESS},
+        {"cut short", "abc", FILE_ATTRIBUTE_NORMAL, ERROR_FILE_INVALID},
+        {"longer", "abcdefg", FILE_ATTRIBUTE_NORMAL, ERROR_FILE_INVALID},
+        {"gone", nullptr, FILE_ATTRIBUTE_NORMAL, ERROR_FILE_NOT_FOUND},
+        {"not to be written", "abcdef", FILE_ATTRIBUTE_READONLY, ERROR_ACCESS_DENIED},
+    };
+    for (const auto& row : rows) {
+        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(target.c_str());
+        if (row.content) {
+            ASSERT_TRUE(WriteWholeFile(target, row.content)) << row.what;
+            ASSERT_TRUE(SetFileAttributesA(target.c_str(), row.attributes)) << row.what;
+        }
+        EXPECT_EQ(bootdrive::SettleCopiedFile(target.c_str(), 6), row.error) << row.what;
+    }
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(target.c_str());
+}
+
 // An old target the failed copy never touched stays as it was.
 TEST_F(CopyOnWine, MissingImageLeavesTheValueAt0) {
     const std::string target = "F:\\AIS_Firmware.S19";

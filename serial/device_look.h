@@ -1,0 +1,26 @@
+// One look for the transponder after its restart: the version query to the
+// port it answered on before and to the ports Windows announced since.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "serial/serial_port_system.h"
+
+namespace serial {
+
+struct DeviceLook {
+    int port = 0;                        // where the transponder answered; 0: nowhere
+    std::optional<std::string> version;  // the version its reply carried
+    std::vector<std::string> seen;       // what each port gave, for the log
+};
+
+// Asks `knownPort` (0: none), then each port of `arrived` that the port
+// class lists and that is not a paired Bluetooth device's, once each, in
+// that order, until one answers as the transponder. A port that does not
+// open (gone while the device is in its boot loader, or held by another
+// program) costs one failed open.
+DeviceLook LookForDevice(SerialPortSystem& system, int knownPort, const std::vector<int>& arrived);
+
+}  // namespace serial
