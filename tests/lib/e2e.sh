@@ -202,6 +202,11 @@ e2e_click_yes()    { e2e_click 390 299; }
 e2e_click_no()     { e2e_click 446 299; }
 e2e_click_finish() { e2e_click 248 306; }
 
+# The wizard's answers to Windows' own questions: may the session end (1:
+# yes), shall AutoPlay be cancelled (1: yes).
+e2e_logoff_answer() { wine "$E2E_DRIVER" logoff 2>/dev/null | tr -d '\r'; }
+e2e_autoplay_answer() { wine "$E2E_DRIVER" autoplay 2>/dev/null | tr -d '\r'; }
+
 # e2e_box CAPTION OK|Cancel SECONDS: answers a message box; prints its text.
 e2e_box() { wine "$E2E_DRIVER" box "$1" "$2" "$3" 2>/dev/null | tr -d '\r'; }
 # e2e_expect_box CAPTION TEXT OK|Cancel SECONDS

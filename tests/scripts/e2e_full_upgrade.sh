@@ -9,12 +9,14 @@
 # at 96 DPI every page looks exactly as the committed screenshots.
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 if [ "$E2E_DPI" = 96 ]; then e2e_begin full-upgrade; else e2e_begin "full-upgrade-${E2E_DPI}dpi"; fi
-e2e_standard_bench --version 2.0.1 --ready-delay 3000
+e2e_standard_bench --version 2.0.1 --ready-delay 5000
 e2e_launch
 size=$(xwininfo -id "$E2E_WIN" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
 e2e_check "client area $(e2e_px 554)x$(e2e_px 420) at $E2E_DPI DPI" [ "$size" = "$(e2e_px 554)x$(e2e_px 420)" ]
 e2e_shot 1-start-page
 e2e_check "read as the start page" e2e_reads_as start
+e2e_check "a log-off on the start page is let through" [ "$(e2e_logoff_answer)" = 1 ]
+e2e_check "AutoPlay is left alone on the start page" [ "$(e2e_autoplay_answer)" = 0 ]
 e2e_record_events
 e2e_start_to_version
 e2e_shot 2-version-page
@@ -24,6 +26,9 @@ e2e_check "COM5 got the 16-byte query" [ "$(e2e_wire 5)" = "$E2E_QUERY_HEX" ]
 e2e_click_yes
 e2e_check "upgrade page after Yes" e2e_wait_page upgrade 10
 e2e_shot 3-upgrade-waiting
+# The boot drive comes 5 s after the boot command: the wizard waits for it.
+e2e_check "a log-off while the wizard waits for the boot drive is refused" [ "$(e2e_logoff_answer)" = 0 ]
+e2e_check "AutoPlay is cancelled during the upgrade" [ "$(e2e_autoplay_answer)" = 1 ]
 e2e_check "boot command on the wire" wz_wait_for "[ \"\$(e2e_wire 5)\" = '$E2E_QUERY_HEX$E2E_BOOT_HEX' ]" 10
 e2e_check "image copied" wz_wait_for "cmp -s '$E2E/drive/AIS_Firmware.S19' '$E2E_APP/Bin/App_K40.SBIN'" 30
 e2e_check "Finish enabled" wz_wait_for e2e_finish_enabled 15
@@ -31,6 +36,7 @@ finished_at=$(e2e_now)
 e2e_check "the firmware file written through to the drive before \"Finish!\"" \
   e2e_flushed_before "$E2E/drive/AIS_Firmware.S19" "$finished_at"
 e2e_check "progress at 100%" e2e_progress_full
+e2e_check "a log-off after \"Finish!\" is let through" [ "$(e2e_logoff_answer)" = 1 ]
 sleep 0.3  # let the last repaint land before the picture
 e2e_shot 4-upgrade-finished
 e2e_check "read as the finished page" e2e_reads_as finished

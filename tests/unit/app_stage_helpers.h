@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,6 +67,25 @@ inline void toComplete(Rig& r) {
     toCopying(r);
     setProgress(100);
     r.tick();
+}
+
+// The serial path to "Finish!": the device answers on COM5 at Start, and
+// its boot drive E: comes after Yes.
+inline void toCompleteOverSerial(Rig& r) {
+    toWaiting(r);
+    r.drives.addBootDrive('E', true);
+    r.tick(2);
+    setProgress(100);
+    r.tick();
+}
+// Ticks of the version watch, the looks on the port worker waited for,
+// until `answered` holds or 100 ticks have passed; true when it held.
+inline bool watchUntil(Rig& r, const std::function<bool()>& answered) {
+    for (int i = 0; i < 2000 && !answered(); ++i) {
+        r.click("TimerVersionWatch");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return answered();
 }
 
 inline std::vector<std::string> boxTexts(const Rig& r) {

@@ -283,6 +283,55 @@ std::vector<TransitionRow> transitionRows() {
          [](Rig& r) {
              EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").caption(), "");
              EXPECT_EQ(r.get("LabelFrmVerOriginal1").caption(), "");
+             EXPECT_FALSE(r.get("TimerVersionWatch").enabled()) << "leaving the page ends the watch";
+         }},
+        // Back from its restart, the transponder says what it runs.
+        {"complete_device_returns_with_the_new_version", serialDevice, toCompleteOverSerial,
+         [](Rig& r) {
+             EXPECT_TRUE(r.get("TimerVersionWatch").enabled());
+             r.ports.replies[5] = versionReply("02.5");
+             ASSERT_TRUE(watchUntil(r, [&r] { return !r.get("StaticTextFrmUpgMessage2").caption().empty() &&
+                                                     r.get("StaticTextFrmUpgMessage2").caption()[0] == 'N'; }));
+         },
+         {2, kUpgradePage, 0, 0, false, false, true, {}, "Finish!", "100%"},
+         [](Rig& r) {
+             EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").caption(), "Now running version 02.5.");
+             EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").font().colour, ui::kGreen);
+             EXPECT_EQ(r.get("StaticTextFrmUpgMessage1").caption(), "");
+             EXPECT_FALSE(r.get("TimerVersionWatch").enabled());
+             EXPECT_EQ(r.ports.exchanges.back().port, 5);
+         }},
+        {"complete_device_returns_with_its_old_version", serialDevice, toCompleteOverSerial,
+         [](Rig& r) {
+             ASSERT_TRUE(watchUntil(r, [&r] { return !r.get("StaticTextFrmUpgMessage1").caption().empty(); }));
+         },
+         {2, kUpgradePage, 0, 0, false, false, true, {}, "Finish!", "100%"},
+         [](Rig& r) {
+             EXPECT_EQ(r.get("StaticTextFrmUpgMessage1").caption(), "Still version V1.0.7!");
+             EXPECT_EQ(r.get("StaticTextFrmUpgMessage1").font().colour, ui::kRed);
+             EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").caption(), "Please run the upgrade again.");
+             EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").font().colour, ui::kColourWindowText);
+         }},
+        {"complete_boot_mode_device_returns_on_an_announced_port",
+         [](Rig& r) {
+             bootModeDevice(r);
+             r.ports.addPort(3, "");
+             r.ports.addPort(7, versionReply("3.1"));
+         },
+         toComplete,
+         [](Rig& r) {
+             // No port is known: nothing is asked until Windows announces one.
+             for (int i = 0; i < 5; ++i) r.click("TimerVersionWatch");
+             EXPECT_EQ(r.ports.calls, 0);
+             r.desktop.events->portArrived(7);
+             ASSERT_TRUE(watchUntil(r, [&r] { return r.get("StaticTextFrmUpgMessage2").caption() != "Please reboot your device."; }));
+         },
+         {2, kUpgradePage, 0, 0, false, false, true, {}, "Finish!", "100%"},
+         [](Rig& r) {
+             EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").caption(), "Now running version 3.1.");
+             EXPECT_EQ(r.get("StaticTextFrmUpgMessage2").font().colour, ui::kColourWindowText);
+             ASSERT_EQ(r.ports.exchanges.size(), 1u) << "COM3 was not announced";
+             EXPECT_EQ(r.ports.exchanges[0].port, 7);
          }},
     };
 }
