@@ -1,9 +1,13 @@
 // A transponder on a pseudo-terminal, for tests and demonstrations: see
-// --help.
+// --help. The device answers the version query until a boot command takes
+// it into its boot loader, which brings up the boot drive; with
+// --reboot-after it restarts once the image on that drive is complete, its
+// port gone meanwhile, and answers again with the version after.
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -76,7 +80,12 @@ void SleepMs(int ms) {
 
 class Device {
 public:
-    Device(const sim::Options& o, int master, sim::BootDrive& drive) : o_(o), master_(master), drive_(drive) {}
+    // `watch` and `imageBytes` (the size of --image, -1 without) serve
+    // --reboot-after; `watch` is null without it.
+    Device(const sim::Options& o, int master, const std::string& slavePath, sim::BootDrive& drive,
+           sim::ImageWatch* watch, long long imageBytes)
+        : o_(o), master_(master), slavePath_(slavePath), drive_(drive), watch_(watch), imageBytes_(imageBytes),
+          version_(o.version) {}
 
     void start() {
         if (o_.bootMode) enterBootLoader(0);
@@ -90,12 +99,26 @@ public:
 
     // Milliseconds until something is due; -1 when nothing is.
     int nextTimeoutMs() const {
-        if (readyPending_) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(readyAt_ - Clock::now()).count();
-            return left < 0 ? 0 : static_cast<int>(left);
-        }
+        if (readyPending_) return MsUntil(readyAt_);
         if (watchingCopy_) return 5;
+        if (rebootPending_) return MsUntil(rebootAt_);
         return -1;
+    }
+
+    // Something happened to the image on the drive: with the boot loader
+    // waiting for it, (re)start the count to the restart from now when it
+    // is complete, else stop it.
+    void onImageEvents() {
+        if (!watch_->take() || !awaitingImage_) return;
+        const long long size = drive_.imageSize();
+        const bool complete =
+            watch_->written() && !watch_->isOpen() && (imageBytes_ < 0 ? size > 0 : size == imageBytes_);
+        rebootPending_ = complete;
+        rebootAt_ = Clock::now() + std::chrono::milliseconds(o_.rebootAfterMs);
+        if (o_.verbose) {
+            std::fprintf(stderr, "transponder_sim: image of %lld bytes %s\n", size,
+                         complete ? "complete, restart counted from now" : "not complete");
+        }
     }
 
     void onTime() {
@@ -103,17 +126,21 @@ public:
             readyPending_ = false;
             if (drive_.present() && !o_.noReady) drive_.makeReady();
             watchingCopy_ = drive_.present() && o_.vanishOnCopy;
+            // Only an image written from now on is taken.
+            if (watch_ != nullptr) watch_->forgetWrites();
+            awaitingImage_ = watch_ != nullptr && !o_.noReady;
         }
         if (watchingCopy_ && drive_.hasImage()) {
             watchingCopy_ = false;
             drive_.vanish(o_.fillDrive);
         }
+        if (rebootPending_ && Clock::now() >= rebootAt_) restart();
     }
 
 private:
     void answer() {
         SleepMs(o_.replyDelayMs);
-        std::string reply = sim::ComposeReply(o_);
+        std::string reply = sim::ComposeReply(o_, version_);
         if (o_.gapMs > 0 && o_.gapAfter > 0 && static_cast<std::size_t>(o_.gapAfter) < reply.size()) {
             WriteAll(master_, reply.substr(0, static_cast<std::size_t>(o_.gapAfter)));
             SleepMs(o_.gapMs);
@@ -128,16 +155,44 @@ private:
         booted_ = true;
         readyPending_ = true;
         readyAt_ = Clock::now() + std::chrono::milliseconds(delayMs);
+        // The boot loader has no serial face: the port goes until the restart.
+        if (watch_ != nullptr && !o_.link.empty()) sim::RetractLink(slavePath_, o_.link);
         if (o_.verbose) std::fprintf(stderr, "transponder_sim: boot loader, ready in %d ms\n", delayMs);
+    }
+
+    // The boot loader took the image and starts the new firmware: the
+    // drive goes, the port comes back, the version is the new one.
+    void restart() {
+        rebootPending_ = awaitingImage_ = false;
+        drive_.restart(o_.image);
+        version_ = o_.versionAfter;
+        booted_ = false;
+        std::string error;
+        if (!o_.link.empty() && !sim::PublishLink(slavePath_, o_.link, error)) {
+            std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
+        }
+        if (o_.verbose) std::fprintf(stderr, "transponder_sim: restarted with version %s\n", version_.c_str());
+    }
+
+    static int MsUntil(Clock::time_point t) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
+        return left < 0 ? 0 : static_cast<int>(left);
     }
 
     const sim::Options& o_;
     int master_;
+    const std::string& slavePath_;
     sim::BootDrive& drive_;
+    sim::ImageWatch* watch_;
+    long long imageBytes_;
+    std::string version_;
     bool booted_ = false;
     bool readyPending_ = false;
     bool watchingCopy_ = false;
+    bool awaitingImage_ = false;  // ready, for --reboot-after
+    bool rebootPending_ = false;
     Clock::time_point readyAt_{};
+    Clock::time_point rebootAt_{};
 };
 
 int Run(const sim::Options& o) {
@@ -151,6 +206,20 @@ int Run(const sim::Options& o) {
     if (drive.present() && !drive.prepare(o.label, error)) {
         std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
         return 1;
+    }
+    sim::ImageWatch watch;
+    long long imageBytes = -1;
+    if (o.rebootAfterMs >= 0) {
+        struct stat st;
+        if (!o.image.empty() && ::stat(o.image.c_str(), &st) != 0) {
+            std::fprintf(stderr, "transponder_sim: cannot read %s: %s\n", o.image.c_str(), std::strerror(errno));
+            return 1;
+        }
+        if (!o.image.empty()) imageBytes = static_cast<long long>(st.st_size);
+        if (!watch.start(o.driveDir, error)) {
+            std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
+            return 1;
+        }
     }
     const int record = OpenLog(o.recordFile);
     const int lineLog = OpenLog(o.lineLog);
@@ -182,22 +251,27 @@ int Run(const sim::Options& o) {
             std::fclose(f);
         }
     }
-    if (!o.link.empty() && !sim::PublishLink(pty.slavePath(), o.link, error)) {
+    // A device that starts in its boot loader and restarts later has no
+    // port until then.
+    const bool portNow = !(o.bootMode && o.rebootAfterMs >= 0);
+    if (!o.link.empty() && portNow && !sim::PublishLink(pty.slavePath(), o.link, error)) {
         std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
         return 1;
     }
     std::printf("pty=%s\n", pty.slavePath().c_str());
     std::fflush(stdout);
 
-    Device device(o, pty.master(), drive);
+    Device device(o, pty.master(), pty.slavePath(), drive, o.rebootAfterMs >= 0 ? &watch : nullptr, imageBytes);
     device.start();
     sim::LineReader reader;
     char buffer[4096];
     while (!gStop) {
-        pollfd fds[2] = {{pty.master(), POLLIN, 0}, {opens, POLLIN, 0}};
+        // poll passes over the descriptors that are -1.
+        pollfd fds[3] = {{pty.master(), POLLIN, 0}, {opens, POLLIN, 0}, {watch.fd(), POLLIN, 0}};
         const pollfd& p = fds[0];
         int timeout = device.nextTimeoutMs();
-        int ready = ::poll(fds, opens >= 0 ? 2 : 1, timeout < 0 ? 500 : timeout);
+        int ready = ::poll(fds, 3, timeout < 0 ? 500 : timeout);
+        if (ready > 0 && (fds[2].revents & POLLIN)) device.onImageEvents();
         if (ready > 0 && (fds[1].revents & POLLIN)) {
             alignas(inotify_event) char events[4096];
             const ssize_t n = ::read(opens, events, sizeof events);

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -31,6 +34,13 @@ bool WriteFile(const std::string& path, const std::string& text) {
     return ok;
 }
 
+const char kImageName[] = "AIS_Firmware.S19";
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 constexpr unsigned long long kMaxFillBytes = 64ull << 20;
 
 }  // namespace
@@ -52,9 +62,23 @@ void BootDrive::makeReady() {
     }
 }
 
-bool BootDrive::hasImage() const {
+bool BootDrive::hasImage() const { return imageSize() >= 0; }
+
+long long BootDrive::imageSize() const {
     struct stat st;
-    return ::stat(path("AIS_Firmware.S19").c_str(), &st) == 0;
+    return ::stat(path(kImageName).c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+void BootDrive::restart(const std::string& expected) {
+    const std::string image = path(kImageName);
+    if (!expected.empty()) {
+        const bool same = ReadAll(image) == ReadAll(expected);
+        std::fprintf(stderr, "transponder_sim: the image taken is %s %s\n", same ? "the same as" : "NOT the same as",
+                     expected.c_str());
+    }
+    ::unlink(image.c_str());
+    ::unlink(path("READY.TXT").c_str());
+    if (verbose_) std::fprintf(stderr, "transponder_sim: READY.TXT and %s removed\n", kImageName);
 }
 
 void BootDrive::vanish(bool fill) {
@@ -86,6 +110,47 @@ void BootDrive::vanish(bool fill) {
     }
     ::close(fd);
     if (verbose_) std::fprintf(stderr, "transponder_sim: drive filled\n");
+}
+
+ImageWatch::~ImageWatch() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool ImageWatch::start(const std::string& dir, std::string& error) {
+    fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    const uint32_t events = IN_OPEN | IN_CLOSE | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+    if (fd_ < 0 || ::inotify_add_watch(fd_, dir.c_str(), events) < 0) {
+        error = "cannot watch " + dir + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool ImageWatch::take() {
+    bool image = false;
+    alignas(inotify_event) char events[4096];
+    ssize_t n;
+    while ((n = ::read(fd_, events, sizeof events)) > 0) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            if (e->mask & IN_Q_OVERFLOW) {
+                // Counts lost: take the file as closed and written.
+                std::fprintf(stderr, "transponder_sim: drive events lost\n");
+                opens_ = 0;
+                written_ = image = true;
+            }
+            if (e->len == 0 || std::strcmp(e->name, kImageName) != 0) continue;
+            image = true;
+            if (e->mask & IN_OPEN) ++opens_;
+            if ((e->mask & IN_CLOSE) && opens_ > 0) --opens_;
+            if (e->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) written_ = true;
+            // Another file under the name (its creating open follows):
+            // opens of the one before no longer count.
+            if (e->mask & (IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO)) opens_ = 0;
+        }
+    }
+    return image;
 }
 
 }  // namespace sim

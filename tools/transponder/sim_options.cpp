@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 namespace sim {
 namespace {
@@ -27,7 +28,8 @@ const char kHelp[] =
     "\n"
     "Serial side:\n"
     "  --link PATH        make PATH a symbolic link to the slave side (for Wine:\n"
-    "                     $WINEPREFIX/dosdevices/com5); made once ready\n"
+    "                     $WINEPREFIX/dosdevices/com5); made once ready (gone in\n"
+    "                     the boot loader with --reboot-after, see below)\n"
     "  --record FILE      append every byte received to FILE (created empty)\n"
     "  --pidfile FILE     write the process id to FILE\n"
     "  --line-log FILE    for each request received, append a line with what it\n"
@@ -65,6 +67,33 @@ const char kHelp[] =
     "                     so that further writes fail (only on a file system with\n"
     "                     less than 64 MiB free, such as a small tmpfs mount)\n"
     "\n"
+    "Restart after an upgrade (only with --reboot-after; without it the device\n"
+    "stays in its boot loader, its link in place, until it ends):\n"
+    "  --reboot-after S   restart S seconds (decimals allowed) after the firmware\n"
+    "                     file AIS_Firmware.S19 on the drive is complete: written\n"
+    "                     since READY.TXT came, no longer open in any process (the\n"
+    "                     folder is watched with inotify, so the close of a copy\n"
+    "                     and the close of a reopen to flush both count), and as\n"
+    "                     long as --image, else not empty. Opening it again stops\n"
+    "                     the count until it is closed. Needs --drive.\n"
+    "                     From the boot command until the restart the --link is\n"
+    "                     gone (the port's open fails; with --boot-mode it is made\n"
+    "                     only at the restart) and nothing is answered. At the\n"
+    "                     restart READY.TXT and AIS_Firmware.S19 leave the drive\n"
+    "                     folder (the boot loader took the image; the folder and\n"
+    "                     its label stay, as Wine keeps the drive letter), the\n"
+    "                     --link is made again and the version query is answered\n"
+    "                     with the version below. A further boot command starts\n"
+    "                     another round.\n"
+    "  --version-after T  version reported after a restart (default: that of\n"
+    "                     --catalogue, else 2.05.118, the version in the\n"
+    "                     wizard's resources/Bin/Firmware.csv)\n"
+    "  --catalogue FILE   a catalogue (CSV \"Image,Version,Notes\") whose row for\n"
+    "                     Bin\\App_K40.SBIN gives the default of --version-after\n"
+    "  --image FILE       the image being installed: the firmware file is complete\n"
+    "                     only at its size; at the restart standard error says\n"
+    "                     whether the bytes taken were the same\n"
+    "\n"
     "  --verbose          log events to standard error\n"
     "  --help             this text\n"
     "\n"
@@ -80,6 +109,18 @@ int ToInt(const char* name, const char* text, bool& ok) {
         return 0;
     }
     return static_cast<int>(value);
+}
+
+// Seconds with decimals, as whole milliseconds.
+int ToMs(const char* name, const char* text, bool& ok) {
+    char* end = nullptr;
+    double value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(value >= 0 && value <= 100000)) {
+        std::fprintf(stderr, "transponder_sim: %s wants seconds, not '%s'\n", name, text);
+        ok = false;
+        return 0;
+    }
+    return static_cast<int>(value * 1000 + 0.5);
 }
 
 int HexDigit(char c) {
@@ -160,13 +201,50 @@ bool ParseOptions(int argc, char** argv, Options& o, bool& helpShown) {
         else if (!std::strcmp(a, "--boot-mode")) o.bootMode = true;
         else if (!std::strcmp(a, "--vanish-on-copy")) o.vanishOnCopy = true;
         else if (!std::strcmp(a, "--fill-drive")) o.fillDrive = true;
+        else if (!std::strcmp(a, "--reboot-after")) o.rebootAfterMs = ToMs(a, value(), ok);
+        else if (!std::strcmp(a, "--version-after")) o.versionAfter = value();
+        else if (!std::strcmp(a, "--catalogue")) o.catalogue = value();
+        else if (!std::strcmp(a, "--image")) o.image = value();
         else if (!std::strcmp(a, "--verbose")) o.verbose = true;
         else {
             std::fprintf(stderr, "transponder_sim: unknown option '%s' (see --help)\n", a);
             ok = false;
         }
     }
-    return ok;
+    if (!ok) return false;
+    const bool restartOption = !o.versionAfter.empty() || !o.catalogue.empty() || !o.image.empty();
+    if ((restartOption && o.rebootAfterMs < 0) || (o.rebootAfterMs >= 0 && o.driveDir.empty())) {
+        std::fprintf(stderr, "transponder_sim: --version-after, --catalogue and --image go with --reboot-after, "
+                             "which needs --drive\n");
+        return false;
+    }
+    if (o.versionAfter.empty() && !o.catalogue.empty()) {
+        std::string error;
+        if (!ReadCatalogueVersion(o.catalogue, o.versionAfter, error)) {
+            std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
+            return false;
+        }
+    }
+    if (o.versionAfter.empty()) o.versionAfter = kDefaultVersionAfter;
+    return true;
+}
+
+bool ReadCatalogueVersion(const std::string& path, std::string& version, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read the catalogue " + path;
+        return false;
+    }
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t image = line.find(',');
+        if (image == std::string::npos || line.compare(0, image, "Bin\\App_K40.SBIN") != 0) continue;
+        const std::size_t end = line.find(',', image + 1);
+        version = line.substr(image + 1, end == std::string::npos ? std::string::npos : end - image - 1);
+        return true;
+    }
+    error = "no row for Bin\\App_K40.SBIN in the catalogue " + path;
+    return false;
 }
 
 }  // namespace sim

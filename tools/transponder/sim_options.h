@@ -15,6 +15,12 @@ struct Options {
     std::string label = "VAZ UD40";
     std::string model = "AIS-B-K40";
     std::string version = "2.0.1";
+    // After a restart from the boot loader (--reboot-after): the version
+    // then reported, the catalogue it may come from and the image whose
+    // size the firmware file must have.
+    std::string versionAfter;  // empty: the catalogue's, else kDefaultVersionAfter
+    std::string catalogue;
+    std::string image;
     std::string rawReply;      // replaces the whole reply when set
     bool haveRawReply = false;
     bool silent = false;
@@ -30,12 +36,22 @@ struct Options {
     int gapMs = 0;
     int gapAfter = 10;
     int readyDelayMs = 3000;
+    int rebootAfterMs = -1;    // -1: the device stays in its boot loader
     bool verbose = false;
 };
+
+// The version in resources/Bin/Firmware.csv, reported after a restart
+// when neither --version-after nor --catalogue says otherwise.
+inline constexpr const char* kDefaultVersionAfter = "2.05.118";
 
 // Parses argv; on a bad command line prints why and returns false.
 // Sets `helpShown` when --help was asked for.
 bool ParseOptions(int argc, char** argv, Options& options, bool& helpShown);
+
+// The Version field of the catalogue row (CSV "Image,Version,Notes") whose
+// Image is Bin\App_K40.SBIN; false with a note in `error` when the file
+// cannot be read or holds no such row.
+bool ReadCatalogueVersion(const std::string& path, std::string& version, std::string& error);
 
 // Turns the escapes \r \n \t \\ \0 and \xHH of `text` into bytes.
 std::string Unescape(const std::string& text);

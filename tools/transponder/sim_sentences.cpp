@@ -12,7 +12,7 @@ std::string Sentence(const std::string& body) {
     return "$" + body + tail;
 }
 
-std::string ComposeReply(const Options& o) {
+std::string ComposeReply(const Options& o, const std::string& version) {
     if (o.haveRawReply) return o.rawReply;
     std::string out;
     // Other output of the device: position reports of its own.
@@ -22,10 +22,10 @@ std::string ComposeReply(const Options& o) {
 
     const std::string model = o.modelLater ? "" : o.model;
     if (o.fewCommas) {
-        out += Sentence("AIVER," + model + "," + o.version);
+        out += Sentence("AIVER," + model + "," + version);
     } else {
         // Fields 1..8, the version in field 9, one more field after it.
-        out += Sentence("AIVER," + model + ",SIM,00001234,000000000,HW1.0,,,," + o.version + ",BL1.2");
+        out += Sentence("AIVER," + model + ",SIM,00001234,000000000,HW1.0,,,," + version + ",BL1.2");
     }
     if (o.modelLater) out += Sentence("PSIM,MODEL," + o.model);
     return out;

@@ -10,8 +10,9 @@ namespace sim {
 // "$<body>*hh\r\n" with the NMEA checksum of body.
 std::string Sentence(const std::string& body);
 
-// The bytes written in answer to one version query, in order.
-std::string ComposeReply(const Options& options);
+// The bytes written in answer to one version query, in order, reporting
+// `version` (options.version, or options.versionAfter after a restart).
+std::string ComposeReply(const Options& options, const std::string& version);
 
 // What a received line asks for.
 enum class Request { None, VersionQuery, BootCommand };
