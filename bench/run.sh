@@ -27,12 +27,16 @@
 #                 devices registered before the device's, against the same
 #                 without them (bench/serial_identify.sh --bluetooth);
 #                 target: within 5%;
+#   window answers
+#                 the longest time the window leaves a message unanswered
+#                 while Start searches seven silent ports before the
+#                 device (bench/window_answers.sh); target: 100 ms;
 #   memory        the wizard's peak private memory while it copies a 64 MiB
 #                 image in a whole upgrade (bench/peak_memory.sh); target:
 #                 below 20 MiB;
 #   size          FirmwareUpgrade.exe of the Release build; target: below
 #                 2 MiB.
-# Start-up, copy, memory and size are measured for both Windows builds, the
+# Start-up, copy, window answers, memory and size are measured for both Windows builds, the
 # 64-bit one and the 32-bit one (WIZARD_WIN32_BUILD_DIR, default build/win32,
 # also Release; left out with a note when it is missing), each against
 # yardsticks of its own width; identification for the 64-bit build.
@@ -128,6 +132,14 @@ for b in "${builds[@]}"; do
   [ -n "${cp_ms:-}" ] || { echo "copy timing failed: $out" >&2; exit 1; }
   row "copy 64 MiB, worker (ms)" "$name" "$worker_ms" "CopyFileExA $plain_ms" "$(ratio "$worker_ms" "$plain_ms")" 1.05
   row "copy 64 MiB, worker (ms)" "$name" "$worker_ms" "cp $cp_ms" "$(ratio "$worker_ms" "$cp_ms")" -
+
+  # The window during the search of seven silent ports.
+  say "$name window answers: Start searches seven silent ports"
+  out=$(WIZARD_BUILD_DIR=$dir bash "$root/bench/window_answers.sh")
+  longest=$(awk '$1 == "longest_unanswered_ms" { print $2 }' <<<"$out")
+  [[ "$longest" =~ ^[0-9]+$ ]] && grep -q 'device_found yes' <<<"$out" ||
+    { echo "window answers failed: $out" >&2; exit 1; }
+  row "window unanswered in a search (ms)" "$name" "$longest" "100 ms target" "$(ratio "$longest" 100)" 1
 
   # 4. Peak memory during a copy.
   say "$name peak memory: one upgrade with a 64 MiB image"

@@ -28,9 +28,12 @@ e2e_check() {  # message, command...
 }
 
 e2e_cleanup() {
-  local p
-  for p in "${E2E_PIDS[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${E2E_PIDS[@]}"; do wait "$p" 2>/dev/null; done
+  local p live
+  # Only the processes this shell has not reaped yet: the number of one it
+  # has waited for (a restarted simulator) may belong to another test now.
+  live=" $(jobs -p | tr '\n' ' ') "
+  for p in "${E2E_PIDS[@]}"; do [[ "$live" == *" $p "* ]] && kill "$p" 2>/dev/null; done
+  for p in "${E2E_PIDS[@]}"; do [[ "$live" == *" $p "* ]] && wait "$p" 2>/dev/null; done
   wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
   wz_stop_xvfb
   mountpoint -q "$E2E/drive" 2>/dev/null && umount "$E2E/drive"

@@ -10,8 +10,6 @@
 //   wizard_driver front                        print the caption of the foreground window
 //   wizard_driver loadlib NAME                 load a DLL by its bare name, searching as Windows does
 //                                              by default (the program's own folder first)
-//   wizard_driver ping SECONDS                 send the wizard's window a message every 20 ms for that
-//                                              long; print the longest wait for its answer in ms
 //   wizard_driver logoff                       ask the wizard whether the session may end, as Windows
 //                                              does before a log-off; print its answer (1 lets it end)
 //   wizard_driver autoplay                     ask the wizard, as Windows does before AutoPlay shows,
@@ -121,25 +119,6 @@ int main(int argc, char** argv) {
         std::printf("%s\n", textOf(GetForegroundWindow()).c_str());
         return 0;
     }
-    if (argc >= 3 && std::strcmp(argv[1], "ping") == 0) {
-        HWND w = FindWindowA("TFormMain", nullptr);
-        if (!w) return 1;
-        const DWORD limit = static_cast<DWORD>(std::atof(argv[2]) * 1000), start = GetTickCount();
-        LARGE_INTEGER frequency, before, after;
-        QueryPerformanceFrequency(&frequency);
-        double longest = 0;
-        while (GetTickCount() - start < limit) {
-            DWORD_PTR result = 0;
-            QueryPerformanceCounter(&before);
-            if (!SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result)) return 1;
-            QueryPerformanceCounter(&after);
-            const double ms = 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) / frequency.QuadPart;
-            if (ms > longest) longest = ms;
-            Sleep(20);
-        }
-        std::printf("%.0f\n", longest);
-        return 0;
-    }
     if (argc >= 2 && (std::strcmp(argv[1], "logoff") == 0 || std::strcmp(argv[1], "autoplay") == 0)) {
         HWND w = FindWindowA("TFormMain", nullptr);
         if (!w) return 1;
@@ -170,7 +149,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::fprintf(stderr, "usage: wizard_driver box CAPTION OK|Cancel SECONDS | nobox CAPTION SECONDS | gone SECONDS"
-                         " | minimise | shown SECONDS | count | boxes CAPTION | front | ping SECONDS | logoff | autoplay"
+                         " | minimise | shown SECONDS | count | boxes CAPTION | front | logoff | autoplay"
                          " | loadlib NAME | runonce FILE\n");
     return 2;
 }
