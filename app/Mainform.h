@@ -173,6 +173,7 @@ private:
     std::string versionBefore_;
     std::vector<int> arrivedPorts_;
     std::shared_ptr<serial::DeviceLook> look_;
+    std::vector<std::string> lastLookSeen_;  // what the last look logged
     long imageBytes_ = -1;       // the firmware image's size, for the log
 
 public:

@@ -20,6 +20,7 @@ void TFormMain::startVersionWatch() {
     watchTicks_ = 0;
     watchPort_ = DevicePortNumber;
     arrivedPorts_.clear();
+    lastLookSeen_.clear();
     look_.reset();
     TimerVersionWatch.setEnabled(true);
     services_.log.line("watching for the transponder's return" +
@@ -47,7 +48,11 @@ void TFormMain::TimerVersionWatchTimer() {
     if (look_) {
         if (!portWorker_->idle()) return;  // the look goes on
         const std::shared_ptr<serial::DeviceLook> look = std::move(look_);
-        for (const std::string& line : look->seen) services_.log.line("look: " + line);
+        // A look that saw what the one before saw is not logged again: a
+        // port gone for minutes would fill the log.
+        if (look->seen != lastLookSeen_)
+            for (const std::string& line : look->seen) services_.log.line("look: " + line);
+        lastLookSeen_ = look->seen;
         if (look->port != 0 && look->version) {
             showRunningVersion(*look->version);
             stopVersionWatch("the transponder answered");
