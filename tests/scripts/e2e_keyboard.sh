@@ -22,7 +22,7 @@ point_at_nothing
 # heard: how many focus events the reader had heard before the last key.
 key() { heard=$(cat "$E2E/events.txt" 2>/dev/null | wc -l); xdotool key --clearmodifiers "$1"; }
 reader_presses() { wine "$E2E_PROBE" press "$1" >/dev/null 2>&1; }
-reader_refused() { wine "$E2E_PROBE" press "$1" >/dev/null 2>&1; [ $? = 3 ]; }
+reader_refused() { wine "$E2E_PROBE" press "$1" >/dev/null 2>>"$E2E/probe.txt"; [ $? = 3 ] || { cat "$E2E/probe.txt" >&2; false; }; }
 narrator_presses() {
   local rc=3
   if [ "$WZ_WINE" = 10 ]; then wine "$E2E_UIA_PROBE" invoke "$1" >/dev/null 2>&1; rc=$?; fi
