@@ -170,7 +170,7 @@ TEST(SendBootCommand, WritesTheTwentyTwoBytesWithBootTimeoutsAndNoRead) {
 
 // No device port, or one that cannot be opened (gone, or held by another
 // program): nothing is written, and the send says so.
-TEST(SendBootCommand, PortZeroSendsNothing) {
+TEST(SendBootCommand, NoPortOrOneThatDoesNotOpenSendsNothing) {
     for (const int port : {0, 5, 6}) {
         SCOPED_TRACE(port);
         FakePorts ports;
