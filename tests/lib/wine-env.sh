@@ -113,11 +113,9 @@ wz_wait_window() {
 wz_gtest() {
   local out rc
   out=$(mktemp)
-  "$@" 2>&1 | tee "$out"
-  rc=${PIPESTATUS[0]}
+  "$@" 2>&1 | tee "$out"; rc=${PIPESTATUS[0]}
   if grep -q '^\[  SKIPPED \]' "$out"; then echo "FAIL: a case was skipped" >&2; rc=1; fi
-  rm -f "$out"
-  return "$rc"
+  rm -f "$out"; return "$rc"
 }
 
 # Waits up to $2 seconds for the command in $1 to succeed.

@@ -14,9 +14,8 @@ e2e_sim 3 --silent
 e2e_sim 4 --silent
 e2e_sim 5 --drive "$E2E/drive" --version 2.0.1 --ready-delay 3000
 e2e_launch
-# Start's place, as shown and as committed; beside each, the same with the
-# ring where the focus rectangle goes (3 px inside the button) blacked out.
-# Only the ring may differ, and it must.
+# Start's place as shown and as committed, each also with the ring where the
+# focus rectangle goes (3 px inside) blacked out: only the ring differs.
 start_place() {
   convert "$1" -crop 145x66+189+257 +repage "$E2E/$2.png" &&
     convert "$E2E/$2.png" +antialias -fill none -stroke black -strokewidth 3 -draw 'rectangle 3,3 141,62' "$E2E/$2-no-ring.png"

@@ -5,8 +5,7 @@
 //   wizard_driver gone SECONDS                 wait until the wizard's window is gone
 //   wizard_driver minimise                     minimise the wizard as its title bar button does
 //   wizard_driver shown SECONDS                wait until the wizard's window is on screen, not minimised
-//   wizard_driver unseen SECONDS               watch the wizard's hidden window until it is gone: fail if it
-//                                              shows meanwhile, is not there to watch, or outlives the time
+//   wizard_driver unseen SECONDS               succeed if the wizard's hidden window goes without showing
 //   wizard_driver count                        print how many wizard windows are on screen
 //   wizard_driver boxes CAPTION                print how many boxes of that caption are on screen
 //   wizard_driver front                        print the caption of the foreground window
