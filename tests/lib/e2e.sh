@@ -186,9 +186,11 @@ e2e_second_start() {
   echo "$rc"
 }
 
+# e2e_wait_window [SECONDS]: the wizard's window, shown (Wine makes the X
+# window of a hidden one too, before the start-up questions).
 e2e_wait_window() {
   E2E_WIN=$(wz_wait_window 'ZEMO ZOD Ezodi' "${1:-90}") || return 1
-  wz_wait_for "xwininfo -id $E2E_WIN 2>/dev/null | grep -q 'Map State: IsViewable'" 30
+  wz_wait_for "xwininfo -id $E2E_WIN 2>/dev/null | grep -q 'Map State: IsViewable'" 30 || return 1
   local g
   g=$(xwininfo -id "$E2E_WIN")
   E2E_X=$(awk '/Absolute upper-left X/ {print $4}' <<<"$g")

@@ -108,6 +108,16 @@ wz_wait_window() {
   return 1
 }
 
+# wz_gtest CMD...: runs a GoogleTest program, shows its report and passes on
+# its status; a skipped case fails it, since it proved nothing.
+wz_gtest() {
+  local out rc
+  out=$(mktemp)
+  "$@" 2>&1 | tee "$out"; rc=${PIPESTATUS[0]}
+  if grep -q '^\[  SKIPPED \]' "$out"; then echo "FAIL: a case was skipped" >&2; rc=1; fi
+  rm -f "$out"; return "$rc"
+}
+
 # Waits up to $2 seconds for the command in $1 to succeed.
 wz_wait_for() {
   local cond=$1 limit=${2:-60} i

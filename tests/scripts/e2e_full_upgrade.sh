@@ -37,8 +37,17 @@ e2e_check "the firmware file written through to the drive before \"Finish!\"" \
   e2e_flushed_before "$E2E/drive/AIS_Firmware.S19" "$finished_at"
 e2e_check "progress at 100%" e2e_progress_full
 e2e_check "a log-off after \"Finish!\" is let through" [ "$(e2e_logoff_answer)" = 1 ]
-sleep 0.3  # let the last repaint land before the picture
-e2e_shot 4-upgrade-finished
+# The picture once it stayed the same for half a second (the messages'
+# fade steps every 0.2 s): the last repaint has landed.
+settled() {
+  e2e_shot "$1" || return 1
+  if [ -f "$E2E/$1.last.png" ] && [ "$(compare -metric AE "$E2E_SHOTS/$1.png" "$E2E/$1.last.png" null: 2>&1)" = 0 ]; then
+    e2e_between "$(e2e_elapsed "$(cat "$E2E/$1.since")")" 0.5 1e9
+  else
+    cp "$E2E_SHOTS/$1.png" "$E2E/$1.last.png" && e2e_now >"$E2E/$1.since" && false
+  fi
+}
+e2e_check "the finished page settles" wz_wait_for "settled 4-upgrade-finished" 20
 e2e_check "read as the finished page" e2e_reads_as finished
 e2e_check "nothing else on the drive" [ "$(ls -A "$E2E/drive" | sort | tr '\n' ' ')" = ".windows-label AIS_Firmware.S19 READY.TXT " ]
 e2e_click_finish

@@ -36,7 +36,7 @@ as_user=()
 if [ "$(id -u)" = 0 ]; then as_user=(setpriv --inh-caps=-sys_admin --bounding-set=-sys_admin); fi
 wineserver -w
 status=0
-"${as_user[@]}" wine "$EXE" --gtest_filter='SerialOnWine.*' || status=$?
+wz_gtest "${as_user[@]}" wine "$EXE" --gtest_filter='SerialOnWine.*' || status=$?
 # Let the server end by itself: killing it makes it dump its objects.
 wineserver -w
 

@@ -16,6 +16,6 @@ start_sim 9 --reply-delay 300
 wait_sims 2 3 4 5 6 7 8 9
 
 status=0
-WZ_SERIAL_REPLIES=1 wine "$EXE" --gtest_filter='SerialRepliesOnWine.*' || status=$?
+WZ_SERIAL_REPLIES=1 wz_gtest wine "$EXE" --gtest_filter='SerialRepliesOnWine.*' || status=$?
 wineserver -w
 exit $status

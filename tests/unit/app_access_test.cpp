@@ -125,14 +125,16 @@ TEST(AccessibleView, StageChangesRaiseTheirEvents) {
     }
 }
 
-// Space presses on its way up, on the control it went down on; input given
-// before the shown page came up is dropped, also across the tick count's wrap.
+// Space presses on its way up, on the control it went down on, and once;
+// input given before the shown page came up is dropped, also across the
+// tick count's wrap.
 TEST(Keys, SpaceOnItsWayUpAndTypedAheadInputDropped) {
     using ui::Key;
     const std::pair<const char*, void (*)(Rig&, ui::KeyboardFocus&)> moves[] = {
         {"nothing", [](Rig&, ui::KeyboardFocus&) {}},
         {"Tab", [](Rig&, ui::KeyboardFocus& f) { f.key(Key::Tab); }},
-        {"a new page", [](Rig& r, ui::KeyboardFocus&) { apptest::toVersion(r); }}};
+        {"a new page", [](Rig& r, ui::KeyboardFocus&) { apptest::toVersion(r); }},
+        {"a second key-up", [](Rig&, ui::KeyboardFocus& f) { f.keyUp(Key::Space); }}};
     for (const auto& [name, move] : moves) {
         Rig rig(bench(), device);
         Reader reader(rig);

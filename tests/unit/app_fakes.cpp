@@ -218,7 +218,7 @@ bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to, con
             return {1235u, "The request was aborted.", true};
     if (succeed) return {};
     // A copy the rig ended counts as cut off (ERROR_OPERATION_ABORTED).
-    return {failWith != 0 ? failWith.load() : 995u, "There is not enough space on the disk.", true};
+    return {failWith != 0 ? failWith.load() : 995u, withoutWords ? "" : "There is not enough space on the disk.", true};
 }
 
 void FakeCopier::endCopies() {
@@ -236,6 +236,7 @@ void FakeCopier::reset() {
     succeed = false;
     failWith = 0;
     ignoreStop = false;
+    withoutWords = false;
 }
 
 bool FakeCopier::waitForCopies(std::size_t n, std::chrono::milliseconds limit) {

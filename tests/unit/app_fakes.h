@@ -203,6 +203,7 @@ public:
     // A copy that does not stop when asked (Windows does not call its
     // progress routine while the drive hangs).
     std::atomic<bool> ignoreStop{false};
+    std::atomic<bool> withoutWords{false};  // the failure has no text from Windows
     // Ends the copies under way, with failWith's error (or success).
     void endCopies();
     // Waits up to `limit` until at least n copies have run.

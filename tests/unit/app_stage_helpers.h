@@ -25,6 +25,8 @@ inline constexpr const char* kHeldByAnother =
 inline constexpr const char* kDiskFullOnE =
     "\n\nCopying the firmware onto the transponder's drive E: failed. Windows says: There is not enough space "
     "on the disk.";
+inline constexpr const char* kNoWordsOnE =
+    "\n\nCopying the firmware onto the transponder's drive E: failed. Windows reports error 1117.";
 inline constexpr const char* kBootCommand = "$PDBG,107,1,,,,,,*16\r\n";
 inline constexpr const char* kDeviceVersion = "V1.0.7";
 

@@ -278,6 +278,10 @@ std::vector<TransitionRow> transitionRows() {
          },
          [](Rig& r) { r.tick(); },
          {0, kStartPage, 0, 0, false, false, false, {std::string(kStalled) + kDiskFullOnE}, "", "0%"}, nullptr},
+        {"copying_fails_without_words_for_it", bootModeDevice,
+         [](Rig& r) { toCopying(r); r.copier.withoutWords = true; ASSERT_TRUE(endCopy(r, 1117)); },
+         [](Rig& r) { r.tick(); },
+         {0, kStartPage, 0, 0, false, false, false, {std::string(kStalled) + kNoWordsOnE}, "", "0%"}, nullptr},
         {"complete_finish", bootModeDevice, toComplete, [](Rig& r) { r.clickFinish(); },
          {0, kStartPage, 0, 0, false, false, false, {}, "", "0%"},
          [](Rig& r) {

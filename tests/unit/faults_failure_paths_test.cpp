@@ -56,28 +56,37 @@ TEST(FaultsCatalogue, MissingVersionCostsOnlyTheDisplay) {
 }
 
 // The device answered at Start but its port cannot be opened at Yes (it was
-// unplugged, or another program took it): no boot command goes out and no
-// box comes at once; the wait for the boot drive runs out as usual.
+// unplugged, or another program took it): no boot command goes out, to it or
+// to the silent port beside it, and no box comes at once; the wait for the
+// boot drive runs out as usual.
 TEST(FaultsBootCommand, PortThatCannotBeOpenedEndsInTheNotReadyBox) {
-    Rig rig(Rig::Options{}, [](Rig& r) { r.ports.addPort(5, apptest::versionReply("V1.0.7")); });
-    rig.clickStart();
-    ASSERT_EQ(rig.activePage(), "TabSheetFirmwareVersion");
-    rig.ports.openable[5] = false;
+    for (const bool held : {true, false}) {
+        SCOPED_TRACE(held ? "taken by another program" : "unplugged");
+        Rig rig(Rig::Options{}, [](Rig& r) {
+            r.ports.addPort(3, "");
+            r.ports.addPort(5, apptest::versionReply("V1.0.7"));
+        });
+        rig.clickStart();
+        ASSERT_EQ(rig.activePage(), "TabSheetFirmwareVersion");
+        if (held) rig.ports.openable[5] = false;
+        else rig.ports.openable.erase(5);
+        const auto exchangesBefore = rig.ports.exchanges.size();
 
-    rig.clickYes();
-    EXPECT_TRUE(rig.ports.bootCommands().empty());
-    EXPECT_TRUE(rig.dialogs.boxes.empty());
-    EXPECT_EQ(rig.activePage(), "TabSheetFirmwareUpgrade");
+        rig.clickYes();
+        EXPECT_EQ(rig.ports.exchanges.size(), exchangesBefore) << "no port was written to";
+        EXPECT_TRUE(rig.dialogs.boxes.empty());
+        EXPECT_EQ(rig.activePage(), "TabSheetFirmwareUpgrade");
 
-    rig.tick(10);
-    EXPECT_TRUE(rig.dialogs.boxes.empty());
-    rig.tick();
-    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(rig.dialogs.boxes[0].text, kNotReady);
-    EXPECT_EQ(rig.dialogs.boxes[0].caption, "Error");
-    EXPECT_EQ(rig.activePage(), "TabSheetStart");
-    EXPECT_EQ(app::Upgrade.CopyInProgress, 0);
-    EXPECT_TRUE(rig.copier.copies().empty()) << "nothing was copied";
+        rig.tick(10);
+        EXPECT_TRUE(rig.dialogs.boxes.empty());
+        rig.tick();
+        ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+        EXPECT_EQ(rig.dialogs.boxes[0].text, kNotReady);
+        EXPECT_EQ(rig.dialogs.boxes[0].caption, "Error");
+        EXPECT_EQ(rig.activePage(), "TabSheetStart");
+        EXPECT_EQ(app::Upgrade.CopyInProgress, 0);
+        EXPECT_TRUE(rig.copier.copies().empty()) << "nothing was copied";
+    }
 }
 
 }  // namespace

@@ -104,7 +104,8 @@ public:
     std::vector<std::string> calls;
     std::string programPath() override { calls.push_back("path"); return path; }
     bool enableShutdownPrivilege() override { calls.push_back("privilege"); return privilegeOk; }
-    bool initiateRestart() override { calls.push_back("restart"); return true; }
+    bool restartOk = true;  // false: Windows refuses the restart
+    bool initiateRestart() override { calls.push_back("restart"); return restartOk; }
 };
 
 struct Box {
@@ -263,13 +264,19 @@ TEST(ResumeEntry, FailureShowsStep2AndRestartStillFollows) {
     }
 }
 
+// Refused either way, the restart is asked for once and nothing is said;
+// the registry (the policy and the resume entry) is left as it is.
 TEST(Restart, EnablesThePrivilegeThenRestartsEvenIfRefused) {
-    for (const bool privilegeOk : {true, false}) {
+    const std::pair<bool, bool> rows[] = {{true, true}, {false, true}, {true, false}};
+    for (const auto& [privilegeOk, restartOk] : rows) {
+        SCOPED_TRACE(std::to_string(privilegeOk) + std::to_string(restartOk));
         Fixture f;
         f.host.privilegeOk = privilegeOk;
+        f.host.restartOk = restartOk;
         f.prep.RestartWindows();
         EXPECT_EQ(f.host.calls, (std::vector<std::string>{"privilege", "restart"}));
         EXPECT_TRUE(f.dialogs.shown.empty());
+        EXPECT_TRUE(f.registry.calls.empty());
     }
 }
 

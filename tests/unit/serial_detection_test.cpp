@@ -168,12 +168,19 @@ TEST(SendBootCommand, WritesTheTwentyTwoBytesWithBootTimeoutsAndNoRead) {
     EXPECT_TRUE(SameTimeouts(ports.exchanges[0].timeouts, serial::CommTimeouts{50, 50, 50, 30, 30}));
 }
 
-TEST(SendBootCommand, PortZeroSendsNothing) {
-    FakePorts ports;
-    EXPECT_EQ(serial::DescribeWrite(serial::SendBootCommand(ports, 0, serial::kBootCommand, 22), 22),
-              "not sent, the port does not open");
-    EXPECT_TRUE(ports.exchanges.empty());
-    EXPECT_TRUE(ports.probed.empty());
+// No device port, or one that cannot be opened (gone, or held by another
+// program): nothing is written, and the send says so.
+TEST(SendBootCommand, NoPortOrOneThatDoesNotOpenSendsNothing) {
+    for (const int port : {0, 5, 6}) {
+        SCOPED_TRACE(port);
+        FakePorts ports;
+        ports.openErrors[5] = 2;  // ERROR_FILE_NOT_FOUND
+        ports.busy.insert(6);
+        EXPECT_EQ(serial::DescribeWrite(serial::SendBootCommand(ports, port, serial::kBootCommand, 22), 22),
+                  "not sent, the port does not open");
+        EXPECT_TRUE(ports.exchanges.empty());
+        EXPECT_TRUE(ports.probed.empty());
+    }
 }
 
 // The log says "sent" only when every byte went out.

@@ -12,9 +12,11 @@
 #include <functional>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/layout.h"
+#include "ui/dpi_win.h"
 #include "ui/window_win.h"
 
 namespace {
@@ -338,7 +340,8 @@ TEST(MainWindowData, FindsItsObjectAtAHighAddressAndRoutesMessagesAndTicks) {
 // The window's accessible object, asked for with the client id
 // zero-extended (as a 64-bit lParam may carry it), is cut off once the
 // window is gone; the size for a DPI before a move between monitors is the
-// window's own at the DPI it has.
+// window's own at the DPI it has, and the frame around the design's client
+// area at another.
 TEST(MainWindowData, AnswersReadersAndTheDpiQuestionAndLetsGoWithTheWindow) {
     app::Layout layout;
     ui::MainWindow window;
@@ -351,10 +354,15 @@ TEST(MainWindowData, AnswersReadersAndTheDpiQuestionAndLetsGoWithTheWindow) {
     EXPECT_EQ(object->get_accChildCount(&count), S_OK);
     RECT now;
     GetWindowRect(window.handle(), &now);
-    SIZE size{};
-    const UINT getDpiScaledSize = 0x02E4;
-    EXPECT_TRUE(SendMessageA(window.handle(), getDpiScaledSize, expectedDpi(), reinterpret_cast<LPARAM>(&size)));
-    EXPECT_TRUE(size.cx == now.right - now.left && size.cy == now.bottom - now.top) << size.cx << "x" << size.cy;
+    const int other = expectedDpi() == 192 ? 96 : 192;
+    const RECT there = ui::FrameAround(554 * other / 96, 420 * other / 96, ui::kMainStyle, ui::kMainExStyle, other);
+    const std::pair<int, RECT> rows[] = {{expectedDpi(), now}, {other, there}};
+    for (const auto& [dpi, frame] : rows) {
+        SIZE size{};
+        EXPECT_TRUE(SendMessageA(window.handle(), ui::kWmGetDpiScaledSize, dpi, reinterpret_cast<LPARAM>(&size)));
+        EXPECT_TRUE(size.cx == frame.right - frame.left && size.cy == frame.bottom - frame.top)
+            << size.cx << "x" << size.cy << " at " << dpi << " DPI";
+    }
     window.detach();
     EXPECT_EQ(object->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
     object->Release();

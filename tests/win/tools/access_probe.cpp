@@ -3,7 +3,9 @@
 //   access_probe tree           the visible items, one a line, as written in
 //                               tests/accessible_view.txt; an item whose place
 //                               does not hit-test back to it says so
-//   access_probe press NAME     the default action of the item of that name
+//   access_probe press NAME     the default action of the item of that name: exit code 0 when
+//                               done, 3 when the item has none (refused), 4 when the call fails,
+//                               1 when no item has the name
 //   access_probe events FILE    records the window's events to FILE, one a line
 //                               (event | role | name), until the window is gone;
 //                               writes "hooked" first
@@ -61,7 +63,11 @@ int tree(IAccessible* a, const char* pressName) {
     a->get_accChildCount(&count);
     for (LONG id = 1; id <= count; ++id) {
         if (pressName) {
-            if (text(a, id, &IAccessible::get_accName) == pressName) return FAILED(a->accDoDefaultAction(child(id)));
+            if (text(a, id, &IAccessible::get_accName) == pressName) {
+                const HRESULT hr = a->accDoDefaultAction(child(id));
+                if (FAILED(hr)) std::fprintf(stderr, "default action: error 0x%08lx\n", static_cast<unsigned long>(hr));
+                return hr == DISP_E_MEMBERNOTFOUND ? 3 : FAILED(hr) ? 4 : 0;
+            }
             continue;
         }
         if (number(a, id, &IAccessible::get_accState) & STATE_SYSTEM_INVISIBLE) continue;

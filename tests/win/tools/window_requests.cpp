@@ -38,5 +38,10 @@ int main(int argc, char** argv) {
     Report(w, "showwindow-maximize");
     ShowWindow(w, SW_RESTORE);
     Report(w, "showwindow-restore");
+    // The system menu's Size command, then a new size as tools set it.
+    PostMessageA(w, WM_SYSCOMMAND, SC_SIZE, 0);
+    Report(w, "syscommand-size");
+    SetWindowPos(w, nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Report(w, "setwindowpos-size");
     return 0;
 }

@@ -5,6 +5,7 @@
 //   wizard_driver gone SECONDS                 wait until the wizard's window is gone
 //   wizard_driver minimise                     minimise the wizard as its title bar button does
 //   wizard_driver shown SECONDS                wait until the wizard's window is on screen, not minimised
+//   wizard_driver unseen SECONDS               succeed if the wizard's hidden window goes without showing
 //   wizard_driver count                        print how many wizard windows are on screen
 //   wizard_driver boxes CAPTION                print how many boxes of that caption are on screen
 //   wizard_driver front                        print the caption of the foreground window
@@ -98,6 +99,16 @@ int main(int argc, char** argv) {
             if (GetTickCount() - start > limit) return 1;
             Sleep(50);
         }
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "unseen") == 0) {
+        const DWORD limit = static_cast<DWORD>(std::atof(argv[2]) * 1000), start = GetTickCount();
+        HWND w = FindWindowA("TFormMain", nullptr);
+        if (!w || IsWindowVisible(w)) return 2;
+        std::printf("watching\n");
+        std::fflush(stdout);
+        for (; IsWindow(w); Sleep(2))
+            if (IsWindowVisible(w) || GetTickCount() - start > limit) return 1;
+        return 0;
     }
     if (argc >= 2 && std::strcmp(argv[1], "count") == 0) {
         int n = 0;
