@@ -60,7 +60,7 @@ for line in ' COM3 "USB Serial Port \(COM3\)": opens$' ' COM8 "USB Serial Port \
     ' copy .*\\Bin\\App_K40\.SBIN \([0-9]+ bytes\) to E:\\AIS_Firmware\.S19$'; do
   e2e_check "the log: $line" e2e_log_has "$line"
 done
-e2e_shot 5-start-page-again
+e2e_shot 6-start-page-again
 e2e_check "a screen reader hears the pages, the focus, the end and Finish" e2e_events_in_order \
   "reorder | client | ZEMO ZOD Ezodi R Iravevod Idavedi" "focus | button | Yes" \
   "namechange | text | Upgrading ..." "namechange | text | Upgrade in process!" "alert | alert | Finish!" \
@@ -70,7 +70,7 @@ e2e_check "the fading messages raise nothing ($(wc -l <"$E2E/events.txt") events
 # a few pixels of the Exit glyph otherwise, as it always has) under Wine 8
 # (Wine 10 smooths the edges of the letters otherwise).
 if [ "$E2E_DPI" = 96 ] && [ "$WIZARD_ARCH" = win64 ] && [ "$WZ_WINE" = 8 ]; then
-  for shot in 1-start-page 2-version-page 4-upgrade-finished 5-start-page-again; do
+  for shot in 1-start-page 2-version-page 4-upgrade-finished 6-start-page-again; do
     e2e_check "$shot as committed" [ "$(compare -metric AE "$E2E_SHOTS/$shot.png" "$WIZARD_SOURCE_DIR/docs/screenshots/$shot.png" null: 2>&1)" = 0 ]
   done
 fi
