@@ -22,6 +22,7 @@ e2e_sim 10 --version 2.0.1
 e2e_start_wizard
 e2e_wait_window 90 && e2e_wait_page start 30 || { echo "no window" >&2; exit 1; }
 stop="$E2E/meter.stop"
+: >"$E2E/meter.txt"
 wine "$WIZARD_BUILD_DIR/tests/answer_meter.exe" TFormMain "$(winepath -w "$stop")" 120 >"$E2E/meter.txt" 2>/dev/null &
 E2E_PIDS+=($!)
 wz_wait_for "grep -q found '$E2E/meter.txt'" 60 || { echo "the meter did not find the window" >&2; exit 1; }
