@@ -48,10 +48,13 @@ void TFormMain::TimerVersionWatchTimer() {
     if (look_) {
         if (!portWorker_->idle()) return;  // the look goes on
         const std::shared_ptr<serial::DeviceLook> look = std::move(look_);
-        // A look that saw what the one before saw is not logged again: a
-        // port gone for minutes would fill the log.
-        if (look->seen != lastLookSeen_)
-            for (const std::string& line : look->seen) services_.log.line("look: " + line);
+        // Each look is logged; one that saw what the one before saw, in a
+        // word, so that a port gone for minutes does not fill the log.
+        const std::string number = "look " + std::to_string(watchTicks_) + ": ";
+        if (look->seen == lastLookSeen_)
+            services_.log.line(number + "as the look before");
+        else
+            for (const std::string& line : look->seen) services_.log.line(number + line);
         lastLookSeen_ = look->seen;
         if (look->port != 0 && look->version) {
             showRunningVersion(*look->version);
