@@ -124,8 +124,9 @@ private:
     // Ends an attempt whose copy failed or stood still: the start page,
     // then the failure box (with the reason when the copy failed).
     void endFailedCopy(const std::optional<bootdrive::CopyFileThread::CopyRecord>& failed);
-    // Ends an attempt whose copy could not start: an earlier one runs.
-    void endRefusedCopy();
+    // Ends a failed attempt: the control timer stops, the start page shows,
+    // then `box`.
+    void endFailedAttempt(const std::string& box);
     // From Yes until the attempt ends: Windows is asked to keep the session
     // and the PC awake, and AutoPlay is held off.
     void setUpgradeUnderWay(bool underWay);

@@ -61,7 +61,7 @@ void TFormMain::ShowProgress(int32_t percent) {
     Upgrade.ShownProgressPercent = percent;
     ProgressBar2.setPosition(percent);
     LabelProgressPersent.setCaption(std::to_string(percent) + "%");
-    // The serial scan blocks this thread: paint the figure now.
+    // Paint the figure now, also in the middle of a handler (the scan).
     LabelProgressPersent.repaint();
 }
 
@@ -208,7 +208,7 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
                 Upgrade.BootDriveWaitTicks = 0;
                 Upgrade.WaitingForBootDrive = 0;
                 if (!StartFirmwareCopy()) {
-                    endRefusedCopy();
+                    endFailedAttempt(EarlierCopyMessage(CopyWorker->LastTarget()));
                     return;
                 }
                 Upgrade.CopyInProgress = 1;
@@ -234,13 +234,11 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         // Windows reports its progress, and its cut file goes.
         if (!failed) CopyWorker->RequestStop();
         Upgrade.StallTicks = 0;
-        TimerCopyFileProgressCTL.setEnabled(false);
-        write(0);
         Upgrade.CopyInProgress = 0;
         endFailedCopy(failed);
         // The attempt is over and the start page shows 0. A copy that ends
-        // while the box is up (it is never cancelled) must not complete the
-        // upgrade there: "Finish!" and 100% on the start page.
+        // while the box is up (before its stop was seen) must not complete
+        // the upgrade there: "Finish!" and 100% on the start page.
         return;
     }
     int32_t shown = percent;
@@ -273,17 +271,15 @@ void TFormMain::endFailedCopy(const std::optional<bootdrive::CopyFileThread::Cop
     } else {
         services_.log.line("copy stands still at " + std::to_string(Upgrade.LastProgressPercent) + "% for 31 s");
     }
-    services_.log.line("outcome: the firmware update failed");
-    SetUpgradeStage(0);
-    showError(failed ? CopyFailedMessage(bootdrive::FirmwareTargetPath, failed->result) : kStalledMessage);
+    endFailedAttempt(failed ? CopyFailedMessage(bootdrive::FirmwareTargetPath, failed->result) : kStalledMessage);
 }
 
-void TFormMain::endRefusedCopy() {
+void TFormMain::endFailedAttempt(const std::string& box) {
     TimerCopyFileProgressCTL.setEnabled(false);
     bootdrive::CopyProgressPercent.store(0, std::memory_order_relaxed);
     services_.log.line("outcome: the firmware update failed");
     SetUpgradeStage(0);
-    showError(EarlierCopyMessage(CopyWorker->LastTarget()));
+    showError(box);
 }
 
 void TFormMain::TimerBlinkingTextTimer() {

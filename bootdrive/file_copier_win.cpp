@@ -45,6 +45,8 @@ std::optional<FileStamp> StampOf(const char* path) {
                      data.ftLastWriteTime.dwLowDateTime};
 }
 
+uint64_t BytesOf(const FileStamp& stamp) { return (uint64_t{std::get<0>(stamp)} << 32) | std::get<1>(stamp); }
+
 // The error in the system's words, in the user's language, on one line.
 std::string SystemMessage(DWORD error) {
     char text[512] = {};
@@ -71,8 +73,7 @@ public:
         } else {
             // The image is only ever read: its size before the copy is the
             // size the target must have.
-            const uint64_t bytes = image ? (uint64_t{std::get<0>(*image)} << 32) | std::get<1>(*image) : 0;
-            error = image ? SettleCopiedFile(to, bytes) : ERROR_FILE_NOT_FOUND;
+            error = image ? SettleCopiedFile(to, BytesOf(*image)) : ERROR_FILE_NOT_FOUND;
             if (error == ERROR_SUCCESS) return CopyResult{};
             written = true;
         }

@@ -32,10 +32,10 @@ public:
     virtual int progressPosition() = 0;                        // ProgressBar2's position
     virtual void showProgress(int32_t percent) = 0;            // ShowProgress
     virtual void showDeviceVersion(const std::string& v) = 0;  // both installed-version labels
-    // The scan runs on the window's thread and each port may block it for
-    // about a second: between ports, the window answers what the system and
-    // other programs send it, so that it is never taken for hung. Clicks,
-    // keys and timers stay queued; nothing of the scan may change here.
+    // Between ports the window answers what the system and other programs
+    // have sent it (the exchanges themselves may also run elsewhere while
+    // the window waits). Clicks, keys and timers stay queued; nothing of the
+    // scan may change here.
     virtual void answerSystem() = 0;
     // One line of what the detection saw and decided, for the log.
     virtual void report(const std::string& line) { (void)line; }
