@@ -101,12 +101,15 @@ void Log::open() {
     if (!size) return;
     bool empty = *size == 0;
     if (*size > kTrimAbove) {
-        // A file that cannot be read whole (grown past what the log reads,
-        // by another program or a fault) starts afresh.
+        // A file that cannot be read whole now (locked, an I/O error) is
+        // left as it is, unless it has grown past all the log ever holds
+        // (by another program or a fault): that one starts afresh.
         const auto text = system_->read();
-        const std::string_view kept = text ? NewestRuns(*text, kKeptOnTrim) : std::string_view();
-        if (!system_->rewrite(kept)) return;
-        empty = kept.empty();
+        if (text || *size > kTrimAbove + kRunLimit) {
+            const std::string_view kept = text ? NewestRuns(*text, kKeptOnTrim) : std::string_view();
+            if (!system_->rewrite(kept)) return;
+            empty = kept.empty();
+        }
     }
     // An empty line before the run's first: that one begins a line even
     // after a run that was cut off in the middle of one.

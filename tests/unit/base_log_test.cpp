@@ -82,16 +82,21 @@ TEST(Log, StaysWithin256KiB) {
     EXPECT_NE(file.text.find("T the log of this run ends here: it has reached its size limit\n"), std::string::npos);
     EXPECT_LE(file.text.size(), 256u * 1024);
 
-    // A file grown past what the log reads whole starts afresh, and a text
-    // that is not UTF-8 is read in the system's code page.
-    MemoryLogFile huge;
-    huge.text = std::string(300 * 1024, '.');
-    huge.readsOk = false;
-    huge.codePage = "cp1251";
-    base::Log fresh(&huge);
-    fresh.startWriting();
-    fresh.line("\xC4\xE8\xF1\xEA");
-    EXPECT_EQ(huge.text, "== T facts\nT cp1251(\xC4\xE8\xF1\xEA)\n");
+    // A file that cannot be read (grown past what the log reads whole, or
+    // locked now) starts afresh only when it is past all the log ever
+    // holds; a text that is not UTF-8 is read in the system's code page.
+    for (const std::size_t size : {300u * 1024, 200u * 1024}) {
+        SCOPED_TRACE(size);
+        MemoryLogFile unread;
+        unread.text = std::string(size, '.');
+        unread.readsOk = false;
+        unread.codePage = "cp1251";
+        base::Log fresh(&unread);
+        fresh.startWriting();
+        fresh.line("\xC4\xE8\xF1\xEA");
+        const std::string run = "== T facts\nT cp1251(\xC4\xE8\xF1\xEA)\n";
+        EXPECT_EQ(unread.text, size > 256u * 1024 ? run : std::string(size, '.') + "\n" + run);
+    }
 }
 
 }  // namespace
