@@ -33,6 +33,7 @@ std::string PolicyOutcome(int result) {
 
 TFormMain::TFormMain(Services& services)
     : services_(services),
+      watch_(services.ports, services.drives, services.log, services.clock),
       FormMain(layout_.root()),
       ImageLogo(layout_.get("ImageLogo")),
       StaticTextTitle(layout_.get("StaticTextTitle")),
@@ -148,21 +149,27 @@ void TFormMain::bindHandlers() {
 void TFormMain::FormCreate() {
     services_.desktop.registerPortNotifications();
     CopyWorker = std::make_unique<bootdrive::CopyFileThread>(services_.copier, services_.launchWorker);
-    portWorker_ = std::make_unique<serial::PortWorker>();
     ports_ = std::make_unique<serial::OffThreadPorts>(
-        services_.ports, *portWorker_, [this](const std::function<bool()>& done) { services_.desktop.waitServing(done); });
+        services_.ports, [this](const std::function<bool()>& done) { services_.desktop.waitServing(done); },
+        services_.clock,
+        // Once the user has chosen to leave, a port in hand gets a second
+        // to close; one whose driver hangs is left to the end of the process.
+        [this] { return leaveAfterSearch_ && services_.clock() >= leaveBy_; });
 }
 
 bool TFormMain::FormClose() {
-    // While the image is being copied, Enter must not end the process in
-    // the middle of the copy: Cancel is then the default answer.
-    const unsigned defaultButton = Upgrade.CopyInProgress ? kMbDefButton2 : 0;
+    // From Yes until the attempt ends (the boot command, the wait for the
+    // boot drive, the copy), Enter must not leave the transponder in its
+    // boot loader or cut the copy: Cancel is then the default answer.
+    const unsigned defaultButton = upgradeUnderWay_ ? kMbDefButton2 : 0;
     const bool leave = services_.dialogs.messageBox(kExitQuestion, kExitCaption,
                                                     kMbOkCancel | kMbIconWarning | defaultButton) == kIdOk;
     if (leave && startRunning_) {
         // During the search the window stays until the port in hand is
-        // closed; the search then stops and the program ends.
+        // closed, a second at most; the search then stops and the program
+        // ends.
         leaveAfterSearch_ = true;
+        leaveBy_ = services_.clock() + kLeaveSearchLimit;
         services_.log.line("exit during the search: the program ends once the port in hand is closed");
         return false;
     }
@@ -208,6 +215,13 @@ void TFormMain::sessionEnds() {
 bool TFormMain::cancelAutoPlay() {
     if (upgradeUnderWay_) services_.log.line("AutoPlay for a new drive held off");
     return upgradeUnderWay_;
+}
+
+void TFormMain::portArrived(int port) { watch_.portArrived(port); }
+
+void TFormMain::drivesRemoved(uint32_t letters) {
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        if (letters >> (letter - 'A') & 1u) watch_.driveRemoved(letter);
 }
 
 void TFormMain::powerChanged(bool suspending) {

@@ -12,12 +12,13 @@
 #include "ui/component.h"
 #include "app/layout.h"
 #include "app/platform.h"
+#include "app/version_watch.h"
+#include "base/clock.h"
 #include "base/log.h"
 #include "bootdrive/Copyfilethread.h"
 #include "bootdrive/drive_system.h"
 #include "hostprep/host_preparation.h"
 #include "serial/device_detection.h"
-#include "serial/device_look.h"
 #include "serial/port_worker.h"
 #include "serial/serial_port_system.h"
 
@@ -36,6 +37,8 @@ struct Services {
     base::Log& log;
     // Starts the copy worker's thread.
     bootdrive::WorkerLauncher launchWorker = bootdrive::LaunchDetachedThread;
+    // What the bounds of the waits and the version watch count in.
+    base::Clock clock = base::SteadyNow;
 };
 
 // Process-wide values of the wizard.
@@ -84,8 +87,8 @@ public:
     void ImageLogoClick();
     void TimerBlinkingTextTimer();
     void TimerCopyFileProgressCTLTimer();
-    // Every 2 s while the finished page shows, for up to 10 minutes: asks
-    // the transponder back from its restart for the version it runs.
+    // Every 2 s while the finished page shows, for up to 10 minutes: the
+    // version watch's tick, and its verdict shown.
     void TimerVersionWatchTimer();
 
     // Operations of the stage machine.
@@ -139,12 +142,12 @@ private:
     bool cancelAutoPlay() override;
     void powerChanged(bool suspending) override;
     void portArrived(int port) override;
+    void drivesRemoved(uint32_t letters) override;
     // The watch for the transponder's return after "Finish!".
     void startVersionWatch();
     void stopVersionWatch(const std::string& why);
-    // What the transponder says it runs, against the image and the version
-    // it had before.
-    void showRunningVersion(const std::string& version);
+    // What the watch found, on the finished page's two message lines.
+    void showVerdict(const WatchNews& news);
 
     // Lets the desktop's window go before the layout it shows goes: also
     // when the construction fails after the window was made.
@@ -161,20 +164,14 @@ private:
     bool startRunning_ = false;  // SpeedButtonStartClick is under way
     bool upgradeUnderWay_ = false;  // from Yes until the attempt ends
     bool leaveAfterSearch_ = false;  // OK to the exit question during the search
-    // The serial ports, each exchange made on the port worker while the
+    base::TimePoint leaveBy_{};      // when the search gives up the port in hand then
+    // The serial ports, each exchange made on a port worker while the
     // window goes on answering.
-    std::unique_ptr<serial::PortWorker> portWorker_;
     std::unique_ptr<serial::OffThreadPorts> ports_;
-    // The version watch: the port to ask, the version before the upgrade
-    // (empty when the device was found in its boot loader), the ports
-    // Windows announced since the last look, and the look in hand.
-    bool watching_ = false;
-    int watchTicks_ = 0;
-    int watchPort_ = 0;
+    // What the transponder ran before the upgrade, to tell after its
+    // restart; empty when it was found in its boot loader.
     std::string versionBefore_;
-    std::vector<int> arrivedPorts_;
-    std::shared_ptr<serial::DeviceLook> look_;
-    std::vector<std::string> lastLookSeen_;  // what the last look logged
+    VersionWatch watch_;
     long imageBytes_ = -1;       // the firmware image's size, for the log
 
 public:
@@ -225,5 +222,9 @@ inline constexpr const char* kVersionNotDetected = "Firmware version is not dete
 inline constexpr const char* kBootModeVersion = "VUR-IrodEdez";
 // How long an exit during the copy waits for the copy to stop.
 inline constexpr std::chrono::milliseconds kCopyStopLimit{10000};
+// How long an exit during the search waits for the port in hand.
+inline constexpr std::chrono::milliseconds kLeaveSearchLimit{1000};
+// How long Start waits for a look of the version watch still in hand.
+inline constexpr std::chrono::milliseconds kLookSettleLimit{3000};
 
 }  // namespace app

@@ -53,6 +53,9 @@ inline constexpr const char* kFinishedStatus = "Finish!";
 inline constexpr const char* kRunningVersionText = "Now running version ";
 inline constexpr const char* kStillVersionText = "Still version ";
 inline constexpr const char* kRunAgainText = "Please run the upgrade again.";
+// Or it came back in its boot loader, or has not come back at all.
+inline constexpr const char* kBootModeAgainText = "Still in boot mode!";
+inline constexpr const char* kSilentText = "The transponder has not answered since its restart.";
 
 class Layout : public Form {
 public:

@@ -24,13 +24,14 @@ int run() {
     base::LoggedDialogs dialogs(windowDialogs, log);
     app::WinDesktop desktop(window);
     auto hostPreparation = hostprep::makeSystemHostPreparation(dialogs);
-    auto ports = serial::makeSystemSerialPorts();
-    auto drives = bootdrive::makeSystemDrives();
-    // The copy worker thread is never joined, and a copy that did not stop
-    // in time on exit may still run when the window goes: what it copies
+    // The copy worker's and the port worker's threads are never joined: a
+    // copy that did not stop in time on exit, or a look at a port whose
+    // driver hangs, may still run when the window goes. What they work
     // with lives as long as the process.
+    static serial::SerialPortSystem& ports = *serial::makeSystemSerialPorts().release();
+    static bootdrive::DriveSystem& drives = *bootdrive::makeSystemDrives().release();
     static bootdrive::FileCopier& copier = *bootdrive::makeSystemFileCopier().release();
-    app::Services services{dialogs, desktop, *hostPreparation, *ports, *drives, copier, log};
+    app::Services services{dialogs, desktop, *hostPreparation, ports, drives, copier, log};
     // A copy still running when the window closes ends with the process.
     return app::RunWizard(services);
 }

@@ -49,6 +49,9 @@ public:
     virtual void powerChanged(bool suspending) = 0;
     // A serial port has come: COMn (a device plugged in, or restarted).
     virtual void portArrived(int port) = 0;
+    // Volumes have gone: bit 0 for A:, bit 25 for Z: (a device that
+    // restarted, a drive pulled).
+    virtual void drivesRemoved(uint32_t letters) = 0;
 };
 
 class Desktop {

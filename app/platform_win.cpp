@@ -18,6 +18,17 @@ static_assert(base::kMbIconError == MB_ICONERROR && base::kMbIconWarning == MB_I
               "message box icons");
 static_assert(base::kIdOk == IDOK && base::kIdCancel == IDCANCEL, "message box answers");
 
+namespace {
+
+// Windows sends it to the foreground window before it shows AutoPlay for a
+// drive that came.
+UINT QueryCancelAutoPlayMessage() {
+    static const UINT message = RegisterWindowMessageA("QueryCancelAutoPlay");
+    return message;
+}
+
+}  // namespace
+
 int WinDialogs::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
     return MessageBoxA(window_.handle(), text.c_str(), caption.c_str(), flags);
 }
@@ -75,6 +86,16 @@ void WinDesktop::answerSystem() {
 
 void WinDesktop::setSystemEvents(SystemEvents* events) {
     events_ = events;
+    if (events) {
+        // Run as administrator, the window would not hear Explorer, which
+        // runs with less: the one message it asks with is let through.
+        // Windows 7 and later have the call.
+        using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+        constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+        const auto filter = win::LoadedFunction<FilterFn>(L"user32.dll", "ChangeWindowMessageFilterEx");
+        if (filter && QueryCancelAutoPlayMessage() != 0)
+            filter(window_.handle(), QueryCancelAutoPlayMessage(), kAllow, nullptr);
+    }
     if (events)
         window_.setMessageHook([this](UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
             return systemMessage(msg, wp, lp, result);
@@ -96,12 +117,18 @@ int ArrivedComPort(LPARAM lp) {
     return port;
 }
 
+// The drive letters of volumes Windows says went (bit 0 for A:); 0 for
+// any other device.
+uint32_t RemovedVolumes(LPARAM lp) {
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lp);
+    if (header == nullptr || header->dbch_devicetype != DBT_DEVTYP_VOLUME) return 0;
+    return reinterpret_cast<const DEV_BROADCAST_VOLUME*>(header)->dbcv_unitmask;
+}
+
 }  // namespace
 
 bool WinDesktop::systemMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    // Windows sends it to the foreground window before it shows AutoPlay
-    // for a drive that came.
-    static const UINT queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
+    const UINT queryCancelAutoPlay = QueryCancelAutoPlayMessage();
     if (!events_) return false;
     if (msg == queryCancelAutoPlay && msg != 0) {
         result = events_->cancelAutoPlay() ? TRUE : FALSE;
@@ -116,9 +143,12 @@ bool WinDesktop::systemMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) 
             result = 0;
             return true;
         case WM_DEVICECHANGE:
-            // Sent to every window when a serial port comes.
+            // Sent to every top-level window when a serial port comes or a
+            // volume goes.
             if (wp == DBT_DEVICEARRIVAL)
                 if (const int port = ArrivedComPort(lp)) events_->portArrived(port);
+            if (wp == DBT_DEVICEREMOVECOMPLETE)
+                if (const uint32_t letters = RemovedVolumes(lp)) events_->drivesRemoved(letters);
             return false;
         case WM_POWERBROADCAST:
             // Sent on every wake-up; the user's own wake-up follows it.

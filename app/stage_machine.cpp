@@ -77,6 +77,18 @@ void TFormMain::SpeedButtonStartClick() {
     } running(startRunning_);
 
     services_.log.line("Start pressed");
+    // A look of the version watch may still be in hand: a port whose driver
+    // hangs keeps it. The search waits a while for it, then goes on without
+    // that worker.
+    if (!ports_->worker().idle()) {
+        services_.log.line("a look after the last upgrade is still in hand: the search waits for it");
+        if (!ports_->settle(kLookSettleLimit))
+            services_.log.line("the look did not end within 3 s: the search takes a fresh worker");
+    }
+    if (leaveAfterSearch_) {
+        services_.desktop.terminate();
+        return;
+    }
     const auto look = bootdrive::LookForReadyBootDrive(services_.drives);
     BootDriveLetter = static_cast<uint8_t>(look.drive);
     services_.log.line("boot drive look: " + look.seen);
@@ -257,7 +269,11 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         setUpgradeUnderWay(false);
         const auto copied = CopyWorker->lastCopy();
         services_.log.line("copy done" + (copied ? " in " + Seconds(copied->milliseconds) : std::string()));
-        services_.log.line("outcome: the firmware is on the transponder's drive");
+        if (copied && !copied->result.unconfirmed.empty())
+            services_.log.line("outcome: the firmware went whole onto the transponder's drive, not confirmed there: " +
+                               copied->result.unconfirmed);
+        else
+            services_.log.line("outcome: the firmware is on the transponder's drive");
         startVersionWatch();
     }
     ShowProgress(shown);

@@ -1,99 +1,165 @@
-// After "Finish!": the transponder restarts from its new firmware, and the
-// wizard asks it, as soon as it answers again, which version it runs.
-#include <algorithm>
+#include "app/version_watch.h"
 
-#include "app/Mainform.h"
+#include <algorithm>
+#include <atomic>
+
+#include "bootdrive/boot_drive.h"
 #include "package/version_text.h"
+#include "serial/device_look.h"
 #include "serial/port_discovery.h"
 
 namespace app {
 
-namespace {
+struct VersionWatch::Look {
+    int number = 0;
+    base::TimePoint postedAt{};
+    serial::DeviceLook device;
+    std::optional<bootdrive::DriveReturnLook> drive;  // none without a drive to watch
+    std::atomic<bool> done{false};
+};
 
-// Ticks of 2 s in 10 minutes.
-constexpr int kWatchTicks = 300;
+VersionWatch::VersionWatch(serial::SerialPortSystem& ports, bootdrive::DriveSystem& drives, base::Log& log,
+                           base::Clock clock)
+    : ports_(ports), drives_(drives), log_(log), clock_(std::move(clock)) {}
 
-}  // namespace
-
-void TFormMain::startVersionWatch() {
-    watching_ = true;
-    watchTicks_ = 0;
-    watchPort_ = DevicePortNumber;
-    arrivedPorts_.clear();
-    lastLookSeen_.clear();
+void VersionWatch::start(const Setup& setup, serial::JobRunner& runner) {
+    setup_ = setup;
+    runner_ = &runner;
+    running_ = true;
+    startedAt_ = clock_();
+    announced_.clear();
+    held_.clear();
+    driveGoneAt_.reset();
+    silenceTold_ = false;
+    looks_ = 0;
     look_.reset();
-    TimerVersionWatch.setEnabled(true);
-    services_.log.line("watching for the transponder's return" +
-                       (watchPort_ != 0 ? " on " + serial::ComName(watchPort_) : std::string()) +
-                       " and on the ports Windows announces, for 10 minutes");
+    lastSeen_.clear();
+    log_.line("watching for the transponder's return" +
+              (setup.knownPort != 0 ? " on " + serial::ComName(setup.knownPort) : std::string()) +
+              " and on the ports Windows announces" +
+              (setup.driveLetter != 0 ? ", and its drive " + std::string(1, setup.driveLetter) + ":" : std::string()) +
+              ", for 10 minutes");
 }
 
-void TFormMain::stopVersionWatch(const std::string& why) {
-    if (!watching_) return;
-    watching_ = false;
-    TimerVersionWatch.setEnabled(false);
+void VersionWatch::stop(const std::string& why) {
+    if (!running_) return;
+    running_ = false;
     look_.reset();  // a look in hand ends unread
-    services_.log.line("the watch ends: " + why);
+    log_.line("the watch ends: " + why);
 }
 
-void TFormMain::portArrived(int port) {
-    if (!watching_) return;
-    services_.log.line("Windows announces " + serial::ComName(port));
-    if (std::find(arrivedPorts_.begin(), arrivedPorts_.end(), port) == arrivedPorts_.end())
-        arrivedPorts_.push_back(port);
+void VersionWatch::portArrived(int port) {
+    if (!running_) return;
+    log_.line("Windows announces " + serial::ComName(port));
+    if (std::find(announced_.begin(), announced_.end(), port) == announced_.end()) announced_.push_back(port);
 }
 
-void TFormMain::TimerVersionWatchTimer() {
-    if (!watching_) return;
+void VersionWatch::driveRemoved(char letter) {
+    if (!running_ || letter != setup_.driveLetter) return;
+    noteDriveGone(clock_(), "Windows says it was removed");
+}
+
+void VersionWatch::noteDriveGone(base::TimePoint when, const std::string& how) {
+    if (driveGoneAt_) return;
+    driveGoneAt_ = when;
+    log_.line("the drive " + std::string(1, setup_.driveLetter) + ": has gone (" + how +
+              "): the transponder restarts");
+}
+
+std::optional<WatchNews> VersionWatch::tick() {
+    if (!running_) return std::nullopt;
+    const base::TimePoint now = clock_();
+    std::optional<WatchNews> news;
     if (look_) {
-        if (!portWorker_->idle()) return;  // the look goes on
-        const std::shared_ptr<serial::DeviceLook> look = std::move(look_);
-        // Each look is logged; one that saw what the one before saw, in a
-        // word, so that a port gone for minutes does not fill the log.
-        const std::string number = "look " + std::to_string(watchTicks_) + ": ";
-        if (look->seen == lastLookSeen_)
-            services_.log.line(number + "as the look before");
-        else
-            for (const std::string& line : look->seen) services_.log.line(number + line);
-        lastLookSeen_ = look->seen;
-        if (look->port != 0 && look->version) {
-            showRunningVersion(*look->version);
-            stopVersionWatch("the transponder answered");
-            return;
+        if (!look_->done.load(std::memory_order_acquire)) {
+            if (now - startedAt_ >= kWatchLength) stop("no answer within 10 minutes; a look was still in hand");
+            return std::nullopt;
         }
+        const std::shared_ptr<Look> look = std::move(look_);
+        news = read(*look);
+        if (!running_) return news;
     }
-    if (++watchTicks_ > kWatchTicks) {
-        stopVersionWatch("no answer within 10 minutes");
-        return;
+    if (now - startedAt_ >= kWatchLength) {
+        stop("no answer within 10 minutes");
+        return news;
     }
-    std::vector<int> arrived;
-    arrived.swap(arrivedPorts_);
-    if (watchPort_ == 0 && arrived.empty()) return;  // nothing to ask yet
-    auto look = std::make_shared<serial::DeviceLook>();
-    const int known = watchPort_;
-    serial::SerialPortSystem& ports = services_.ports;
-    if (portWorker_->post([look, &ports, known, arrived] { *look = serial::LookForDevice(ports, known, arrived); }))
-        look_ = look;
+    if (!news && driveGoneAt_ && !silenceTold_ && now - *driveGoneAt_ >= kSilenceLimit) {
+        silenceTold_ = true;
+        log_.line("verdict: the transponder has not answered, nor shown its boot drive, in the 2 minutes since its "
+                  "drive went");
+        news = WatchNews{WatchVerdict::Silent, ""};
+    }
+    post();
+    return news;
 }
 
-void TFormMain::showRunningVersion(const std::string& version) {
-    if (package::SameVersion(version, NewFirmwareVersion)) {
-        services_.log.line("verdict: the transponder runs the new firmware, version \"" + version + "\"");
-        StaticTextFrmUpgMessage2.setFontColour(LabelFrmVerNew3.font().colour);
-        StaticTextFrmUpgMessage2.setCaption(kRunningVersionText + version + ".");
-    } else if (package::SameVersion(version, versionBefore_)) {
-        services_.log.line("verdict: the transponder still runs version \"" + version +
-                           "\": the new firmware did not take");
-        StaticTextFrmUpgMessage1.setFontColour(kRed);
-        StaticTextFrmUpgMessage1.setCaption(kStillVersionText + version + "!");
-        StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
-        StaticTextFrmUpgMessage2.setCaption(kRunAgainText);
-    } else {
-        services_.log.line("verdict: the transponder runs version \"" + version + "\", neither the image's \"" +
-                           NewFirmwareVersion + "\" nor the one before");
-        StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
-        StaticTextFrmUpgMessage2.setCaption(kRunningVersionText + version + ".");
+void VersionWatch::post() {
+    std::vector<int> announced;
+    for (int port : announced_)
+        if (held_.count(port) == 0) announced.push_back(port);
+    const int known = held_.count(setup_.knownPort) != 0 ? 0 : setup_.knownPort;
+    const char letter = setup_.driveLetter;
+    if (known == 0 && announced.empty() && letter == 0) return;  // nothing to look at yet
+    auto look = std::make_shared<Look>();
+    look->number = looks_ + 1;
+    look->postedAt = clock_();
+    serial::SerialPortSystem* ports = &ports_;
+    bootdrive::DriveSystem* drives = &drives_;
+    if (!runner_->post([look, ports, drives, known, announced, letter] {
+            look->device = serial::LookForDevice(*ports, known, announced);
+            // The drives only while the transponder has not answered.
+            if (letter != 0 && look->device.port == 0) look->drive = bootdrive::LookAtDrivesAfterCopy(*drives, letter);
+            look->done.store(true, std::memory_order_release);
+        }))
+        return;  // the worker is still busy with something else: next tick
+    ++looks_;
+    look_ = look;
+}
+
+std::optional<WatchNews> VersionWatch::read(const Look& look) {
+    // Each look is logged; one that saw what the one before saw, in a word,
+    // so that a port gone for minutes does not fill the log.
+    std::vector<std::string> seen = look.device.seen;
+    if (look.drive) seen.push_back("drive " + look.drive->seen);
+    const std::string number = "look " + std::to_string(look.number) + ": ";
+    if (seen == lastSeen_)
+        log_.line(number + "as the look before");
+    else
+        for (const std::string& line : seen) log_.line(number + line);
+    lastSeen_ = std::move(seen);
+
+    for (int port : look.device.held)
+        if (held_.insert(port).second)
+            log_.line(serial::ComName(port) + " is held by another program: not asked again during this watch");
+
+    if (look.device.port != 0 && look.device.version) {
+        const std::string& version = *look.device.version;
+        WatchNews news{WatchVerdict::OtherVersion, version};
+        if (package::SameVersion(version, setup_.newVersion)) {
+            news.verdict = WatchVerdict::NewVersion;
+            log_.line("verdict: the transponder runs the new firmware, version \"" + version + "\"");
+        } else if (package::SameVersion(version, setup_.versionBefore)) {
+            news.verdict = WatchVerdict::OldVersion;
+            log_.line("verdict: the transponder still runs version \"" + version + "\": the new firmware did not take");
+        } else {
+            log_.line("verdict: the transponder runs version \"" + version + "\", neither the image's \"" +
+                      setup_.newVersion + "\" nor the one before");
+        }
+        stop("the transponder answered");
+        return news;
     }
+    if (!look.drive) return std::nullopt;
+    if (!look.drive->driveThere) noteDriveGone(look.postedAt, "its root can no longer be opened");
+    // A boot drive that never went is the one the image was copied onto:
+    // the user has not restarted the transponder yet.
+    if (driveGoneAt_ && look.drive->readyDrive >= 0) {
+        log_.line("verdict: the transponder is back in its boot loader, its drive " +
+                  std::string(1, static_cast<char>(look.drive->readyDrive)) +
+                  ": ready for an image again: the new firmware did not take");
+        stop("the transponder is in its boot loader");
+        return WatchNews{WatchVerdict::BootMode, ""};
+    }
+    return std::nullopt;
 }
 
 }  // namespace app

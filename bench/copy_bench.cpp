@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     }();
     auto plain = [&] {
         return CopyFileExA(image, target, nullptr, nullptr, nullptr, 0) != FALSE &&
-               bootdrive::SettleCopiedFile(target, imageBytes) == ERROR_SUCCESS;
+               bootdrive::SettleCopiedFile(target, imageBytes).error == ERROR_SUCCESS;
     };
     // The two ways take turns, each going first in every other round, so
     // that the cache and the disk (still busy with the file deleted before)

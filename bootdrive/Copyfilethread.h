@@ -29,6 +29,11 @@ struct CopyResult {
     uint32_t error = 0;             // 0: the whole file was copied; otherwise the Windows error that ended it
     std::string reason;             // that error in the system's own words (FormatMessage), for the user
     bool cutTargetRemoved = false;  // a target the failed copy had begun to write was deleted again
+    // A whole copy that could not be confirmed on the device afterwards
+    // (its drive went as the copy ended, another program held the new
+    // file): what stood in the way, for the log. Empty when the file was
+    // written through and measured, and for a failed copy.
+    std::string unconfirmed;
 };
 
 // One file copy as the worker runs it.
@@ -39,7 +44,10 @@ public:
     // CopyProgressPercent on the way. When the copy fails, a target that it
     // created or began to overwrite is deleted again, so that no cut image
     // is left for a boot loader to take; a target it never touched (an old
-    // file it could not replace) stays as it was. Once `stop` is set the
+    // file it could not replace) stays as it was. A copy that Windows
+    // reported whole fails only when the file, still there, has the wrong
+    // size or cannot be written through; otherwise it counts as delivered,
+    // and the file stays. Once `stop` is set the
     // copy ends early, failing with ERROR_REQUEST_ABORTED (1235).
     virtual CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) = 0;
     // Gives the calling thread a name for debuggers.

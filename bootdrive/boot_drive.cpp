@@ -25,8 +25,9 @@ bool IsBootLabel(std::string_view label) {
     return false;
 }
 
-// FindBootDrive, adding each removable drive it looks at to `seen`.
-int32_t FindBootDriveSeeing(DriveSystem& drives, std::string* seen) {
+// The letter of the first removable drive with a boot label, or -1,
+// adding each removable drive it looks at to `seen`.
+int32_t FindBootLetter(DriveSystem& drives, std::string* seen) {
     // A letter Windows does not list is never asked about: on some systems
     // even the question wakes an empty slot.
     const uint32_t present = drives.logicalDrives();
@@ -41,10 +42,16 @@ int32_t FindBootDriveSeeing(DriveSystem& drives, std::string* seen) {
         }
         if (!readable) continue;
         if (!IsBootLabel(Clipped(label))) continue;
-        FormatTargetPath(letter, FirmwareTargetPath);
         return letter;
     }
     return -1;
+}
+
+// FindBootDrive, adding each removable drive it looks at to `seen`.
+int32_t FindBootDriveSeeing(DriveSystem& drives, std::string* seen) {
+    const int32_t letter = FindBootLetter(drives, seen);
+    if (letter >= 0) FormatTargetPath(static_cast<char>(letter), FirmwareTargetPath);
+    return letter;
 }
 
 }  // namespace
@@ -73,6 +80,18 @@ BootDriveLook LookForReadyBootDrive(DriveSystem& drives) {
     look.ready = BootDriveHasFile(drives, letter, kReadyFile);
     look.seen += "boot drive " + std::string(1, static_cast<char>(letter)) + ":, " +
                  (look.ready ? "READY.TXT found" : "no READY.TXT");
+    return look;
+}
+
+DriveReturnLook LookAtDrivesAfterCopy(DriveSystem& drives, char letter) {
+    DriveReturnLook look;
+    look.driveThere = drives.rootOpens(letter);
+    look.seen = std::string(1, letter) + (look.driveThere ? ": there; " : ": gone; ");
+    std::string found;
+    const int32_t boot = FindBootLetter(drives, &found);
+    if (boot >= 0 && BootDriveHasFile(drives, static_cast<uint8_t>(boot), kReadyFile)) look.readyDrive = boot;
+    look.seen += look.readyDrive >= 0 ? "boot drive " + std::string(1, static_cast<char>(boot)) + ": ready"
+                                      : std::string("no boot drive ready");
     return look;
 }
 

@@ -34,4 +34,15 @@ struct BootDriveLook {
 };
 BootDriveLook LookForReadyBootDrive(DriveSystem& drives);
 
+// A look at the drives after the image was copied onto the drive `letter`:
+// whether that drive's root can still be reached, and whether a boot drive
+// (at any letter) lies ready for an image. It leaves FirmwareTargetPath
+// alone, and may run on another thread than the window's.
+struct DriveReturnLook {
+    bool driveThere = false;  // the root of `letter` can be reached
+    int32_t readyDrive = -1;  // a boot drive with READY.TXT, or -1
+    std::string seen;         // for the log: "E: gone; no boot drive"
+};
+DriveReturnLook LookAtDrivesAfterCopy(DriveSystem& drives, char letter);
+
 }  // namespace bootdrive

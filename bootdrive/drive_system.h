@@ -24,6 +24,10 @@ public:
     // attributes, in the order the file system returns them. False when the
     // search finds nothing or cannot start.
     virtual bool rootTxtNames(char letter, std::vector<std::string>& names) = 0;
+    // GetFileAttributesA of "X:\": true while the drive's root folder can be
+    // reached. A drive that went (a device that restarted) may keep its
+    // letter, type and label for a while, but not its root.
+    virtual bool rootOpens(char letter) = 0;
 };
 
 // The drives of this Windows machine (bootdrive/*_win.cpp).

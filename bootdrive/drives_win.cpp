@@ -42,6 +42,10 @@ public:
         } while (FindNextFileA(search.get(), &entry));
         return true;
     }
+
+    bool rootOpens(char letter) override {
+        return GetFileAttributesA(DriveRoot(letter).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
 };
 
 }  // namespace

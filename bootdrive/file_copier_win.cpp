@@ -1,6 +1,7 @@
 #include "bootdrive/file_copier_win.h"
 
 #include <optional>
+#include <string>
 #include <tuple>
 
 #include "base/unique_handle_win.h"
@@ -19,18 +20,70 @@ DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER tot
     return PROGRESS_CONTINUE;
 }
 
-DWORD SettleCopiedFile(const char* path, uint64_t expectedBytes) {
+namespace {
+
+// Errors with which a file fails once its drive has gone: a boot loader
+// that takes the file as soon as it is whole may restart, or drop its
+// drive, at the very close that makes it so.
+bool DriveGoneError(DWORD error) {
+    constexpr DWORD kNoSuchDevice = 433;  // ERROR_NO_SUCH_DEVICE, which this SDK lacks
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_NOT_READY:
+        case ERROR_DEV_NOT_EXIST:
+        case kNoSuchDevice:
+        case ERROR_MEDIA_CHANGED:
+        case ERROR_NO_MEDIA_IN_DRIVE:
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_DEVICE_REMOVED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Why a whole copy is not confirmed on the device, for the log.
+std::string Unconfirmed(DWORD error, const char* step) {
+    const std::string code = " (Windows error " + std::to_string(error) + ")";
+    if (DriveGoneError(error)) return "the drive went away as the copy ended: the transponder took the file" + code;
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return std::string("the new file could not be ") + step +
+               ": another program, such as a virus scanner, holds it" + code;
+    return std::string("the new file could not be ") + step + code;
+}
+
+}  // namespace
+
+SettledCopy SettleCopiedFile(const char* path, uint64_t expectedBytes) {
     // Under the removal policy "Better performance" the last clusters and
     // the directory entry may still sit in the cache when CopyFileExA has
     // returned, and a directory entry that cannot be written when the file
-    // is closed is not reported by it.
-    win::KernelHandle file(
-        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return GetLastError();
-    if (!FlushFileBuffers(file.get())) return GetLastError();
+    // is closed is not reported by it. The copy carries the image's
+    // attributes over: a read-only image (from a CD, a read-only share)
+    // makes a read-only target, which is reopened once it is not.
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return {ERROR_SUCCESS, Unconfirmed(GetLastError(), "found again")};
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        const DWORD others = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        // A failure shows in the open below.
+        SetFileAttributesA(path, others != 0 ? others : FILE_ATTRIBUTE_NORMAL);
+    }
+    win::KernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return {ERROR_SUCCESS, Unconfirmed(GetLastError(), "opened to write it through")};
+    if (!FlushFileBuffers(file.get())) {
+        const DWORD error = GetLastError();
+        // A file still there that cannot be written through may be cut on
+        // the device; one whose drive went was taken.
+        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return {error, ""};
+        return {ERROR_SUCCESS, Unconfirmed(error, "written through")};
+    }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) return GetLastError();
-    return static_cast<uint64_t>(size.QuadPart) == expectedBytes ? ERROR_SUCCESS : ERROR_FILE_INVALID;
+    if (!GetFileSizeEx(file.get(), &size)) return {ERROR_SUCCESS, Unconfirmed(GetLastError(), "measured")};
+    if (static_cast<uint64_t>(size.QuadPart) != expectedBytes) return {ERROR_FILE_INVALID, ""};
+    return {};
 }
 
 namespace {
@@ -46,6 +99,14 @@ std::optional<FileStamp> StampOf(const char* path) {
 }
 
 uint64_t BytesOf(const FileStamp& stamp) { return (uint64_t{std::get<0>(stamp)} << 32) | std::get<1>(stamp); }
+
+// Deletes a file, also one that the copy made read-only.
+bool RemoveFile(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(path) != FALSE;
+}
 
 // The error in the system's words, in the user's language, on one line.
 std::string SystemMessage(DWORD error) {
@@ -73,8 +134,13 @@ public:
         } else {
             // The image is only ever read: its size before the copy is the
             // size the target must have.
-            error = image ? SettleCopiedFile(to, BytesOf(*image)) : ERROR_FILE_NOT_FOUND;
-            if (error == ERROR_SUCCESS) return CopyResult{};
+            const SettledCopy settled = image ? SettleCopiedFile(to, BytesOf(*image)) : SettledCopy{ERROR_FILE_NOT_FOUND, ""};
+            if (settled.error == ERROR_SUCCESS) {
+                CopyResult delivered;
+                delivered.unconfirmed = settled.unconfirmed;
+                return delivered;
+            }
+            error = settled.error;
             written = true;
         }
         CopyResult result;
@@ -84,7 +150,7 @@ public:
         // this copy's and goes; so does one that was written whole but is
         // not sure to be on the device.
         const auto after = StampOf(to);
-        if (after && (written || after != before)) result.cutTargetRemoved = DeleteFileA(to) != FALSE;
+        if (after && (written || after != before)) result.cutTargetRemoved = RemoveFile(to);
         result.reason = SystemMessage(result.error);
         return result;
     }

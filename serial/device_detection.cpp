@@ -17,13 +17,17 @@ void ParseVersionReply(const std::string& line, DetectionDisplay& display) {
 }
 
 uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay& display,
-                           DeviceFields& device) {
+                           DeviceFields& device, uint32_t* openError) {
     const std::string com = ComName(port);
     const std::string query(kVersionQuery, kVersionQueryLength);
     std::string received;
     const Exchanged exchanged = system.exchange(port, kQueryTimeouts, query, kReplyBufferSize, received);
+    if (openError) *openError = exchanged.opened ? 0 : exchanged.openError;
     if (!exchanged.opened) {
-        display.report(com + ": the port does not open for the query");
+        display.report(com + ": the port does not open for the query" +
+                       (IsHeldPortError(exchanged.openError)
+                            ? ": another program holds it (Windows error " + std::to_string(exchanged.openError) + ")"
+                            : std::string()));
         return kQueryOpenFailed;
     }
     if (exchanged.writeError != 0 || exchanged.written != query.size())

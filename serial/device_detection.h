@@ -67,8 +67,9 @@ inline constexpr uint8_t kQueryNoDevice = 99;
 // identifies itself: shows its version (if its reply line carries one),
 // sets device.DevicePortNumber and DeviceIdentified, and returns
 // kQueryIdentified. The port number is carried whole (COM261 stays 261).
+// With `openError`, it receives Windows' error of an open that failed.
 uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay& display,
-                           DeviceFields& device);
+                           DeviceFields& device, uint32_t* openError = nullptr);
 
 // Shows the version held in a reply line; nothing with fewer than ten commas.
 void ParseVersionReply(const std::string& line, DetectionDisplay& display);

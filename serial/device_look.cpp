@@ -44,10 +44,12 @@ DeviceLook LookForDevice(SerialPortSystem& system, int knownPort, const std::vec
     for (int port : ports) {
         DeviceFields device;
         look.version.reset();
-        if (QueryDeviceVersion(system, port, display, device) == kQueryIdentified) {
+        uint32_t openError = 0;
+        if (QueryDeviceVersion(system, port, display, device, &openError) == kQueryIdentified) {
             look.port = port;
             return look;
         }
+        if (IsHeldPortError(openError)) look.held.push_back(port);
     }
     look.version.reset();
     return look;

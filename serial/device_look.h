@@ -14,13 +14,15 @@ struct DeviceLook {
     int port = 0;                        // where the transponder answered; 0: nowhere
     std::optional<std::string> version;  // the version its reply carried
     std::vector<std::string> seen;       // what each port gave, for the log
+    std::vector<int> held;               // ports whose open another program refused
 };
 
 // Asks `knownPort` (0: none), then each port of `arrived` that the port
 // class lists and that is not a paired Bluetooth device's, once each, in
 // that order, until one answers as the transponder. A port that does not
 // open (gone while the device is in its boot loader, or held by another
-// program) costs one failed open.
+// program) costs one failed open; one that another program holds is named
+// in `held`.
 DeviceLook LookForDevice(SerialPortSystem& system, int knownPort, const std::vector<int>& arrived);
 
 }  // namespace serial

@@ -1,58 +1,81 @@
 // The serial link's exchanges on a thread of their own, so that the
 // window's thread never blocks on a port: a silent port holds its caller
-// for about a second, a port whose driver hangs for longer.
+// for about a second, a port whose driver hangs (a USB serial device that
+// re-enumerates) for as long as the driver likes.
 #pragma once
 
-#include <condition_variable>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "base/clock.h"
 #include "serial/serial_port_system.h"
 
 namespace serial {
 
-// One thread that runs one job at a time, handed over by one other thread
-// (the window's).
-class PortWorker {
+// Runs one job at a time, handed over by one other thread (the window's).
+class JobRunner {
 public:
-    PortWorker();
-    // Waits for the job in hand, if any (its port is closed when it ends),
-    // then the thread ends.
-    ~PortWorker();
+    virtual ~JobRunner() = default;
+    // Hands `job` over; false, and nothing happens, while an earlier job
+    // runs.
+    virtual bool post(std::function<void()> job) = 0;
+    // True while no job runs.
+    virtual bool idle() const = 0;
+};
+
+// How long a worker that goes waits for the job in hand before it leaves
+// the job to end on its own.
+inline constexpr std::chrono::milliseconds kWorkerEndLimit{1000};
+
+// One thread that runs the jobs. The thread is never joined: a job whose
+// port call hangs keeps it until the call returns (or the process ends),
+// so a job may refer only to what lives as long as the process or to what
+// it holds itself.
+class PortWorker final : public JobRunner {
+public:
+    explicit PortWorker(std::chrono::milliseconds endLimit = kWorkerEndLimit);
+    // Waits at most the end limit for the job in hand (none once left),
+    // then goes; the thread ends as soon as it has no job.
+    ~PortWorker() override;
     PortWorker(const PortWorker&) = delete;
     PortWorker& operator=(const PortWorker&) = delete;
 
-    // Hands `job` to the thread; false, and nothing happens, while an
-    // earlier job runs.
-    bool post(std::function<void()> job);
-    // True while no job runs.
-    bool idle() const;
+    bool post(std::function<void()> job) override;
+    bool idle() const override;
+    // Gives up the job in hand: this worker takes no other job and goes
+    // without waiting for it.
+    void leave();
 
 private:
-    void run();
-
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::function<void()> job_;
-    bool busy_ = false;
-    bool ending_ = false;
-    std::thread thread_;
+    struct State;
+    static void Run(const std::shared_ptr<State>& state);
+    std::shared_ptr<State> state_;
+    std::chrono::milliseconds endLimit_;
 };
 
-// The serial ports of `ports`, each call made on `worker` while the caller
-// waits through `wait` (which returns once the condition holds: the window
-// keeps answering meanwhile). A job the worker has in hand (a look of the
-// version watch) ends first.
+// The serial ports of `ports`, each call made on a port worker while the
+// caller waits through `wait` (which returns once the condition holds: the
+// window keeps answering meanwhile). `ports` must live as long as the
+// process: a call given up may still run. A call in hand is given up once
+// `giveUp` holds (the user has chosen to leave): it then counts as a port
+// that did not open, and its worker is left to end on its own.
 class OffThreadPorts final : public SerialPortSystem {
 public:
     using Wait = std::function<void(const std::function<bool()>& done)>;
-    OffThreadPorts(SerialPortSystem& ports, PortWorker& worker, Wait wait)
-        : ports_(ports), worker_(worker), wait_(std::move(wait)) {}
+    OffThreadPorts(SerialPortSystem& ports, Wait wait, base::Clock clock, std::function<bool()> giveUp = {});
+
+    // Where the version watch runs its looks too, one at a time with the
+    // calls.
+    JobRunner& worker() { return *worker_; }
+    // Before a search: waits through `wait` at most `limit` for a job in
+    // hand (a look of the version watch) to end, or until `giveUp` holds.
+    // A job still in hand then keeps its worker, and a fresh worker takes
+    // the calls. True when the worker was idle in time.
+    bool settle(std::chrono::milliseconds limit);
 
     bool listPortDevices(std::vector<PortDevice>& devices) override;
     uint32_t openExclusive(int port) override;
@@ -60,12 +83,17 @@ public:
                        std::string& in) override;
 
 private:
-    // Runs `call` on the worker and waits for it.
-    void onWorker(const std::function<void()>& call);
+    // Runs `call` on the worker and waits for it; `ifGivenUp` when the
+    // wait was given up.
+    template <typename Result>
+    Result onWorker(std::function<Result(SerialPortSystem&)> call, Result ifGivenUp);
+    void freshWorker();
 
     SerialPortSystem& ports_;
-    PortWorker& worker_;
     Wait wait_;
+    base::Clock clock_;
+    std::function<bool()> giveUp_;
+    std::unique_ptr<PortWorker> worker_;
 };
 
 }  // namespace serial

@@ -30,6 +30,9 @@ inline constexpr uint32_t kPortOpened = 0;
 inline constexpr uint32_t kErrorAccessDenied = 5;       // ERROR_ACCESS_DENIED
 inline constexpr uint32_t kErrorSharingViolation = 32;  // ERROR_SHARING_VIOLATION
 inline constexpr uint32_t kErrorBusy = 170;             // ERROR_BUSY
+// A call whose port hung until the user chose to leave: the wait for it was
+// given up (ERROR_OPERATION_ABORTED).
+inline constexpr uint32_t kErrorOpenGivenUp = 995;
 
 // One present device of the serial port class, as far as it could be read.
 struct PortDevice {
@@ -42,6 +45,7 @@ struct Exchanged {
     bool opened = false;      // false: the port did not open and nothing went out
     std::size_t written = 0;  // bytes the write took
     uint32_t writeError = 0;  // Windows' error of a write that failed; 0 when it did not fail
+    uint32_t openError = 0;   // Windows' error of the open when it failed; 0 when it opened
 };
 
 class SerialPortSystem {

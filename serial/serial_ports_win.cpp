@@ -12,7 +12,8 @@ namespace serial {
 namespace {
 
 static_assert(kErrorAccessDenied == ERROR_ACCESS_DENIED && kErrorSharingViolation == ERROR_SHARING_VIOLATION &&
-                  kErrorBusy == ERROR_BUSY && kPortOpened == ERROR_SUCCESS,
+                  kErrorBusy == ERROR_BUSY && kPortOpened == ERROR_SUCCESS &&
+                  kErrorOpenGivenUp == ERROR_OPERATION_ABORTED,
               "the open results are Windows' errors");
 
 // The device setup class of serial and parallel ports.
@@ -74,7 +75,11 @@ public:
         in.clear();
         Exchanged result;
         UniqueHandle handle = OpenComPort(port, 0);
-        if (!handle.valid()) return result;
+        if (!handle.valid()) {
+            const DWORD error = GetLastError();
+            result.openError = error != ERROR_SUCCESS ? error : ERROR_OPEN_FAILED;
+            return result;
+        }
         result.opened = true;
         ConfigureComPort(handle.get(), timeouts);
         DWORD written = 0;

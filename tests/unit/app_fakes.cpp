@@ -112,8 +112,11 @@ bool FakeDesktop::waitAnswering(const std::function<bool()>& done, std::chrono::
 
 void FakeDesktop::waitServing(const std::function<bool()>& done) {
     ++servedWaits;
-    if (whileServing) whileServing();
-    while (!done()) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    for (;;) {
+        if (whileServing) whileServing();
+        if (done()) return;
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
 }
 
 int FakeHostPreparation::CheckIndexingPolicy() {
@@ -133,8 +136,35 @@ bool FakeSerialPorts::listPortDevices(std::vector<serial::PortDevice>& out) {
     return true;
 }
 
+void FakeSerialPorts::hangNextCall(int port) {
+    std::lock_guard<std::mutex> lock(hangMutex_);
+    hangPort_ = port;
+    hang_ = Hang::Armed;
+}
+
+bool FakeSerialPorts::hanging() {
+    std::lock_guard<std::mutex> lock(hangMutex_);
+    return hang_ == Hang::Hanging;
+}
+
+void FakeSerialPorts::release() {
+    std::lock_guard<std::mutex> lock(hangMutex_);
+    if (hang_ == Hang::Hanging) hang_ = Hang::Released;
+    hangChanged_.notify_all();
+}
+
+void FakeSerialPorts::maybeHang(int port) {
+    std::unique_lock<std::mutex> lock(hangMutex_);
+    if (hang_ != Hang::Armed || port != hangPort_) return;
+    hang_ = Hang::Hanging;
+    hangChanged_.wait(lock, [this] { return hang_ == Hang::Released; });
+    hang_ = Hang::Over;
+}
+
 uint32_t FakeSerialPorts::openExclusive(int port) {
+    maybeHang(port);
     ++calls;
+    opens.push_back(port);
     auto it = openable.find(port);
     if (it == openable.end()) return 2;  // ERROR_FILE_NOT_FOUND
     return it->second ? serial::kPortOpened : serial::kErrorAccessDenied;
@@ -142,10 +172,13 @@ uint32_t FakeSerialPorts::openExclusive(int port) {
 
 serial::Exchanged FakeSerialPorts::exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
                                             std::size_t readMax, std::string& in) {
+    maybeHang(port);
     ++calls;
+    opens.push_back(port);
     in.clear();
     auto it = openable.find(port);
-    if (it == openable.end() || !it->second) return {};
+    if (it == openable.end()) return {false, 0, 0, 2};  // ERROR_FILE_NOT_FOUND
+    if (!it->second) return {false, 0, 0, serial::kErrorAccessDenied};
     exchanges.push_back({port, timeouts, out, readMax});
     if (readMax > 0) in = replies[port].substr(0, readMax);
     return {true, out.size(), 0};
@@ -215,10 +248,11 @@ bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to, con
     cv_.notify_all();
     while (!succeed && failWith == 0 && ended_ < mine)
         if (!cv_.wait_for(lock, std::chrono::milliseconds(5), [&] { return ended_ >= mine; }) && stop && !ignoreStop)
-            return {1235u, "The request was aborted.", true};
-    if (succeed) return {};
+            return {1235u, "The request was aborted.", true, ""};
+    if (succeed) return {0, "", false, unconfirmed};
     // A copy the rig ended counts as cut off (ERROR_OPERATION_ABORTED).
-    return {failWith != 0 ? failWith.load() : 995u, withoutWords ? "" : "There is not enough space on the disk.", true};
+    return {failWith != 0 ? failWith.load() : 995u, withoutWords ? "" : "There is not enough space on the disk.", true,
+            ""};
 }
 
 void FakeCopier::endCopies() {
@@ -237,6 +271,7 @@ void FakeCopier::reset() {
     failWith = 0;
     ignoreStop = false;
     withoutWords = false;
+    unconfirmed.clear();
 }
 
 bool FakeCopier::waitForCopies(std::size_t n, std::chrono::milliseconds limit) {

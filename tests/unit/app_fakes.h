@@ -94,7 +94,8 @@ public:
     void holdSession(bool hold) override { held = hold; }
     // Polls `done` as the window's thread would between messages.
     bool waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
-    // Runs whileServing (what the window may do meanwhile), then polls.
+    // Polls `done`, running whileServing (what the window may do
+    // meanwhile: a timer, a close request) before each look.
     void waitServing(const std::function<bool()>& done) override;
     std::function<void()> whileServing;
     int servedWaits = 0;
@@ -154,12 +155,25 @@ public:
     void addPort(int port, const std::string& reply);
     // Exchanges that wrote the boot command.
     std::vector<Exchange> bootCommands() const;
+    // The next call on `port` hangs until release(), as a driver may while
+    // its device re-enumerates.
+    void hangNextCall(int port);
+    bool hanging();  // the call hangs now
+    void release();
 
     std::vector<serial::PortDevice> devices;
     std::map<int, bool> openable;
     std::map<int, std::string> replies;
     std::vector<Exchange> exchanges;
+    std::vector<int> opens;  // every port an open was tried on, probe or exchange, in order
     int calls = 0;  // every call of any kind
+
+private:
+    void maybeHang(int port);
+    std::mutex hangMutex_;
+    std::condition_variable hangChanged_;
+    int hangPort_ = 0;
+    enum class Hang { None, Armed, Hanging, Released, Over } hang_ = Hang::None;
 };
 
 // Drive letters: type, volume label and the *.txt names of the root.
@@ -174,6 +188,7 @@ public:
     unsigned driveType(char letter) override;
     bool volumeLabel(char letter, std::string& label) override;
     bool rootTxtNames(char letter, std::vector<std::string>& names) override;
+    bool rootOpens(char letter) override { return drives.count(letter) != 0; }
 
     // A removable drive labelled as the device's boot drive.
     void addBootDrive(char letter, bool ready);
@@ -204,6 +219,7 @@ public:
     // progress routine while the drive hangs).
     std::atomic<bool> ignoreStop{false};
     std::atomic<bool> withoutWords{false};  // the failure has no text from Windows
+    std::string unconfirmed;  // a whole copy not confirmed on the device: why (set before it ends)
     // Ends the copies under way, with failWith's error (or success).
     void endCopies();
     // Waits up to `limit` until at least n copies have run.
@@ -253,6 +269,11 @@ public:
     ~Rig();
 
     app::TFormMain& form() { return *form_; }
+    // Lets the window go now, as the program does once its loop has ended.
+    void endProgram() {
+        dialogs.form = nullptr;
+        form_.reset();
+    }
     bool hasForm() const { return form_ != nullptr; }
     ui::Component& get(const std::string& name) { return form_->layout().get(name); }
     std::string activePage();

@@ -61,6 +61,7 @@ public:
         names = it->second.rootNames;
         return true;
     }
+    bool rootOpens(char letter) override { return drives.count(letter) != 0; }
 };
 
 constexpr const char* kOldTarget = "Q:\\AIS_Firmware.S19";

@@ -53,7 +53,7 @@ public:
         if (progressDuringCopy >= 0) CopyProgressPercent.store(progressDuringCopy);
         changed_.notify_all();
         changed_.wait(lock, [&] { return released_ >= mine; });
-        return {result ? 0u : kDiskFull, result ? "" : "There is not enough space on the disk.", false};
+        return {result ? 0u : kDiskFull, result ? "" : "There is not enough space on the disk.", false, ""};
     }
     void nameThisThread(const char* name) override {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -2,18 +2,21 @@
 // and that the upgrade still runs where it should.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "tests/unit/app_fakes.h"
+#include "tests/unit/app_stage_helpers.h"
 
 namespace {
 
 using apptest::Rig;
 
 constexpr const char* kNotDetected = "Firmware version is not detected!";
-constexpr const char* kNotReady = "Devicie update is not ready! Please run again.";
+using apptest::kNotReady;
 
 // A catalogue that cannot give a version costs the version display only:
 // no box, Start enabled, and an upgrade from a device in boot mode runs to
@@ -72,7 +75,12 @@ TEST(FaultsBootCommand, PortThatCannotBeOpenedEndsInTheNotReadyBox) {
         else rig.ports.openable.erase(5);
         const auto exchangesBefore = rig.ports.exchanges.size();
 
+        const auto opensBefore = rig.ports.opens.size();
+
         rig.clickYes();
+        // The boot command goes to the transponder's port, once, and
+        // nowhere else: COM3 beside it opens, so a write to it would show.
+        EXPECT_EQ(std::vector<int>(rig.ports.opens.begin() + opensBefore, rig.ports.opens.end()), std::vector<int>{5});
         EXPECT_EQ(rig.ports.exchanges.size(), exchangesBefore) << "no port was written to";
         EXPECT_TRUE(rig.dialogs.boxes.empty());
         EXPECT_EQ(rig.activePage(), "TabSheetFirmwareUpgrade");
@@ -86,6 +94,68 @@ TEST(FaultsBootCommand, PortThatCannotBeOpenedEndsInTheNotReadyBox) {
         EXPECT_EQ(rig.activePage(), "TabSheetStart");
         EXPECT_EQ(app::Upgrade.CopyInProgress, 0);
         EXPECT_TRUE(rig.copier.copies().empty()) << "nothing was copied";
+    }
+}
+
+// A USB serial driver may hang a call while its device re-enumerates. The
+// wizard never waits on it without a bound: an exit during the search ends
+// the program a second later, and Start after "Finish!" waits 3 s for a
+// look of the watch still in hand, then searches on a fresh worker. The
+// clock is the test's; the hung call keeps its thread until released.
+TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
+    using namespace std::chrono_literals;
+    const struct {
+        const char* what;
+        std::function<void(Rig&)> act;  // the hang is armed on COM5 first
+        std::function<void(Rig&)> check;
+    } rows[] = {
+        {"exit confirmed during the search",
+         [](Rig& r) {
+             r.ports.hangNextCall(5);
+             r.desktop.whileServing = [&r] {
+                 if (!r.ports.hanging() || !r.dialogs.boxes.empty()) return;
+                 r.dialogs.answers = {app::kIdOk};
+                 EXPECT_FALSE(r.form().FormClose());
+             };
+             r.clickStart();
+         },
+         [](Rig& r) {
+             EXPECT_EQ(r.log.back(), "terminate");
+             EXPECT_EQ(r.ports.opens, std::vector<int>{3}) << "COM5 hangs; nothing after it is asked";
+         }},
+        {"Start after Finish while a look of the watch hangs",
+         [](Rig& r) {
+             apptest::toCompleteOverSerial(r);
+             r.ports.hangNextCall(5);
+             r.click("TimerVersionWatch");  // a look that hangs on COM5
+             r.clickFinish();
+             r.drives.setReady('E', false);
+             r.clickStart();
+         },
+         [](Rig& r) {
+             EXPECT_EQ(r.activePage(), "TabSheetFirmwareVersion") << "the search ran on a fresh worker";
+             EXPECT_TRUE(r.ports.hanging());
+         }},
+    };
+    // The hung call's thread may still use the fakes after its call has
+    // returned: each rig stays until the tests end.
+    static std::vector<std::unique_ptr<Rig>> rigs;
+    static base::TimePoint now{};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        rigs.push_back(std::make_unique<Rig>(Rig::Options{}, [](Rig& r) {
+            r.ports.addPort(3, "");
+            r.ports.addPort(5, apptest::versionReply("V1.0.7"));
+            // Each look at the clock while the window waits moves it on.
+            r.services.clock = [] { return now += 100ms; };
+        }));
+        Rig& rig = *rigs.back();
+        row.act(rig);
+        row.check(rig);
+        const auto before = std::chrono::steady_clock::now();
+        rig.endProgram();
+        EXPECT_LT(std::chrono::steady_clock::now() - before, 2s) << "the window went without the hung call";
+        rig.ports.release();
     }
 }
 

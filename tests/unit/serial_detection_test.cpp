@@ -1,9 +1,15 @@
 // The scan over the candidates, the query on the wire and the boot command.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <numeric>
+#include <thread>
 
 #include "serial/device_detection.h"
+#include "serial/port_worker.h"
 #include "serial/version_reply.h"
 #include "serial_fakes.h"
 
@@ -178,7 +184,8 @@ TEST(SendBootCommand, NoPortOrOneThatDoesNotOpenSendsNothing) {
         ports.busy.insert(6);
         EXPECT_EQ(serial::DescribeWrite(serial::SendBootCommand(ports, port, serial::kBootCommand, 22), 22),
                   "not sent, the port does not open");
-        EXPECT_TRUE(ports.exchanges.empty());
+        // One try at the device's port, none without one, and no probe.
+        EXPECT_EQ(ports.opened, port == 0 ? std::vector<int>{} : std::vector<int>{port});
         EXPECT_TRUE(ports.probed.empty());
     }
 }
@@ -196,6 +203,65 @@ TEST(SendBootCommand, WhatTheLogSaysOfTheWrite) {
         {{true, 9, 121}, "cut: 9 of 22 bytes went out (Windows error 121)"},
     };
     for (const auto& row : rows) EXPECT_EQ(serial::DescribeWrite(row.exchanged, 22), row.said);
+}
+
+// The port worker: each call runs on its thread while the window's thread
+// waits, the worker is busy meanwhile, and a worker whose job hangs goes
+// after its end limit, leaving the job its thread.
+TEST(PortWorker, RunsEachCallOnItsThreadAndNeverWaitsForAHungJobWithoutEnd) {
+    struct Threads final : serial::SerialPortSystem {
+        bool listPortDevices(std::vector<serial::PortDevice>&) override { return seen(), true; }
+        uint32_t openExclusive(int) override { return seen(), serial::kPortOpened; }
+        serial::Exchanged exchange(int, const serial::CommTimeouts&, const std::string&, std::size_t,
+                                   std::string&) override {
+            seen();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return {true, 1, 0, 0};
+        }
+        void seen() { ids.push_back(std::this_thread::get_id()); }
+        std::vector<std::thread::id> ids;
+    } ports;
+    bool busySeen = false;
+    std::unique_ptr<serial::OffThreadPorts> off;
+    off = std::make_unique<serial::OffThreadPorts>(
+        ports,
+        [&](const std::function<bool()>& done) {
+            while (!done()) {
+                busySeen = busySeen || !off->worker().idle();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        },
+        base::SteadyNow);
+    std::vector<serial::PortDevice> devices;
+    std::string in;
+    off->listPortDevices(devices);
+    off->openExclusive(3);
+    off->exchange(3, serial::kQueryTimeouts, "q", 10, in);
+    ASSERT_EQ(ports.ids.size(), 3u);
+    for (const auto id : ports.ids) EXPECT_TRUE(id == ports.ids[0] && id != std::this_thread::get_id());
+    EXPECT_TRUE(busySeen);
+    EXPECT_TRUE(off->worker().idle());
+
+    struct Latch {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+    };
+    auto latch = std::make_shared<Latch>();
+    const auto before = std::chrono::steady_clock::now();
+    {
+        serial::PortWorker worker(std::chrono::milliseconds(50));
+        ASSERT_TRUE(worker.post([latch] {
+            std::unique_lock<std::mutex> lock(latch->mutex);
+            latch->opened.wait(lock, [&] { return latch->open; });
+        }));
+        EXPECT_FALSE(worker.idle());
+        EXPECT_FALSE(worker.post([] {})) << "one job at a time";
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+    std::lock_guard<std::mutex> lock(latch->mutex);
+    latch->open = true;
+    latch->opened.notify_all();
 }
 
 }  // namespace

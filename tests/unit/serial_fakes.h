@@ -33,7 +33,9 @@ public:
     }
     serial::Exchanged exchange(int port, const serial::CommTimeouts& t, const std::string& out, std::size_t readMax,
                                std::string& in) override {
-        if (busy.count(port) != 0 || openErrors.count(port) != 0) return {};
+        opened.push_back(port);
+        if (busy.count(port) != 0) return {false, 0, 0, serial::kErrorAccessDenied};
+        if (openErrors.count(port) != 0) return {false, 0, 0, openErrors[port]};
         exchanges.push_back({port, t, out, readMax});
         auto it = replies.find(port);
         in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
@@ -60,6 +62,7 @@ public:
     std::map<int, uint32_t> openErrors;  // ports that fail to open otherwise, with the error
     std::map<int, std::string> replies;
     std::vector<int> probed;
+    std::vector<int> opened;  // every exchange's port, whether it opened or not
     std::vector<Exchange> exchanges;
 };
 

@@ -33,9 +33,13 @@ TEST(BootDriveOnWine, TakesTheFirstRemovableDriveWithABootLabel) {
     EXPECT_STREQ(bootdrive::FirmwareTargetPath, "F:\\AIS_Firmware.S19");
 }
 
+// A drive whose folder went keeps its letter, type and label under Wine,
+// as it may for a while on Windows: only its root tells that it went.
 TEST(BootDriveOnWine, VanishedDriveHasNoStatusFile) {
     auto drives = bootdrive::makeSystemDrives();
     EXPECT_FALSE(bootdrive::BootDriveHasFile(*drives, kGoneDrive, bootdrive::kReadyFile));
+    EXPECT_FALSE(drives->rootOpens(kGoneDrive));
+    EXPECT_TRUE(drives->rootOpens(kBootDrive));
 }
 
 struct RootCase {

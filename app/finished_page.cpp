@@ -1,0 +1,56 @@
+// The finished page after "Finish!": the version watch runs while it
+// shows, and its two message lines tell what became of the upgrade.
+#include "app/Mainform.h"
+#include "bootdrive/boot_drive.h"
+
+namespace app {
+
+void TFormMain::startVersionWatch() {
+    VersionWatch::Setup setup;
+    setup.knownPort = DevicePortNumber;
+    setup.driveLetter = BootDriveLetter != bootdrive::kNoBootDrive ? static_cast<char>(BootDriveLetter) : 0;
+    setup.versionBefore = versionBefore_;
+    setup.newVersion = NewFirmwareVersion;
+    watch_.start(setup, ports_->worker());
+    TimerVersionWatch.setEnabled(true);
+}
+
+void TFormMain::stopVersionWatch(const std::string& why) {
+    watch_.stop(why);
+    TimerVersionWatch.setEnabled(false);
+}
+
+void TFormMain::TimerVersionWatchTimer() {
+    if (const auto news = watch_.tick()) showVerdict(*news);
+    if (!watch_.running()) TimerVersionWatch.setEnabled(false);
+}
+
+void TFormMain::showVerdict(const WatchNews& news) {
+    switch (news.verdict) {
+        case WatchVerdict::NewVersion:
+            StaticTextFrmUpgMessage1.setCaption("");
+            StaticTextFrmUpgMessage2.setFontColour(LabelFrmVerNew3.font().colour);
+            StaticTextFrmUpgMessage2.setCaption(kRunningVersionText + news.version + ".");
+            break;
+        case WatchVerdict::OtherVersion:
+            StaticTextFrmUpgMessage1.setCaption("");
+            StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
+            StaticTextFrmUpgMessage2.setCaption(kRunningVersionText + news.version + ".");
+            break;
+        case WatchVerdict::OldVersion:
+        case WatchVerdict::BootMode:
+            StaticTextFrmUpgMessage1.setFontColour(kRed);
+            StaticTextFrmUpgMessage1.setCaption(news.verdict == WatchVerdict::OldVersion
+                                                    ? kStillVersionText + news.version + "!"
+                                                    : std::string(kBootModeAgainText));
+            StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
+            StaticTextFrmUpgMessage2.setCaption(kRunAgainText);
+            break;
+        case WatchVerdict::Silent:
+            StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
+            StaticTextFrmUpgMessage2.setCaption(kSilentText);
+            break;
+    }
+}
+
+}  // namespace app

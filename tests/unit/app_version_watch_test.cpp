@@ -1,0 +1,235 @@
+// The version watch after "Finish!", on the portable fakes, a clock moved
+// by hand and a runner whose look runs when the row says so.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/version_watch.h"
+#include "tests/unit/app_fakes.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using apptest::versionReply;
+using app::WatchVerdict;
+
+// Holds the look handed over until the row runs it.
+struct HandRunner final : serial::JobRunner {
+    bool post(std::function<void()> job) override {
+        if (held) return false;
+        held = std::move(job);
+        return true;
+    }
+    bool idle() const override { return !held; }
+    void run() {
+        if (!held) return;
+        auto job = std::move(held);
+        held = nullptr;
+        job();
+    }
+    std::function<void()> held;
+};
+
+struct LogLines final : base::LogSystem {
+    std::string timeStamp() override { return ""; }
+    std::string runFacts() override { return ""; }
+    std::optional<uint64_t> open() override { return 0; }
+    std::optional<std::string> read() override { return text; }
+    bool rewrite(std::string_view t) override { return text.assign(t), true; }
+    bool append(std::string_view t) override { return text.append(t), true; }
+    std::string text;
+};
+
+struct Bench {
+    Bench() { log.startWriting(); }
+    apptest::FakeSerialPorts ports;
+    apptest::FakeDrives drives;
+    LogLines logged;
+    base::Log log{&logged};
+    base::TimePoint now{};
+    HandRunner runner;
+    app::VersionWatch watch{ports, drives, log, [this] { return now; }};
+    std::vector<std::string> told;  // each verdict, as "verdict version"
+
+    // A tick of the window's timer, 2 s after the last.
+    void tick() {
+        now += 2s;
+        if (const auto news = watch.tick()) told.push_back(Name(news->verdict) + " " + news->version);
+    }
+    // A tick that starts a look, and the look run to its end.
+    void look() {
+        tick();
+        runner.run();
+    }
+    void looks(int n) {
+        for (int i = 0; i < n; ++i) look();
+    }
+    static std::string Name(WatchVerdict v) {
+        switch (v) {
+            case WatchVerdict::NewVersion: return "new";
+            case WatchVerdict::OldVersion: return "old";
+            case WatchVerdict::OtherVersion: return "other";
+            case WatchVerdict::BootMode: return "boot mode";
+            case WatchVerdict::Silent: return "silent";
+        }
+        return "?";
+    }
+};
+
+struct WatchRow {
+    const char* name;
+    app::VersionWatch::Setup setup;
+    std::function<void(Bench&)> arrange;  // before the watch starts
+    std::function<void(Bench&)> act;
+    std::vector<std::string> told;
+    std::vector<int> opened;  // every port an open was tried on, in order; kUncounted: not checked
+    bool running;             // the watch still runs at the end
+    const char* logged;       // a line the log holds; "" for none
+};
+
+const std::vector<int> kUncounted{-1};
+const app::VersionWatch::Setup kOverSerial{5, 'E', "2.0.1", "2.05"};
+const app::VersionWatch::Setup kFromBootMode{0, 'E', "", "2.05"};
+
+void Device(Bench& b) {
+    b.ports.addPort(5, "");
+    b.drives.addBootDrive('E', true);
+}
+// The drive goes as the transponder restarts.
+void Restarts(Bench& b) { b.drives.drives.erase('E'); }
+
+std::vector<WatchRow> Rows() {
+    return {
+        {"the known port answers", kOverSerial, Device,
+         [](Bench& b) {
+             b.look();  // still restarting
+             b.ports.replies[5] = versionReply("02.5");
+             b.looks(2);
+         },
+         {"new 02.5"}, {5, 5}, false, "verdict: the transponder runs the new firmware"},
+        {"an announced port silent at its first look answers at its second", kOverSerial,
+         [](Bench& b) {
+             Device(b);
+             b.ports.addPort(7, "");
+         },
+         [](Bench& b) {
+             b.watch.portArrived(7);
+             b.look();
+             b.ports.replies[7] = versionReply("2.05");
+             b.look();
+             b.tick();
+         },
+         {"new 2.05"}, {5, 7, 5, 7}, false, ""},
+        {"Bluetooth and unlisted announced ports are never asked", kOverSerial,
+         [](Bench& b) {
+             Device(b);
+             b.ports.devices.push_back({"Standard Serial over Bluetooth link (COM9)", "BTHENUM\\{00001101}\\7&1"});
+             b.ports.openable[9] = true;
+         },
+         [](Bench& b) {
+             b.watch.portArrived(9);
+             b.watch.portArrived(8);
+             b.looks(2);
+         },
+         {}, {5, 5}, true, "COM8: announced, but not a port to ask"},
+        {"a port another program holds is dropped", kOverSerial,
+         [](Bench& b) {
+             Device(b);
+             b.ports.openable[5] = false;
+         },
+         [](Bench& b) { b.looks(3); }, {}, {5}, true, "COM5 is held by another program: not asked again"},
+        {"a start in boot mode asks only announced ports", kFromBootMode,
+         [](Bench& b) {
+             b.drives.addBootDrive('E', true);
+             b.ports.addPort(3, "");
+             b.ports.addPort(7, versionReply("3.1"));
+         },
+         [](Bench& b) {
+             b.looks(3);
+             b.watch.portArrived(7);
+             b.look();
+             b.tick();
+         },
+         {"other 3.1"}, {7}, false, ""},
+        {"the old version", kOverSerial, [](Bench& b) { b.ports.addPort(5, versionReply("2.0.01")); },
+         [](Bench& b) { b.looks(2); }, {"old 2.0.01"}, {5}, false, "did not take"},
+        {"ten minutes without an answer", kOverSerial, Device, [](Bench& b) { b.looks(300); }, {}, kUncounted, false,
+         "the watch ends: no answer within 10 minutes"},
+        {"ten minutes end a look still in hand, and it is never read", kOverSerial, Device,
+         [](Bench& b) {
+             b.looks(298);
+             b.tick();  // a look that hangs
+             b.ports.replies[5] = versionReply("2.05");
+             b.tick();
+             b.runner.run();
+             b.tick();
+         },
+         {}, kUncounted, false, "a look was still in hand"},
+        {"leaving the page ends the watch and its look in hand", kOverSerial, Device,
+         [](Bench& b) {
+             b.tick();
+             b.watch.stop("the finished page was left");
+             b.ports.replies[5] = versionReply("2.05");
+             b.runner.run();
+             b.looks(2);
+         },
+         {}, {5}, false, ""},
+        {"the drive goes and comes back ready: back in the boot loader", kOverSerial, Device,
+         [](Bench& b) {
+             b.look();  // the drive is still there, ready as the copy left it
+             Restarts(b);
+             b.look();
+             b.drives.addBootDrive('G', false);  // back, and not ready yet
+             b.look();
+             b.drives.setReady('G', true);
+             b.look();
+             b.tick();
+         },
+         {"boot mode "}, {5, 5, 5, 5}, false, "verdict: the transponder is back in its boot loader"},
+        {"a drive that never went is no verdict", kFromBootMode, [](Bench& b) { b.drives.addBootDrive('E', true); },
+         [](Bench& b) { b.looks(100); }, {}, std::vector<int>(), true, ""},
+        {"Windows tells a quick restart the looks did not see", kFromBootMode,
+         [](Bench& b) { b.drives.addBootDrive('E', true); },
+         [](Bench& b) {
+             b.look();
+             b.watch.driveRemoved('E');
+             b.look();
+         },
+         {"boot mode "}, std::vector<int>(), false, "(Windows says it was removed)"},
+        {"silent two minutes after the drive went, then the answer", kOverSerial, Device,
+         [](Bench& b) {
+             b.looks(3);
+             Restarts(b);
+             b.looks(60);  // 118 s since the look that saw it gone
+             EXPECT_TRUE(b.told.empty()) << "not before two minutes";
+             b.looks(2);
+             b.ports.replies[5] = versionReply("2.05");
+             b.look();
+             b.tick();
+         },
+         {"silent ", "new 2.05"}, std::vector<int>(66, 5), false, "has not answered"},
+    };
+}
+
+TEST(VersionWatch, Table) {
+    for (const WatchRow& row : Rows()) {
+        SCOPED_TRACE(row.name);
+        Bench b;
+        row.arrange(b);
+        b.watch.start(row.setup, b.runner);
+        row.act(b);
+        EXPECT_EQ(b.told, row.told);
+        if (row.opened != kUncounted) {
+            EXPECT_EQ(b.ports.opens, row.opened);
+        }
+        EXPECT_EQ(b.watch.running(), row.running);
+        if (*row.logged) {
+            EXPECT_NE(b.logged.text.find(row.logged), std::string::npos) << b.logged.text;
+        }
+    }
+}
+
+}  // namespace
