@@ -152,9 +152,9 @@ void TFormMain::FormCreate() {
     ports_ = std::make_unique<serial::OffThreadPorts>(
         services_.ports, [this](const std::function<bool()>& done) { services_.desktop.waitServing(done); },
         services_.clock,
-        // Once the user has chosen to leave, a port in hand gets a second
-        // to close; one whose driver hangs is left to the end of the process.
-        [this] { return leaveAfterSearch_ && services_.clock() >= leaveBy_; });
+        // Once the user has chosen to leave, a port call in hand is given up
+        // after a second.
+        [this] { return leaving_ && services_.clock() >= leaveBy_; });
 }
 
 bool TFormMain::FormClose() {
@@ -164,12 +164,17 @@ bool TFormMain::FormClose() {
     const unsigned defaultButton = upgradeUnderWay_ ? kMbDefButton2 : 0;
     const bool leave = services_.dialogs.messageBox(kExitQuestion, kExitCaption,
                                                     kMbOkCancel | kMbIconWarning | defaultButton) == kIdOk;
+    if (leave && !leaving_) {
+        // A port call in hand (the search's, the boot command's) gets a
+        // second to close its port; one whose driver hangs is left to the
+        // end of the process.
+        leaving_ = true;
+        leaveBy_ = services_.clock() + kLeavePortLimit;
+    }
     if (leave && startRunning_) {
         // During the search the window stays until the port in hand is
-        // closed, a second at most; the search then stops and the program
-        // ends.
+        // closed; the search then stops and the program ends.
         leaveAfterSearch_ = true;
-        leaveBy_ = services_.clock() + kLeaveSearchLimit;
         services_.log.line("exit during the search: the program ends once the port in hand is closed");
         return false;
     }

@@ -164,7 +164,8 @@ private:
     bool startRunning_ = false;  // SpeedButtonStartClick is under way
     bool upgradeUnderWay_ = false;  // from Yes until the attempt ends
     bool leaveAfterSearch_ = false;  // OK to the exit question during the search
-    base::TimePoint leaveBy_{};      // when the search gives up the port in hand then
+    bool leaving_ = false;           // OK to the exit question, whenever it came
+    base::TimePoint leaveBy_{};      // when a port call in hand is given up then
     // The serial ports, each exchange made on a port worker while the
     // window goes on answering.
     std::unique_ptr<serial::OffThreadPorts> ports_;
@@ -222,8 +223,8 @@ inline constexpr const char* kVersionNotDetected = "Firmware version is not dete
 inline constexpr const char* kBootModeVersion = "VUR-IrodEdez";
 // How long an exit during the copy waits for the copy to stop.
 inline constexpr std::chrono::milliseconds kCopyStopLimit{10000};
-// How long an exit during the search waits for the port in hand.
-inline constexpr std::chrono::milliseconds kLeaveSearchLimit{1000};
+// How long a confirmed exit waits for a port call in hand.
+inline constexpr std::chrono::milliseconds kLeavePortLimit{1000};
 // How long Start waits for a look of the version watch still in hand.
 inline constexpr std::chrono::milliseconds kLookSettleLimit{3000};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <system_error>
 
 #include "app/program_entry.h"
@@ -241,15 +242,30 @@ TEST(AppClose, ExitButtonAsksTheWindowToClose) {
     EXPECT_TRUE(rig.dialogs.boxes.empty());  // the close itself asks
 }
 
-// Without a copy OK is the default; Cancel, or a box that could not be
-// shown, keeps the window. (Esc in the box is Cancel: e2e_keyboard.sh.)
-TEST(AppClose, OkIsTheDefaultWithoutACopyAndOnlyOkCloses) {
-    Rig rig;
-    rig.dialogs.answers = {app::kIdCancel};
-    EXPECT_FALSE(rig.form().FormClose());
-    EXPECT_EQ(rig.dialogs.boxes.back().flags, 0x31u);  // OK the default without a copy
-    rig.dialogs.answers = {0};  // the box could not be shown
-    EXPECT_FALSE(rig.form().FormClose());
+// OK is the default outside an upgrade; from Yes until the attempt ends
+// (the wait for the boot drive too) Cancel is, so that an Enter does not
+// leave the transponder in its boot loader. Cancel, or a box that could not
+// be shown, keeps the window. (Esc in the box is Cancel: e2e_keyboard.sh.)
+TEST(AppClose, OkIsTheDefaultOutsideAnUpgradeAndOnlyOkCloses) {
+    const struct {
+        const char* where;
+        std::function<void(Rig&)> reach;
+        unsigned flags;
+    } rows[] = {
+        {"start page", [](Rig&) {}, 0x31u},
+        {"waiting for the boot drive", apptest::toWaiting, 0x131u},
+        {"finished", apptest::toCompleteOverSerial, 0x31u},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.where);
+        Rig rig(Rig::Options{}, apptest::serialDevice);
+        row.reach(rig);
+        rig.dialogs.answers = {app::kIdCancel};
+        EXPECT_FALSE(rig.form().FormClose());
+        EXPECT_EQ(rig.dialogs.boxes.back().flags, row.flags);
+        rig.dialogs.answers = {0};  // the box could not be shown
+        EXPECT_FALSE(rig.form().FormClose());
+    }
 }
 
 // The program entry on fakes: a worker thread the system refuses ends in the

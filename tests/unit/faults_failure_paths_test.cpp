@@ -123,6 +123,18 @@ TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
              EXPECT_EQ(r.log.back(), "terminate");
              EXPECT_EQ(r.ports.opens, std::vector<int>{3}) << "COM5 hangs; nothing after it is asked";
          }},
+        {"exit confirmed while the boot command hangs",
+         [](Rig& r) {
+             r.clickStart();
+             r.ports.hangNextCall(5);
+             r.desktop.whileServing = [&r] {
+                 if (!r.ports.hanging() || !r.dialogs.boxes.empty()) return;
+                 r.dialogs.answers = {app::kIdOk};
+                 EXPECT_TRUE(r.form().FormClose()) << "the window closes";
+             };
+             r.clickYes();  // returns once the call is given up
+         },
+         [](Rig& r) { EXPECT_EQ(r.dialogs.boxes.size(), 1u); }},
         {"Start after Finish while a look of the watch hangs",
          [](Rig& r) {
              apptest::toCompleteOverSerial(r);
