@@ -16,6 +16,7 @@ E2E_UIA_PROBE=${E2E_UIA_PROBE:-"$WIZARD_BUILD_DIR/tests/uia_probe.exe"}
 E2E_PIDS=()
 declare -A E2E_SIM_PIDS=()
 E2E_HELD=()  # real paths of the terminals of held ports
+E2E_DRIVE_GONE_LINK=  # the link of the boot drive that goes at the close of a whole image
 E2E_FAILED=0
 # The display scaling the case runs at (Wine's LogPixels); every place the
 # harness clicks or looks at is given at 96 DPI and scaled to it.
@@ -148,6 +149,18 @@ e2e_hold_ports() {
   for n in "$@"; do E2E_HELD+=("$(readlink -f "$WINEPREFIX/dosdevices/com$n")"); done
 }
 
+# e2e_drive_gone_at_close LETTER: the boot drive LETTER: goes at the very
+# close that makes the firmware file on it whole, as a boot loader that
+# takes the file at once drops its drive: any later open through the letter
+# fails. A simulator sees that close too late, so the Wine server and the
+# wizard that e2e_start_wizard starts remove the drive's link themselves
+# (tools/drive_gone; $E2E/drive-gone.txt says which process did). The whole
+# size is that of the wizard's Bin/App_K40.SBIN. After e2e_boot_drive.
+e2e_drive_gone_at_close() {
+  E2E_DRIVE_GONE_LINK="$WINEPREFIX/dosdevices/$1:"
+  E2E_DRIVE_GONE_FILE="$(readlink -f "$E2E_DRIVE_GONE_LINK")/AIS_Firmware.S19"
+}
+
 # The wizard's log for support, in the prefix's user folder.
 e2e_log() { cat "$WINEPREFIX"/drive_c/users/*/AppData/Local/FirmwareUpgrade/FirmwareUpgrade.log 2>/dev/null; }
 # e2e_log_has REGEX: a line of the log matches.
@@ -163,15 +176,27 @@ e2e_start_wizard() {
     cp -r "$WIZARD_BUILD_DIR/dist/Bin" "$E2E_APP/"
   fi
   wineserver -k >/dev/null 2>&1; wineserver -w
-  if [ ${#E2E_HELD[@]} -gt 0 ]; then
-    (IFS=:; WZ_HELD_PORTS="${E2E_HELD[*]}" LD_PRELOAD="$WIZARD_NATIVE_BUILD_DIR/tools/held_port.so" exec wineserver -p)
-  fi
   local loader tools=$WIZARD_NATIVE_BUILD_DIR/tools
+  # Shims for the Wine server, which opens and closes files for its
+  # clients; without any, the wizard's loader starts it with its own.
+  local server=() wizard=("$tools/flush_log.so" "$tools/flush_log32.so") gone=()
+  [ ${#E2E_HELD[@]} -gt 0 ] && server+=("$tools/held_port.so")
+  if [ -n "$E2E_DRIVE_GONE_LINK" ]; then
+    gone=(WZ_DRIVE_GONE_LINK="$E2E_DRIVE_GONE_LINK" WZ_DRIVE_GONE_FILE="$E2E_DRIVE_GONE_FILE"
+          WZ_DRIVE_GONE_SIZE="$(stat -c %s "$E2E_APP/Bin/App_K40.SBIN")" WZ_DRIVE_GONE_LOG="$E2E/drive-gone.txt")
+    [ ${#server[@]} -gt 0 ] || server+=("$tools/flush_log.so")
+    server+=("$tools/drive_gone.so")
+    wizard+=("$tools/drive_gone.so" "$tools/drive_gone32.so")
+  fi
+  if [ ${#server[@]} -gt 0 ]; then
+    (IFS=:; exec env "${gone[@]}" WZ_FLUSH_LOG="$E2E/flushes.txt" WZ_HELD_PORTS="${E2E_HELD[*]}" \
+       LD_PRELOAD="${server[*]}" wineserver -p) 2>>"$E2E/wineserver.log"
+  fi
   loader=$(wz_loader "$E2E_APP/FirmwareUpgrade.exe")
   # What the program has written through to a disk, in $E2E/flushes.txt
-  # (tools/flush_log; the loader skips the shim of the other width).
-  (cd "$E2E" && WZ_FLUSH_LOG="$E2E/flushes.txt" LD_PRELOAD="$tools/flush_log.so:$tools/flush_log32.so" \
-     exec "$loader" "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/wizard.log" 2>&1) &
+  # (tools/flush_log; the loader skips the shims of the other width).
+  (cd "$E2E" && IFS=: && exec env "${gone[@]}" WZ_FLUSH_LOG="$E2E/flushes.txt" LD_PRELOAD="${wizard[*]}" \
+     "$loader" "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/wizard.log" 2>&1) &
   E2E_WIZARD_PID=$!
   E2E_PIDS+=($E2E_WIZARD_PID)
 }

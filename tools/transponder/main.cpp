@@ -2,7 +2,7 @@
 // --help. The device answers the version query until a boot command takes
 // it into its boot loader, which brings up the boot drive; with
 // --reboot-after it restarts once the image on that drive is complete, its
-// port gone meanwhile, and answers again with the version after.
+// port gone meanwhile, and comes back as --restart-into says (sim_device).
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "sim_device.h"
 #include "sim_drive.h"
 #include "sim_options.h"
 #include "sim_pty.h"
@@ -27,8 +28,6 @@ namespace {
 
 volatile sig_atomic_t gStop = 0;
 void OnSignal(int) { gStop = 1; }
-
-using Clock = std::chrono::steady_clock;
 
 void InstallSignals() {
     struct sigaction sa;
@@ -78,123 +77,6 @@ void SleepMs(int ms) {
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-class Device {
-public:
-    // `watch` and `imageBytes` (the size of --image, -1 without) serve
-    // --reboot-after; `watch` is null without it.
-    Device(const sim::Options& o, int master, const std::string& slavePath, sim::BootDrive& drive,
-           sim::ImageWatch* watch, long long imageBytes)
-        : o_(o), master_(master), slavePath_(slavePath), drive_(drive), watch_(watch), imageBytes_(imageBytes),
-          version_(o.version) {}
-
-    void start() {
-        if (o_.bootMode) enterBootLoader(0);
-    }
-
-    void onRequest(sim::Request r) {
-        if (o_.silent || booted_) return;
-        if (r == sim::Request::VersionQuery) answer();
-        if (r == sim::Request::BootCommand) enterBootLoader(o_.readyDelayMs);
-    }
-
-    // Milliseconds until something is due; -1 when nothing is.
-    int nextTimeoutMs() const {
-        if (readyPending_) return MsUntil(readyAt_);
-        if (watchingCopy_) return 5;
-        if (rebootPending_) return MsUntil(rebootAt_);
-        return -1;
-    }
-
-    // Something happened to the image on the drive: with the boot loader
-    // waiting for it, (re)start the count to the restart from now when it
-    // is complete, else stop it.
-    void onImageEvents() {
-        if (!watch_->take() || !awaitingImage_) return;
-        const long long size = drive_.imageSize();
-        const bool complete =
-            watch_->written() && !watch_->isOpen() && (imageBytes_ < 0 ? size > 0 : size == imageBytes_);
-        rebootPending_ = complete;
-        rebootAt_ = Clock::now() + std::chrono::milliseconds(o_.rebootAfterMs);
-        if (o_.verbose) {
-            std::fprintf(stderr, "transponder_sim: image of %lld bytes %s\n", size,
-                         complete ? "complete, restart counted from now" : "not complete");
-        }
-    }
-
-    void onTime() {
-        if (readyPending_ && Clock::now() >= readyAt_) {
-            readyPending_ = false;
-            if (drive_.present() && !o_.noReady) drive_.makeReady();
-            watchingCopy_ = drive_.present() && o_.vanishOnCopy;
-            // Only an image written from now on is taken.
-            if (watch_ != nullptr) watch_->forgetWrites();
-            awaitingImage_ = watch_ != nullptr && !o_.noReady;
-        }
-        if (watchingCopy_ && drive_.hasImage()) {
-            watchingCopy_ = false;
-            drive_.vanish(o_.fillDrive);
-        }
-        if (rebootPending_ && Clock::now() >= rebootAt_) restart();
-    }
-
-private:
-    void answer() {
-        SleepMs(o_.replyDelayMs);
-        std::string reply = sim::ComposeReply(o_, version_);
-        if (o_.gapMs > 0 && o_.gapAfter > 0 && static_cast<std::size_t>(o_.gapAfter) < reply.size()) {
-            WriteAll(master_, reply.substr(0, static_cast<std::size_t>(o_.gapAfter)));
-            SleepMs(o_.gapMs);
-            WriteAll(master_, reply.substr(static_cast<std::size_t>(o_.gapAfter)));
-        } else {
-            WriteAll(master_, reply);
-        }
-        if (o_.verbose) std::fprintf(stderr, "transponder_sim: answered %zu bytes\n", reply.size());
-    }
-
-    void enterBootLoader(int delayMs) {
-        booted_ = true;
-        readyPending_ = true;
-        readyAt_ = Clock::now() + std::chrono::milliseconds(delayMs);
-        // The boot loader has no serial face: the port goes until the restart.
-        if (watch_ != nullptr && !o_.link.empty()) sim::RetractLink(slavePath_, o_.link);
-        if (o_.verbose) std::fprintf(stderr, "transponder_sim: boot loader, ready in %d ms\n", delayMs);
-    }
-
-    // The boot loader took the image and starts the new firmware: the
-    // drive goes, the port comes back, the version is the new one.
-    void restart() {
-        rebootPending_ = awaitingImage_ = false;
-        drive_.restart(o_.image);
-        version_ = o_.versionAfter;
-        booted_ = false;
-        std::string error;
-        if (!o_.link.empty() && !sim::PublishLink(slavePath_, o_.link, error)) {
-            std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
-        }
-        if (o_.verbose) std::fprintf(stderr, "transponder_sim: restarted with version %s\n", version_.c_str());
-    }
-
-    static int MsUntil(Clock::time_point t) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
-        return left < 0 ? 0 : static_cast<int>(left);
-    }
-
-    const sim::Options& o_;
-    int master_;
-    const std::string& slavePath_;
-    sim::BootDrive& drive_;
-    sim::ImageWatch* watch_;
-    long long imageBytes_;
-    std::string version_;
-    bool booted_ = false;
-    bool readyPending_ = false;
-    bool watchingCopy_ = false;
-    bool awaitingImage_ = false;  // ready, for --reboot-after
-    bool rebootPending_ = false;
-    Clock::time_point readyAt_{};
-    Clock::time_point rebootAt_{};
-};
-
 int Run(const sim::Options& o) {
     const pid_t parent = ::getppid();
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -202,7 +84,7 @@ int Run(const sim::Options& o) {
     InstallSignals();
 
     std::string error;
-    sim::BootDrive drive(o.driveDir, o.verbose);
+    sim::BootDrive drive(o.driveDir, o.driveLink, o.verbose);
     if (drive.present() && !drive.prepare(o.label, error)) {
         std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
         return 1;
@@ -261,7 +143,9 @@ int Run(const sim::Options& o) {
     std::printf("pty=%s\n", pty.slavePath().c_str());
     std::fflush(stdout);
 
-    Device device(o, pty.master(), pty.slavePath(), drive, o.rebootAfterMs >= 0 ? &watch : nullptr, imageBytes);
+    const int master = pty.master();
+    sim::Device device(o, [master](const std::string& bytes) { WriteAll(master, bytes); }, pty.slavePath(), drive,
+                       o.rebootAfterMs >= 0 ? &watch : nullptr, imageBytes);
     device.start();
     sim::LineReader reader;
     char buffer[4096];
@@ -311,7 +195,7 @@ int Run(const sim::Options& o) {
         device.onTime();
         if (::getppid() != parent) break;
     }
-    if (!o.link.empty()) sim::RetractLink(pty.slavePath(), o.link);
+    if (!device.portLink().empty()) sim::RetractLink(pty.slavePath(), device.portLink());
     if (!o.pidFile.empty()) ::unlink(o.pidFile.c_str());
     for (int fd : {record, lineLog, opensLog, opens}) {
         if (fd >= 0) ::close(fd);

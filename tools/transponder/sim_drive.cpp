@@ -5,12 +5,16 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+#include "sim_pty.h"
 
 namespace sim {
 namespace {
@@ -79,6 +83,30 @@ void BootDrive::restart(const std::string& expected) {
     ::unlink(image.c_str());
     ::unlink(path("READY.TXT").c_str());
     if (verbose_) std::fprintf(stderr, "transponder_sim: READY.TXT and %s removed\n", kImageName);
+}
+
+void BootDrive::unplug() {
+    if (link_.empty()) return;
+    char linked[PATH_MAX], folder[PATH_MAX];
+    struct stat st;
+    if (::lstat(link_.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || ::realpath(link_.c_str(), linked) == nullptr ||
+        ::realpath(dir_.c_str(), folder) == nullptr || std::strcmp(linked, folder) != 0) {
+        if (verbose_) std::fprintf(stderr, "transponder_sim: drive link %s already gone\n", link_.c_str());
+        return;
+    }
+    ::unlink(link_.c_str());
+    if (verbose_) std::fprintf(stderr, "transponder_sim: drive link %s removed\n", link_.c_str());
+}
+
+void BootDrive::plugIn() {
+    if (link_.empty()) return;
+    char folder[PATH_MAX];
+    std::string error;
+    if (!PublishLink(::realpath(dir_.c_str(), folder) != nullptr ? folder : dir_, link_, error)) {
+        std::fprintf(stderr, "transponder_sim: %s\n", error.c_str());
+    } else if (verbose_) {
+        std::fprintf(stderr, "transponder_sim: drive link %s made\n", link_.c_str());
+    }
 }
 
 void BootDrive::vanish(bool fill) {

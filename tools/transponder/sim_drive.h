@@ -7,7 +7,9 @@ namespace sim {
 
 class BootDrive {
 public:
-    BootDrive(std::string dir, bool verbose) : dir_(std::move(dir)), verbose_(verbose) {}
+    // `link`, when given, is the drive letter's dosdevices link to `dir`.
+    BootDrive(std::string dir, std::string link, bool verbose)
+        : dir_(std::move(dir)), link_(std::move(link)), verbose_(verbose) {}
     bool present() const { return !dir_.empty(); }
     // Makes the folder and its volume label file; removes an old ready file.
     bool prepare(const std::string& label, std::string& error);
@@ -23,10 +25,17 @@ public:
     // stay. With `expected`, standard error says whether the image held
     // the same bytes as that file.
     void restart(const std::string& expected);
+    // The drive leaves the system: its link goes if it still points to the
+    // folder (one already gone, or pointing elsewhere, is left as it is).
+    // Nothing without a link.
+    void unplug();
+    // The drive comes: its link to the folder is made (again).
+    void plugIn();
 
 private:
     std::string path(const char* name) const { return dir_ + "/" + name; }
     std::string dir_;
+    std::string link_;
     bool verbose_;
 };
 

@@ -66,6 +66,14 @@ const char kHelp[] =
     "  --fill-drive       with --vanish-on-copy, also fill the drive's file system\n"
     "                     so that further writes fail (only on a file system with\n"
     "                     less than 64 MiB free, such as a small tmpfs mount)\n"
+    "  --drive-link PATH  the drive's link, such as $WINEPREFIX/dosdevices/e: (made\n"
+    "                     beforehand, the letter declared removable): removed when\n"
+    "                     the device leaves its boot loader at a restart (if it is\n"
+    "                     still there: tools/drive_gone may have taken it at the\n"
+    "                     close of the image), and made again to --drive when the\n"
+    "                     boot loader brings up its drive, with READY.TXT on it.\n"
+    "                     While it is gone, nothing on the drive opens (Wine\n"
+    "                     keeps the letter, its type and its label)\n"
     "\n"
     "Restart after an upgrade (only with --reboot-after; without it the device\n"
     "stays in its boot loader, its link in place, until it ends):\n"
@@ -83,8 +91,9 @@ const char kHelp[] =
     "                     folder (the boot loader took the image; the folder and\n"
     "                     its label stay, as Wine keeps the drive letter), the\n"
     "                     --link is made again and the version query is answered\n"
-    "                     with the version below. A further boot command starts\n"
-    "                     another round.\n"
+    "                     with the version below (with --restart-into firmware,\n"
+    "                     the default). A further boot command starts another\n"
+    "                     round.\n"
     "  --version-after T  version reported after a restart (default: that of\n"
     "                     --catalogue, else 2.05.118, the version in the\n"
     "                     wizard's resources/Bin/Firmware.csv)\n"
@@ -93,6 +102,26 @@ const char kHelp[] =
     "  --image FILE       the image being installed: the firmware file is complete\n"
     "                     only at its size; at the restart standard error says\n"
     "                     whether the bytes taken were the same\n"
+    "  --restart-into WHAT[,WHAT...]\n"
+    "                     what the device comes back as; the n-th restart takes\n"
+    "                     the n-th word, the last one repeating:\n"
+    "                       firmware     the new firmware, as above (default)\n"
+    "                       boot-loader  the boot loader again, the image not\n"
+    "                                    started: no port, nothing answered;\n"
+    "                                    after --drive-back-after its drive is\n"
+    "                                    back with READY.TXT, without the image,\n"
+    "                                    and an image copied there makes the\n"
+    "                                    next restart\n"
+    "                       nothing      no port, and no drive (its link gone\n"
+    "                                    with --drive-link), for good\n"
+    "  --drive-back-after S  with boot-loader: seconds from the restart until the\n"
+    "                     drive is back (default 3)\n"
+    "  --quiet-after-restart S  after a restart into firmware the port is back at\n"
+    "                     once but answers nothing for S seconds (what it is sent\n"
+    "                     meanwhile is recorded and dropped)\n"
+    "  --link-after PATH  from the first restart into firmware on, the port's link\n"
+    "                     is made at PATH, such as $WINEPREFIX/dosdevices/com7,\n"
+    "                     instead of --link (the device came back on another port)\n"
     "\n"
     "  --verbose          log events to standard error\n"
     "  --help             this text\n"
@@ -121,6 +150,27 @@ int ToMs(const char* name, const char* text, bool& ok) {
         return 0;
     }
     return static_cast<int>(value * 1000 + 0.5);
+}
+
+// "firmware,boot-loader,...": what each restart comes back as.
+bool ToComebacks(const char* text, std::vector<Comeback>& out) {
+    out.clear();
+    std::string list = text;
+    for (std::size_t at = 0; at <= list.size();) {
+        std::size_t end = list.find(',', at);
+        if (end == std::string::npos) end = list.size();
+        const std::string word = list.substr(at, end - at);
+        if (word == "firmware") out.push_back(Comeback::Firmware);
+        else if (word == "boot-loader") out.push_back(Comeback::BootLoader);
+        else if (word == "nothing") out.push_back(Comeback::Nothing);
+        else {
+            std::fprintf(stderr, "transponder_sim: --restart-into wants firmware, boot-loader or nothing, not '%s'\n",
+                         word.c_str());
+            return false;
+        }
+        at = end + 1;
+    }
+    return true;
 }
 
 int HexDigit(char c) {
@@ -205,6 +255,14 @@ bool ParseOptions(int argc, char** argv, Options& o, bool& helpShown) {
         else if (!std::strcmp(a, "--version-after")) o.versionAfter = value();
         else if (!std::strcmp(a, "--catalogue")) o.catalogue = value();
         else if (!std::strcmp(a, "--image")) o.image = value();
+        else if (!std::strcmp(a, "--restart-into")) {
+            const char* words = value();
+            if (ok) ok = ToComebacks(words, o.restartInto);
+        }
+        else if (!std::strcmp(a, "--drive-back-after")) o.driveBackMs = ToMs(a, value(), ok);
+        else if (!std::strcmp(a, "--quiet-after-restart")) o.quietAfterRestartMs = ToMs(a, value(), ok);
+        else if (!std::strcmp(a, "--link-after")) o.linkAfter = value();
+        else if (!std::strcmp(a, "--drive-link")) o.driveLink = value();
         else if (!std::strcmp(a, "--verbose")) o.verbose = true;
         else {
             std::fprintf(stderr, "transponder_sim: unknown option '%s' (see --help)\n", a);
@@ -212,10 +270,18 @@ bool ParseOptions(int argc, char** argv, Options& o, bool& helpShown) {
         }
     }
     if (!ok) return false;
-    const bool restartOption = !o.versionAfter.empty() || !o.catalogue.empty() || !o.image.empty();
+    const bool restartOption = !o.versionAfter.empty() || !o.catalogue.empty() || !o.image.empty() ||
+                               o.restartInto.size() != 1 || o.restartInto[0] != Comeback::Firmware ||
+                               o.driveBackMs != 3000 || o.quietAfterRestartMs > 0 ||
+                               !o.linkAfter.empty();
     if ((restartOption && o.rebootAfterMs < 0) || (o.rebootAfterMs >= 0 && o.driveDir.empty())) {
-        std::fprintf(stderr, "transponder_sim: --version-after, --catalogue and --image go with --reboot-after, "
+        std::fprintf(stderr, "transponder_sim: --version-after, --catalogue, --image, --restart-into, "
+                             "--drive-back-after, --quiet-after-restart and --link-after go with --reboot-after, "
                              "which needs --drive\n");
+        return false;
+    }
+    if (!o.driveLink.empty() && o.driveDir.empty()) {
+        std::fprintf(stderr, "transponder_sim: --drive-link needs --drive\n");
         return false;
     }
     if (o.versionAfter.empty() && !o.catalogue.empty()) {

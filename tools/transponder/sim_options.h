@@ -2,8 +2,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace sim {
+
+// What the device comes back as after a restart from its boot loader.
+enum class Comeback {
+    Firmware,    // the new firmware: the port comes back and answers
+    BootLoader,  // the boot loader again: its drive, ready for an image, no port
+    Nothing,     // neither port nor drive
+};
 
 struct Options {
     std::string link;          // symlink made to the terminal's slave side
@@ -37,6 +45,12 @@ struct Options {
     int gapAfter = 10;
     int readyDelayMs = 3000;
     int rebootAfterMs = -1;    // -1: the device stays in its boot loader
+    // The n-th restart comes back as restartInto[n], the last one repeating.
+    std::vector<Comeback> restartInto{Comeback::Firmware};
+    int driveBackMs = 3000;    // restart into the boot loader: until its drive is back
+    int quietAfterRestartMs = 0;
+    std::string linkAfter;     // the port's link from a restart into firmware on
+    std::string driveLink;     // the boot drive's dosdevices link, made and removed
     bool verbose = false;
 };
 
