@@ -161,6 +161,11 @@ e2e_drive_gone_at_close() {
   E2E_DRIVE_GONE_FILE="$(readlink -f "$E2E_DRIVE_GONE_LINK")/AIS_Firmware.S19"
 }
 
+# e2e_announce_port N: Windows' announcement that COMN has come (a USB
+# serial device plugged in), sent to the wizard's window; Wine sends none
+# for ports. Fails when there is no window.
+e2e_announce_port() { wine "$E2E_DRIVER" announce "COM$1" >/dev/null 2>&1; }
+
 # The wizard's log for support, in the prefix's user folder.
 e2e_log() { cat "$WINEPREFIX"/drive_c/users/*/AppData/Local/FirmwareUpgrade/FirmwareUpgrade.log 2>/dev/null; }
 # e2e_log_has REGEX: a line of the log matches.

@@ -17,8 +17,14 @@
 //                                              whether to cancel it; print its answer (1 cancels)
 //   wizard_driver runonce FILE                 write the wizard's resume entry, read through the
 //                                              wide registry calls, to FILE in UTF-8
+//   wizard_driver announce COMn                tell the wizard that serial port COMn has come, as
+//                                              Windows does when a USB serial device is plugged in
 #include <windows.h>
 
+#include <dbt.h>
+
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -140,6 +146,24 @@ int main(int argc, char** argv) {
         std::printf("%lu\n", static_cast<unsigned long>(answer));
         return 0;
     }
+    if (argc >= 3 && std::strcmp(argv[1], "announce") == 0) {
+        // Windows broadcasts this to top-level windows; Wine never sends it
+        // for ports, but copies the structure to the other process.
+        HWND w = FindWindowA("TFormMain", nullptr);
+        if (!w) return 1;
+        alignas(DEV_BROADCAST_PORT_A) char message[64] = {};
+        const std::size_t name = offsetof(DEV_BROADCAST_PORT_A, dbcp_name);
+        const std::size_t length = std::min(std::strlen(argv[2]), sizeof message - name - 1);
+        std::memcpy(message + name, argv[2], length);
+        auto* port = reinterpret_cast<DEV_BROADCAST_PORT_A*>(message);
+        port->dbcp_size = static_cast<DWORD>(name + length + 1);
+        port->dbcp_devicetype = DBT_DEVTYP_PORT;
+        DWORD_PTR answer = 0;
+        return SendMessageTimeoutA(w, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(port),
+                                   SMTO_NORMAL, 10000, &answer)
+                   ? 0
+                   : 1;
+    }
     if (argc >= 3 && std::strcmp(argv[1], "loadlib") == 0) return LoadLibraryA(argv[2]) ? 0 : 1;
     if (argc >= 3 && std::strcmp(argv[1], "runonce") == 0) {
         HKEY key = nullptr;
@@ -161,6 +185,6 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "usage: wizard_driver box CAPTION OK|Cancel SECONDS | nobox CAPTION SECONDS | gone SECONDS"
                          " | minimise | shown SECONDS | count | boxes CAPTION | front | logoff | autoplay"
-                         " | loadlib NAME | runonce FILE\n");
+                         " | loadlib NAME | runonce FILE | announce COMn\n");
     return 2;
 }
