@@ -242,6 +242,14 @@ e2e_click_finish() { e2e_click 248 306; }
 e2e_logoff_answer() { wine "$E2E_DRIVER" logoff 2>/dev/null | tr -d '\r'; }
 e2e_autoplay_answer() { wine "$E2E_DRIVER" autoplay 2>/dev/null | tr -d '\r'; }
 
+# e2e_exit_default: asks to close the window (Alt+F4) and prints the exit
+# question's default button (OK or Cancel), then answers it Cancel.
+e2e_exit_default() {
+  xdotool key --clearmodifiers alt+F4
+  wine "$E2E_DRIVER" default "Exit!" 20 2>/dev/null | tr -d '\r'
+  e2e_box "Exit!" Cancel 20 >/dev/null
+}
+
 # e2e_box CAPTION OK|Cancel SECONDS: answers a message box; prints its text.
 e2e_box() { wine "$E2E_DRIVER" box "$1" "$2" "$3" 2>/dev/null | tr -d '\r'; }
 # e2e_expect_box CAPTION TEXT OK|Cancel SECONDS

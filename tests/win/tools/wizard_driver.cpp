@@ -1,6 +1,7 @@
 // Answers the wizard's message boxes for the end-to-end scripts, as a user
 // would with the mouse, and reports what they said.
 //   wizard_driver box CAPTION BUTTON SECONDS   wait for a box, print its text, press OK or Cancel
+//   wizard_driver default CAPTION SECONDS      wait for a box, print its default button (OK, Cancel), press nothing
 //   wizard_driver nobox CAPTION SECONDS        succeed if no such box comes within the time
 //   wizard_driver gone SECONDS                 wait until the wizard's window is gone
 //   wizard_driver minimise                     minimise the wizard as its title bar button does
@@ -29,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -78,6 +80,19 @@ int main(int argc, char** argv) {
         HWND button = GetDlgItem(box, id);
         if (!button) return 2;
         SendMessageA(button, BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (argc >= 4 && std::strcmp(argv[1], "default") == 0) {
+        HWND box = nullptr;
+        if (!waitFor(findBox, argv[2], std::atof(argv[3]), box)) return 1;
+        // The button that Enter presses has the default push button's
+        // style. (Wine 8 answers DM_GETDEFID with the first button always.)
+        const char* name = "none";
+        for (const auto& [id, text] : {std::pair<int, const char*>{IDOK, "OK"}, {IDCANCEL, "Cancel"}}) {
+            const HWND button = GetDlgItem(box, id);
+            if (button && (GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) name = text;
+        }
+        std::printf("%s\n", name);
         return 0;
     }
     if (argc >= 4 && std::strcmp(argv[1], "nobox") == 0) {
