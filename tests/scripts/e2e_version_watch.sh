@@ -105,6 +105,7 @@ e2e_check "start page after Finish" e2e_wait_page start 10
 e2e_restart_sim 5 --version 2.05.118 "${restarting[@]}" --restart-into boot-loader,nothing
 upgrade "boot loader"
 told "boot loader" "[ -e '$WINEPREFIX/dosdevices/e:/READY.TXT' ]" "alert | Still in boot mode! | | readonly" "$again"
+e2e_shot 7-still-in-boot-mode
 e2e_check "the log: the verdict" e2e_log_has ' verdict: the transponder is back in its boot loader'
 e2e_click_finish
 e2e_check "start page after Finish" e2e_wait_page start 10
@@ -117,6 +118,7 @@ until shows "$silent" || ! e2e_between "$(e2e_elapsed "$finished")" 0 200; do sl
 after=$(e2e_elapsed "$finished")
 e2e_check "silence told two minutes after the drive went, not before (${after} s after \"Finish!\")" \
   e2e_between "$after" 110 170
+e2e_shot 8-silent-since-restart
 meter_check silence
 e2e_check "silence: no box" no_box
 e2e_end
