@@ -134,7 +134,8 @@ public:
         } else {
             // The image is only ever read: its size before the copy is the
             // size the target must have.
-            const SettledCopy settled = image ? SettleCopiedFile(to, BytesOf(*image)) : SettledCopy{ERROR_FILE_NOT_FOUND, ""};
+            const SettledCopy settled =
+                image ? SettleCopiedFile(to, BytesOf(*image)) : SettledCopy{ERROR_FILE_NOT_FOUND, ""};
             if (settled.error == ERROR_SUCCESS) {
                 CopyResult delivered;
                 delivered.unconfirmed = settled.unconfirmed;

@@ -68,14 +68,8 @@ struct Bench {
         for (int i = 0; i < n; ++i) look();
     }
     static std::string Name(WatchVerdict v) {
-        switch (v) {
-            case WatchVerdict::NewVersion: return "new";
-            case WatchVerdict::OldVersion: return "old";
-            case WatchVerdict::OtherVersion: return "other";
-            case WatchVerdict::BootMode: return "boot mode";
-            case WatchVerdict::Silent: return "silent";
-        }
-        return "?";
+        static const char* const kNames[] = {"new", "old", "other", "boot mode", "silent"};
+        return kNames[static_cast<int>(v)];
     }
 };
 
@@ -111,10 +105,7 @@ std::vector<WatchRow> Rows() {
          },
          {"new 02.5"}, {5, 5}, false, "verdict: the transponder runs the new firmware"},
         {"an announced port silent at its first look answers at its second", kOverSerial,
-         [](Bench& b) {
-             Device(b);
-             b.ports.addPort(7, "");
-         },
+         [](Bench& b) { Device(b), b.ports.addPort(7, ""); },
          [](Bench& b) {
              b.watch.portArrived(7);
              b.look();
@@ -129,23 +120,15 @@ std::vector<WatchRow> Rows() {
              b.ports.devices.push_back({"Standard Serial over Bluetooth link (COM9)", "BTHENUM\\{00001101}\\7&1"});
              b.ports.openable[9] = true;
          },
-         [](Bench& b) {
-             b.watch.portArrived(9);
-             b.watch.portArrived(8);
-             b.looks(2);
-         },
+         [](Bench& b) { b.watch.portArrived(9), b.watch.portArrived(8), b.looks(2); },
          {}, {5, 5}, true, "COM8: announced, but not a port to ask"},
         {"a port another program holds is dropped", kOverSerial,
-         [](Bench& b) {
-             Device(b);
-             b.ports.openable[5] = false;
-         },
+         [](Bench& b) { Device(b), b.ports.openable[5] = false; },
          [](Bench& b) { b.looks(3); }, {}, {5}, true, "COM5 is held by another program: not asked again"},
         {"a start in boot mode asks only announced ports", kFromBootMode,
          [](Bench& b) {
              b.drives.addBootDrive('E', true);
-             b.ports.addPort(3, "");
-             b.ports.addPort(7, versionReply("3.1"));
+             b.ports.addPort(3, ""), b.ports.addPort(7, versionReply("3.1"));
          },
          [](Bench& b) {
              b.looks(3);
@@ -193,11 +176,7 @@ std::vector<WatchRow> Rows() {
          [](Bench& b) { b.looks(100); }, {}, std::vector<int>(), true, ""},
         {"Windows tells a quick restart the looks did not see", kFromBootMode,
          [](Bench& b) { b.drives.addBootDrive('E', true); },
-         [](Bench& b) {
-             b.look();
-             b.watch.driveRemoved('E');
-             b.look();
-         },
+         [](Bench& b) { b.look(), b.watch.driveRemoved('E'), b.look(); },
          {"boot mode "}, std::vector<int>(), false, "(Windows says it was removed)"},
         {"silent two minutes after the drive went, then the answer", kOverSerial, Device,
          [](Bench& b) {

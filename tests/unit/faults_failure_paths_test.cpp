@@ -98,10 +98,10 @@ TEST(FaultsBootCommand, PortThatCannotBeOpenedEndsInTheNotReadyBox) {
 }
 
 // A USB serial driver may hang a call while its device re-enumerates. The
-// wizard never waits on it without a bound: an exit during the search ends
-// the program a second later, and Start after "Finish!" waits 3 s for a
-// look of the watch still in hand, then searches on a fresh worker. The
-// clock is the test's; the hung call keeps its thread until released.
+// wizard never waits on it without a bound: an exit ends the program a
+// second later at most, and Start after "Finish!" waits 3 s for a look of
+// the watch still in hand, then searches on a fresh worker. The clock is
+// the test's; the hung call keeps its thread until released.
 TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
     using namespace std::chrono_literals;
     const struct {
@@ -135,6 +135,13 @@ TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
              r.clickYes();  // returns once the call is given up
          },
          [](Rig& r) { EXPECT_EQ(r.dialogs.boxes.size(), 1u); }},
+        {"exit while a look of the watch hangs",
+         [](Rig& r) {
+             apptest::toCompleteOverSerial(r);
+             r.ports.hangNextCall(5);
+             r.click("TimerVersionWatch");
+         },
+         [](Rig& r) { EXPECT_TRUE(r.form().FormClose()); }},
         {"Start after Finish while a look of the watch hangs",
          [](Rig& r) {
              apptest::toCompleteOverSerial(r);

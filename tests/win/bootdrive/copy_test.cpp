@@ -237,7 +237,8 @@ TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
         const bootdrive::SettledCopy settled = bootdrive::SettleCopiedFile(path.c_str(), 6);
         if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
         EXPECT_EQ(settled.error, row.error) << row.what;
-        EXPECT_NE(settled.unconfirmed.find(row.unconfirmed), std::string::npos) << row.what << ": " << settled.unconfirmed;
+        EXPECT_NE(settled.unconfirmed.find(row.unconfirmed), std::string::npos) << row.what << ": "
+                                                                                << settled.unconfirmed;
         EXPECT_EQ(settled.unconfirmed.empty(), *row.unconfirmed == '\0') << row.what << ": " << settled.unconfirmed;
         if (row.content) {
             std::string kept;
