@@ -70,26 +70,24 @@ std::optional<WatchNews> VersionWatch::tick() {
     if (!running_) return std::nullopt;
     const base::TimePoint now = clock_();
     std::optional<WatchNews> news;
-    if (look_) {
-        if (!look_->done.load(std::memory_order_acquire)) {
-            if (now - startedAt_ >= kWatchLength) stop("no answer within 10 minutes; a look was still in hand");
-            return std::nullopt;
-        }
+    const bool inHand = look_ && !look_->done.load(std::memory_order_acquire);
+    if (look_ && !inHand) {
         const std::shared_ptr<Look> look = std::move(look_);
         news = read(*look);
         if (!running_) return news;
     }
     if (now - startedAt_ >= kWatchLength) {
-        stop("no answer within 10 minutes");
+        stop(inHand ? "no answer within 10 minutes; a look was still in hand" : "no answer within 10 minutes");
         return news;
     }
+    // Also while a look hangs on a port whose driver stalls.
     if (!news && driveGoneAt_ && !silenceTold_ && now - *driveGoneAt_ >= kSilenceLimit) {
         silenceTold_ = true;
         log_.line("verdict: the transponder has not answered, nor shown its boot drive, in the 2 minutes since its "
                   "drive went");
         news = WatchNews{WatchVerdict::Silent, ""};
     }
-    post();
+    if (!inHand) post();
     return news;
 }
 
