@@ -70,16 +70,20 @@ OffThreadPorts::OffThreadPorts(SerialPortSystem& ports, Wait wait, base::Clock c
     : ports_(ports),
       wait_(std::move(wait)),
       clock_(std::move(clock)),
-      giveUp_(giveUp ? std::move(giveUp) : [] { return false; }),
-      worker_(std::make_unique<PortWorker>()) {}
+      giveUp_(giveUp ? std::move(giveUp) : [] { return false; }) {}
+
+PortWorker& OffThreadPorts::current() {
+    if (!worker_) worker_ = std::make_unique<PortWorker>();
+    return *worker_;
+}
 
 void OffThreadPorts::freshWorker() {
-    worker_->leave();
+    if (worker_) worker_->leave();
     worker_ = std::make_unique<PortWorker>();
 }
 
 bool OffThreadPorts::settle(std::chrono::milliseconds limit) {
-    if (worker_->idle()) return true;
+    if (!worker_ || worker_->idle()) return true;
     const base::TimePoint until = clock_() + limit;
     wait_([&] { return worker_->idle() || clock_() >= until || giveUp_(); });
     if (worker_->idle()) return true;
@@ -99,7 +103,7 @@ Result OffThreadPorts::onWorker(std::function<Result(SerialPortSystem&)> call, R
     auto handover = std::make_shared<Handover>();
     // Only the window's thread hands jobs over: a job in hand here was left
     // by a caller that did not settle first, and keeps its worker.
-    if (!worker_->idle()) freshWorker();
+    if (!current().idle()) freshWorker();
     SerialPortSystem* ports = &ports_;
     worker_->post([handover, ports, call = std::move(call)] {
         Result result = call(*ports);

@@ -70,7 +70,7 @@ public:
 
     // Where the version watch runs its looks too, one at a time with the
     // calls.
-    JobRunner& worker() { return *worker_; }
+    JobRunner& worker() { return current(); }
     // Before a search: waits through `wait` at most `limit` for a job in
     // hand (a look of the version watch) to end, or until `giveUp` holds.
     // A job still in hand then keeps its worker, and a fresh worker takes
@@ -87,13 +87,17 @@ private:
     // wait was given up.
     template <typename Result>
     Result onWorker(std::function<Result(SerialPortSystem&)> call, Result ifGivenUp);
+    // The worker, started by the first call or look that needs it: the
+    // window's start makes none, and a thread started with it would keep
+    // the window from the screen that much longer.
+    PortWorker& current();
     void freshWorker();
 
     SerialPortSystem& ports_;
     Wait wait_;
     base::Clock clock_;
     std::function<bool()> giveUp_;
-    std::unique_ptr<PortWorker> worker_;
+    std::unique_ptr<PortWorker> worker_;  // none until the first call
 };
 
 }  // namespace serial

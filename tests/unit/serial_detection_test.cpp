@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <thread>
@@ -239,6 +241,18 @@ TEST(PortWorker, RunsEachCallOnItsThreadAndIsBusyMeanwhile) {
     for (const auto id : ports.ids) EXPECT_TRUE(id == ports.ids[0] && id != std::this_thread::get_id());
     EXPECT_TRUE(busySeen);
     EXPECT_TRUE(off->worker().idle());
+}
+
+// The window's start makes no port call, and a thread started with it keeps
+// the window that much longer from the screen: the worker's thread comes
+// with the first call or look.
+TEST(PortWorker, NoThreadBeforeTheFirstCallOrLook) {
+    const auto threads = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}); };
+    FakePorts fake;
+    const auto before = threads();
+    serial::OffThreadPorts ports(fake, [](const std::function<bool()>&) {}, base::SteadyNow);
+    EXPECT_TRUE(ports.settle(std::chrono::milliseconds(0)));
+    EXPECT_LE(threads(), before) << "threads of earlier tests may end meanwhile; none starts";
 }
 
 }  // namespace
