@@ -1,7 +1,9 @@
 // Times two programs from their start to their window on screen, taking
-// turns (A B A B ...), and prints the median of each in milliseconds:
+// turns (A B A B ...), and prints the median of each in milliseconds, and
+// the median of each round's A/B (a round's two runs share the machine's
+// load of the moment, which moves the medians apart from round to round):
 //   start_timer RUNS EXE_A CLASS_A EXE_B CLASS_B
-//   -> "a <ms>" and "b <ms>"
+//   -> "a <ms>", "b <ms>" and "ratio <median of the rounds' A/B>"
 // One run: CreateProcessA, then the clock runs until a visible top-level
 // window of the class exists; the program is then ended and waited for.
 // The first rounds only warm up, and each run waits for Wine to finish with
@@ -91,7 +93,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int runs = std::max(1, std::atoi(argv[1]));
-    std::vector<double> a, b;
+    std::vector<double> a, b, ratios;
     for (int i = 0; i < runs + kWarmUpRounds; ++i) {
         const double ta = TimeToWindow(argv[2], argv[3]);
         const double tb = TimeToWindow(argv[4], argv[5]);
@@ -102,7 +104,8 @@ int main(int argc, char** argv) {
         if (i < kWarmUpRounds) continue;
         a.push_back(ta);
         b.push_back(tb);
+        ratios.push_back(ta / tb);
     }
-    std::printf("a %.1f\nb %.1f\n", Median(a), Median(b));
+    std::printf("a %.1f\nb %.1f\nratio %.3f\n", Median(a), Median(b), Median(ratios));
     return 0;
 }
