@@ -224,10 +224,7 @@ bool TFormMain::cancelAutoPlay() {
 
 void TFormMain::portArrived(int port) { watch_.portArrived(port); }
 
-void TFormMain::drivesRemoved(uint32_t letters) {
-    for (char letter = 'A'; letter <= 'Z'; ++letter)
-        if (letters >> (letter - 'A') & 1u) watch_.driveRemoved(letter);
-}
+void TFormMain::drivesRemoved(uint32_t letters) { watch_.drivesRemoved(letters); }
 
 void TFormMain::powerChanged(bool suspending) {
     services_.log.line(suspending ? "Windows goes to sleep" : "Windows has woken up");

@@ -28,13 +28,12 @@ void TFormMain::TimerVersionWatchTimer() {
 void TFormMain::showVerdict(const WatchNews& news) {
     switch (news.verdict) {
         case WatchVerdict::NewVersion:
-            StaticTextFrmUpgMessage1.setCaption("");
-            StaticTextFrmUpgMessage2.setFontColour(LabelFrmVerNew3.font().colour);
-            StaticTextFrmUpgMessage2.setCaption(kRunningVersionText + news.version + ".");
-            break;
         case WatchVerdict::OtherVersion:
+            // The image's version in the green of the version page.
             StaticTextFrmUpgMessage1.setCaption("");
-            StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
+            StaticTextFrmUpgMessage2.setFontColour(news.verdict == WatchVerdict::NewVersion
+                                                       ? LabelFrmVerNew3.font().colour
+                                                       : kColourWindowText);
             StaticTextFrmUpgMessage2.setCaption(kRunningVersionText + news.version + ".");
             break;
         case WatchVerdict::OldVersion:

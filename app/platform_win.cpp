@@ -95,13 +95,12 @@ void WinDesktop::setSystemEvents(SystemEvents* events) {
         const auto filter = win::LoadedFunction<FilterFn>(L"user32.dll", "ChangeWindowMessageFilterEx");
         if (filter && QueryCancelAutoPlayMessage() != 0)
             filter(window_.handle(), QueryCancelAutoPlayMessage(), kAllow, nullptr);
-    }
-    if (events)
         window_.setMessageHook([this](UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
             return systemMessage(msg, wp, lp, result);
         });
-    else
+    } else {
         window_.setMessageHook(nullptr);
+    }
 }
 
 namespace {

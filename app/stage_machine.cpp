@@ -80,7 +80,7 @@ void TFormMain::SpeedButtonStartClick() {
     // A look of the version watch may still be in hand: a port whose driver
     // hangs keeps it. The search waits a while for it, then goes on without
     // that worker.
-    if (!ports_->worker().idle()) {
+    if (ports_->busy()) {
         services_.log.line("a look after the last upgrade is still in hand: the search waits for it");
         if (!ports_->settle(kLookSettleLimit))
             services_.log.line("the look did not end within 3 s: the search takes a fresh worker");

@@ -54,8 +54,8 @@ void VersionWatch::portArrived(int port) {
     if (std::find(announced_.begin(), announced_.end(), port) == announced_.end()) announced_.push_back(port);
 }
 
-void VersionWatch::driveRemoved(char letter) {
-    if (!running_ || letter != setup_.driveLetter) return;
+void VersionWatch::drivesRemoved(uint32_t letters) {
+    if (!running_ || setup_.driveLetter == 0 || (letters >> (setup_.driveLetter - 'A') & 1u) == 0) return;
     noteDriveGone(clock_(), "Windows says it was removed");
 }
 

@@ -61,8 +61,8 @@ public:
 
     // Windows announces COMn: asked at every look from now on.
     void portArrived(int port);
-    // Windows says the volume at `letter` went.
-    void driveRemoved(char letter);
+    // Windows says volumes went: bit 0 for A:, bit 25 for Z:.
+    void drivesRemoved(uint32_t letters);
 
     // Every 2 s while it runs: reads the look that has ended and starts the
     // next. What the watch found, when it found something new. A verdict

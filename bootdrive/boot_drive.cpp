@@ -87,8 +87,7 @@ DriveReturnLook LookAtDrivesAfterCopy(DriveSystem& drives, char letter) {
     DriveReturnLook look;
     look.driveThere = drives.rootOpens(letter);
     look.seen = std::string(1, letter) + (look.driveThere ? ": there; " : ": gone; ");
-    std::string found;
-    const int32_t boot = FindBootLetter(drives, &found);
+    const int32_t boot = FindBootLetter(drives, nullptr);
     if (boot >= 0 && BootDriveHasFile(drives, static_cast<uint8_t>(boot), kReadyFile)) look.readyDrive = boot;
     look.seen += look.readyDrive >= 0 ? "boot drive " + std::string(1, static_cast<char>(boot)) + ": ready"
                                       : std::string("no boot drive ready");

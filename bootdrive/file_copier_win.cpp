@@ -48,9 +48,12 @@ bool DriveGoneError(DWORD error) {
 std::string Unconfirmed(DWORD error, const char* step) {
     const std::string code = " (Windows error " + std::to_string(error) + ")";
     if (DriveGoneError(error)) return "the drive went away as the copy ended: the transponder took the file" + code;
-    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
         return std::string("the new file could not be ") + step +
                ": another program, such as a virus scanner, holds it" + code;
+    if (error == ERROR_ACCESS_DENIED)
+        return std::string("the new file could not be ") + step +
+               ": access was refused (a write-protected drive, or another program that holds the file)" + code;
     return std::string("the new file could not be ") + step + code;
 }
 

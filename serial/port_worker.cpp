@@ -83,7 +83,7 @@ void OffThreadPorts::freshWorker() {
 }
 
 bool OffThreadPorts::settle(std::chrono::milliseconds limit) {
-    if (!worker_ || worker_->idle()) return true;
+    if (!busy()) return true;
     const base::TimePoint until = clock_() + limit;
     wait_([&] { return worker_->idle() || clock_() >= until || giveUp_(); });
     if (worker_->idle()) return true;

@@ -71,6 +71,8 @@ public:
     // Where the version watch runs its looks too, one at a time with the
     // calls.
     JobRunner& worker() { return current(); }
+    // True while a job is in hand (none before the first call or look).
+    bool busy() const { return worker_ && !worker_->idle(); }
     // Before a search: waits through `wait` at most `limit` for a job in
     // hand (a look of the version watch) to end, or until `giveUp` holds.
     // A job still in hand then keeps its worker, and a fresh worker takes

@@ -176,7 +176,7 @@ std::vector<WatchRow> Rows() {
          [](Bench& b) { b.looks(100); }, {}, std::vector<int>(), true, ""},
         {"Windows tells a quick restart the looks did not see", kFromBootMode,
          [](Bench& b) { b.drives.addBootDrive('E', true); },
-         [](Bench& b) { b.look(), b.watch.driveRemoved('E'), b.look(); },
+         [](Bench& b) { b.look(), b.watch.drivesRemoved(1u << ('E' - 'A')), b.look(); },
          {"boot mode "}, std::vector<int>(), false, "(Windows says it was removed)"},
         {"silent two minutes after the drive went, then the answer", kOverSerial, Device,
          [](Bench& b) {

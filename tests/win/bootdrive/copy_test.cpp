@@ -208,7 +208,7 @@ TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
         const char* path;
         const char* content;  // none: no such file
         DWORD attributes;
-        DWORD share;  // another program's handle on it, with this sharing; 0: none
+        DWORD share;  // another program's handle on it, with this sharing (and writing where it shares writing)
         DWORD error;
         const char* unconfirmed;  // a part of why it is not confirmed; "": confirmed
     } rows[] = {
@@ -222,6 +222,8 @@ TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
          "the drive went away as the copy ended"},
         {"held by a scanner that shares no writing", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ,
          ERROR_SUCCESS, "another program"},
+        {"beside a program that writes and shares all", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL,
+         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, ERROR_SUCCESS, ""},
     };
     for (const auto& row : rows) {
         const std::string path = row.path ? row.path : target;
@@ -233,7 +235,8 @@ TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
         }
         HANDLE holder = INVALID_HANDLE_VALUE;
         if (row.share != 0)
-            holder = CreateFileA(path.c_str(), GENERIC_READ, row.share, nullptr, OPEN_EXISTING, 0, nullptr);
+            holder = CreateFileA(path.c_str(), GENERIC_READ | (row.share & FILE_SHARE_WRITE ? GENERIC_WRITE : 0),
+                                 row.share, nullptr, OPEN_EXISTING, 0, nullptr);
         const bootdrive::SettledCopy settled = bootdrive::SettleCopiedFile(path.c_str(), 6);
         if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
         EXPECT_EQ(settled.error, row.error) << row.what;
