@@ -386,11 +386,21 @@ e2e_now() { date +%s.%N; }
 e2e_elapsed() { awk -v a="$1" -v b="$(e2e_now)" 'BEGIN {printf "%.1f", b - a}'; }
 e2e_between() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN {exit !(v >= lo && v <= hi)}'; }
 
+# What there was instead of the wizard's window: whether its process still
+# runs, what it and Wine wrote, and the windows on the display.
+e2e_no_window_report() {
+  {
+    kill -0 "$E2E_WIZARD_PID" 2>/dev/null && echo "the wizard's process runs" || echo "the wizard's process has ended"
+    echo "its output:"; tail -n 20 "$E2E/wizard.log" 2>/dev/null
+    echo "windows on the display, boxes included:"; xwininfo -root -tree 2>/dev/null | grep -E '^ +0x' | head -n 20
+  } >&2
+}
+
 # Starts the wizard and waits for its start page; ends the case without a
-# window.
+# window, saying what there was instead.
 e2e_launch() {
   e2e_start_wizard "$@"
-  e2e_wait_window 90 || { e2e_fail "no window"; e2e_end; }
+  e2e_wait_window 90 || { e2e_fail "no window"; e2e_no_window_report; e2e_end; }
   e2e_check "start page" e2e_wait_page start 30
 }
 

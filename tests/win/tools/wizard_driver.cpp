@@ -198,8 +198,8 @@ int main(int argc, char** argv) {
         std::fclose(out);
         return 0;
     }
-    std::fprintf(stderr, "usage: wizard_driver box CAPTION OK|Cancel SECONDS | nobox CAPTION SECONDS | gone SECONDS"
-                         " | minimise | shown SECONDS | count | boxes CAPTION | front | logoff | autoplay"
+    std::fprintf(stderr, "usage: wizard_driver box CAPTION OK|Cancel SECONDS | default CAPTION SECONDS"
+                         " | nobox CAPTION SECONDS | gone SECONDS | minimise | shown SECONDS | count | boxes CAPTION | front | logoff | autoplay"
                          " | loadlib NAME | runonce FILE | announce COMn\n");
     return 2;
 }
