@@ -17,12 +17,13 @@ question="A system restart is required. You must restart Windows before installi
 Click Yes to restart the system. Make sure all applications are saved and closed.
 Click Cancel to abort the firmware upgrade process."
 # A Wine client that meets its server as it shuts down gets nothing and
-# says so: the snapshot is then taken again.
+# says so, and reg.exe itself has crashed once at its start ("wine:
+# Unhandled page fault"): Wine's own words mean the snapshot is taken again.
 snapshot() {
   local out i
-  for i in 1 2 3; do
+  for i in 1 2 3 4 5; do
     out=$({ wine reg query "$policy" /s /reg:64 2>&1; wine reg query "$runonce" /s /reg:64 2>&1; } | tr -d '\r')
-    grep -q '^wine client error' <<<"$out" || break
+    grep -qE '^wine( client error|:)' <<<"$out" || break
   done
   echo "$out"
 }
