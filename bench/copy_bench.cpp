@@ -66,9 +66,10 @@ int main(int argc, char** argv) {
         GetFileAttributesExA(image, GetFileExInfoStandard, &data);
         return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
     }();
+    const auto drives = bootdrive::makeSystemDrives();
     auto plain = [&] {
         return CopyFileExA(image, target, nullptr, nullptr, nullptr, 0) != FALSE &&
-               bootdrive::SettleCopiedFile(target, imageBytes).error == ERROR_SUCCESS;
+               bootdrive::SettleCopiedFile(target, imageBytes, *drives).end == bootdrive::CopyEnd::Confirmed;
     };
     // The two ways take turns, each going first in every other round, so
     // that the cache and the disk (still busy with the file deleted before)

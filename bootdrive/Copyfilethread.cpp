@@ -115,12 +115,18 @@ void CopyFileThread::RunWorker(std::shared_ptr<State> state) {
         CopyRecord record{copier.copyFile(from, to, state->stop), 0};
         record.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                                   std::chrono::steady_clock::now() - started).count();
-        if (record.result.error == 0) {
-            CopyProgressPercent.store(kCopyCompletePercent, std::memory_order_relaxed);
-        }
+        const bool whole = record.result.error == 0;
 
+        // The record is there before 100 is: whoever sees 100 reads how
+        // the copy ended. The worker counts as waiting only after both, so
+        // that no new copy's 0 is overwritten by this one's 100.
         lock.lock();
         state->lastCopy = std::move(record);
+        if (whole) {
+            lock.unlock();
+            CopyProgressPercent.store(kCopyCompletePercent, std::memory_order_relaxed);
+            lock.lock();
+        }
         state->waiting = true;
     }
     lock.unlock();

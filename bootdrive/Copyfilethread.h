@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "bootdrive/copy_end.h"
+
 namespace bootdrive {
 
 // Source and target of the copy: 255 characters and the terminating zero.
@@ -34,6 +36,13 @@ struct CopyResult {
     // file): what stood in the way, for the log. Empty when the file was
     // written through and measured, and for a failed copy.
     std::string unconfirmed;
+    // A failed copy: what happened in plain words, for the box after
+    // Windows' own reason; empty where that says it plainly. With error
+    // kErrorWrongSize Windows reported nothing, and these are the only
+    // words.
+    std::string fault;
+    // For the log: how the copy's end was decided, and why.
+    std::string why;
 };
 
 // One file copy as the worker runs it.
@@ -45,9 +54,9 @@ public:
     // created or began to overwrite is deleted again, so that no cut image
     // is left for a boot loader to take; a target it never touched (an old
     // file it could not replace) stays as it was. A copy that Windows
-    // reported whole fails only when the file, still there, has the wrong
-    // size or cannot be written through; otherwise it counts as delivered,
-    // and the file stays. Once `stop` is set the
+    // reported whole, or whose drive went once every byte was out, is
+    // judged by DecideCopyEnd (bootdrive/copy_end.h): delivered, the file
+    // staying, or failed. Once `stop` is set the
     // copy ends early, failing with ERROR_REQUEST_ABORTED (1235).
     virtual CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) = 0;
     // Gives the calling thread a name for debuggers.

@@ -1,5 +1,6 @@
 #include "bootdrive/file_copier_win.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -10,83 +11,110 @@
 
 namespace bootdrive {
 
+static_assert(winerror::kFileNotFound == ERROR_FILE_NOT_FOUND && winerror::kPathNotFound == ERROR_PATH_NOT_FOUND &&
+                  winerror::kAccessDenied == ERROR_ACCESS_DENIED && winerror::kInvalidFunction == ERROR_INVALID_FUNCTION &&
+                  winerror::kInvalidDrive == ERROR_INVALID_DRIVE && winerror::kWriteProtect == ERROR_WRITE_PROTECT &&
+                  winerror::kNotReady == ERROR_NOT_READY && winerror::kCrc == ERROR_CRC &&
+                  winerror::kGenFailure == ERROR_GEN_FAILURE && winerror::kSharingViolation == ERROR_SHARING_VIOLATION &&
+                  winerror::kLockViolation == ERROR_LOCK_VIOLATION && winerror::kNotSupported == ERROR_NOT_SUPPORTED &&
+                  winerror::kDevNotExist == ERROR_DEV_NOT_EXIST && winerror::kDiskFull == ERROR_DISK_FULL &&
+                  winerror::kSemTimeout == ERROR_SEM_TIMEOUT && winerror::kMediaChanged == ERROR_MEDIA_CHANGED &&
+                  winerror::kNoMediaInDrive == ERROR_NO_MEDIA_IN_DRIVE && winerror::kIoDevice == ERROR_IO_DEVICE &&
+                  winerror::kDeviceNotConnected == ERROR_DEVICE_NOT_CONNECTED &&
+                  winerror::kFileCorrupt == ERROR_FILE_CORRUPT && winerror::kDiskCorrupt == ERROR_DISK_CORRUPT &&
+                  winerror::kDeviceRemoved == ERROR_DEVICE_REMOVED,
+              "the verdict's error numbers are Windows' own");
+// ERROR_NO_SUCH_DEVICE, which this SDK lacks, is 433.
+
 DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
-                                  LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
-                                  LPVOID stop) {
+                                  LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD callbackReason, HANDLE, HANDLE,
+                                  LPVOID data) {
     PublishCopyProgress(static_cast<uint64_t>(totalFileSize.QuadPart),
                         static_cast<uint64_t>(totalBytesTransferred.QuadPart));
+    auto* const progress = static_cast<CopyProgressData*>(data);
+    if (!progress) return PROGRESS_CONTINUE;
+    if (callbackReason == CALLBACK_CHUNK_FINISHED && totalBytesTransferred.QuadPart >= totalFileSize.QuadPart)
+        progress->everyByteSeen = true;
     // Asked to stop: Windows ends the copy and deletes the target.
-    if (stop && static_cast<const std::atomic<bool>*>(stop)->load()) return PROGRESS_CANCEL;
+    if (progress->stop && progress->stop->load()) return PROGRESS_CANCEL;
     return PROGRESS_CONTINUE;
 }
 
 namespace {
 
-// Errors with which a file fails once its drive has gone: a boot loader
-// that takes the file as soon as it is whole may restart, or drop its
-// drive, at the very close that makes it so.
-bool DriveGoneError(DWORD error) {
-    constexpr DWORD kNoSuchDevice = 433;  // ERROR_NO_SUCH_DEVICE, which this SDK lacks
-    switch (error) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_DRIVE:
-        case ERROR_NOT_READY:
-        case ERROR_DEV_NOT_EXIST:
-        case kNoSuchDevice:
-        case ERROR_MEDIA_CHANGED:
-        case ERROR_NO_MEDIA_IN_DRIVE:
-        case ERROR_DEVICE_NOT_CONNECTED:
-        case ERROR_DEVICE_REMOVED:
-            return true;
-        default:
-            return false;
-    }
-}
+// Milliseconds since the system started, for the waits below.
+uint64_t Now() { return GetTickCount64(); }
 
-// Why a whole copy is not confirmed on the device, for the log.
-std::string Unconfirmed(DWORD error, const char* step) {
-    const std::string code = " (Windows error " + std::to_string(error) + ")";
-    if (DriveGoneError(error)) return "the drive went away as the copy ended: the transponder took the file" + code;
-    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
-        return std::string("the new file could not be ") + step +
-               ": another program, such as a virus scanner, holds it" + code;
-    if (error == ERROR_ACCESS_DENIED)
-        return std::string("the new file could not be ") + step +
-               ": access was refused (a write-protected drive, or another program that holds the file)" + code;
-    return std::string("the new file could not be ") + step + code;
+// The drive's letter of a path "X:\...", or 0.
+char LetterOf(const char* path) { return path[0] != '\0' && path[1] == ':' ? path[0] : 0; }
+
+// Reopens the copied file, writes it through and measures it, once.
+void WriteThrough(const char* path, CopyEndFacts& facts) {
+    // The handle is closed before anything is decided: the drive may only
+    // go once nothing of it is held open.
+    win::KernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    facts.error = ERROR_SUCCESS;
+    if (!file.valid()) {
+        facts.step = CopyStep::Reopen;
+        facts.error = GetLastError();
+    } else if (!FlushFileBuffers(file.get())) {
+        facts.step = CopyStep::Flush;
+        facts.error = GetLastError();
+    } else if (!GetFileSizeEx(file.get(), &size)) {
+        facts.step = CopyStep::Measure;
+        facts.error = GetLastError();
+    } else {
+        facts.step = CopyStep::Measure;
+        facts.measuredBytes = static_cast<uint64_t>(size.QuadPart);
+    }
 }
 
 }  // namespace
 
-SettledCopy SettleCopiedFile(const char* path, uint64_t expectedBytes) {
+bool DriveRootGoes(const char* path, DriveSystem& drives) {
+    const char letter = LetterOf(path);
+    if (letter == 0) return false;
+    const uint64_t until = Now() + kRootGoneLimitMs;
+    for (;;) {
+        if (!drives.rootOpens(letter)) return true;
+        if (Now() >= until) return false;
+        Sleep(100);
+    }
+}
+
+CopyEndVerdict SettleCopiedFile(const char* path, uint64_t imageBytes, DriveSystem& drives) {
     // Under the removal policy "Better performance" the last clusters and
     // the directory entry may still sit in the cache when CopyFileExA has
     // returned, and a directory entry that cannot be written when the file
     // is closed is not reported by it. The copy carries the image's
     // attributes over: a read-only image (from a CD, a read-only share)
     // makes a read-only target, which is reopened once it is not.
+    CopyEndFacts facts;
+    facts.imageBytes = imageBytes;
     const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return {ERROR_SUCCESS, Unconfirmed(GetLastError(), "found again")};
-    if (attributes & FILE_ATTRIBUTE_READONLY) {
-        const DWORD others = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-        // A failure shows in the open below.
-        SetFileAttributesA(path, others != 0 ? others : FILE_ATTRIBUTE_NORMAL);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        facts.step = CopyStep::Look;
+        facts.error = GetLastError();
+    } else {
+        if (attributes & FILE_ATTRIBUTE_READONLY) {
+            const DWORD others = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+            // A failure shows in the reopen.
+            SetFileAttributesA(path, others != 0 ? others : FILE_ATTRIBUTE_NORMAL);
+        }
+        // A virus scanner or an indexer may hold the new file for a moment:
+        // it is asked again, so that it does not also skip the flush.
+        const uint64_t until = Now() + kHeldRetryLimitMs;
+        for (;;) {
+            WriteThrough(path, facts);
+            if (facts.error == ERROR_SUCCESS || ClassOfError(facts.error) != ErrorClass::Held || Now() >= until) break;
+            Sleep(100);
+        }
     }
-    win::KernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return {ERROR_SUCCESS, Unconfirmed(GetLastError(), "opened to write it through")};
-    if (!FlushFileBuffers(file.get())) {
-        const DWORD error = GetLastError();
-        // A file still there that cannot be written through may be cut on
-        // the device; one whose drive went was taken.
-        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return {error, ""};
-        return {ERROR_SUCCESS, Unconfirmed(error, "written through")};
-    }
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) return {ERROR_SUCCESS, Unconfirmed(GetLastError(), "measured")};
-    if (static_cast<uint64_t>(size.QuadPart) != expectedBytes) return {ERROR_FILE_INVALID, ""};
-    return {};
+    if (facts.error != ERROR_SUCCESS && ClassOfError(facts.error) == ErrorClass::DriveGone)
+        facts.rootGone = DriveRootGoes(path, drives);
+    return DecideCopyEnd(facts);
 }
 
 namespace {
@@ -127,38 +155,49 @@ class SystemFileCopier final : public FileCopier {
 public:
     CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) override {
         const auto before = StampOf(to);
+        // The image is only ever read: its size before the copy is the size
+        // the target must have.
         const auto image = StampOf(from);
-        void* const stopFlag = const_cast<std::atomic<bool>*>(&stop);
-        DWORD error = ERROR_SUCCESS;
-        bool written = false;  // the copy itself went through
-        if (!CopyFileExA(from, to, ReportCopyProgress, stopFlag, nullptr, 0)) {
-            error = GetLastError();
-            if (error == ERROR_SUCCESS) error = ERROR_GEN_FAILURE;
+        CopyProgressData progress;
+        progress.stop = &stop;
+        CopyEndVerdict verdict;
+        const bool written = CopyFileExA(from, to, ReportCopyProgress, &progress, nullptr, 0) != FALSE;
+        if (!written) {
+            CopyEndFacts facts;
+            facts.error = GetLastError();
+            if (facts.error == ERROR_SUCCESS) facts.error = ERROR_GEN_FAILURE;
+            // A device that takes its file once the last bytes are in may
+            // drop its drive before Windows has closed it.
+            facts.everyByteSeen = progress.everyByteSeen;
+            if (facts.everyByteSeen && ClassOfError(facts.error) == ErrorClass::DriveGone)
+                facts.rootGone = DriveRootGoes(to, *drives_);
+            verdict = DecideCopyEnd(facts);
+        } else if (!image) {
+            verdict = {CopyEnd::Failed, ERROR_FILE_NOT_FOUND, "", "failed: the image could not be measured"};
         } else {
-            // The image is only ever read: its size before the copy is the
-            // size the target must have.
-            const SettledCopy settled =
-                image ? SettleCopiedFile(to, BytesOf(*image)) : SettledCopy{ERROR_FILE_NOT_FOUND, ""};
-            if (settled.error == ERROR_SUCCESS) {
-                CopyResult delivered;
-                delivered.unconfirmed = settled.unconfirmed;
-                return delivered;
-            }
-            error = settled.error;
-            written = true;
+            verdict = SettleCopiedFile(to, BytesOf(*image), *drives_);
         }
         CopyResult result;
-        result.error = error;
+        result.why = verdict.why;
+        if (verdict.end != CopyEnd::Failed) {
+            if (verdict.end == CopyEnd::Delivered) result.unconfirmed = verdict.why;
+            return result;
+        }
+        result.error = verdict.error;
+        result.fault = verdict.fault;
         // CopyFileExA may leave the target cut where the drive filled up or
         // went: a target that is new, or no longer the one it replaced, is
         // this copy's and goes; so does one that was written whole but is
         // not sure to be on the device.
         const auto after = StampOf(to);
         if (after && (written || after != before)) result.cutTargetRemoved = RemoveFile(to);
-        result.reason = SystemMessage(result.error);
+        if (verdict.error != kErrorWrongSize) result.reason = SystemMessage(verdict.error);
         return result;
     }
     void nameThisThread(const char* name) override { NameCurrentThreadForDebuggers(name); }
+
+private:
+    std::unique_ptr<DriveSystem> drives_ = makeSystemDrives();
 };
 
 }  // namespace

@@ -4,36 +4,44 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
+#include "bootdrive/copy_end.h"
+#include "bootdrive/drive_system.h"
+
 namespace bootdrive {
+
+// What the progress routine of one copy is given, and what it saw.
+struct CopyProgressData {
+    const std::atomic<bool>* stop = nullptr;  // set: the copy is to stop
+    bool everyByteSeen = false;               // Windows reported the whole file transferred
+};
 
 // Progress routine of CopyFileExA: publishes the percentage done from the
 // first two totals and lets the copy go on (PROGRESS_CONTINUE), unless
-// `data` points to a std::atomic<bool> that is set: then the copy is to
-// stop (PROGRESS_CANCEL).
+// `data` points to a CopyProgressData whose stop flag is set: then the copy
+// is to stop (PROGRESS_CANCEL). It notes there when every byte went out.
 DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
                                   LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred,
                                   DWORD streamNumber, DWORD callbackReason, HANDLE sourceFile,
-                                  HANDLE destinationFile, LPVOID stop);
+                                  HANDLE destinationFile, LPVOID data);
 
-// How a file that CopyFileExA reported whole stands on the device.
-struct SettledCopy {
-    // The copy failed after all: the file is there with another size
-    // (ERROR_FILE_INVALID), or it is there and cannot be written through.
-    DWORD error = ERROR_SUCCESS;
-    // Delivered but not confirmed: what stood in the way (the drive went,
-    // another program holds the file), for the log. Empty when confirmed.
-    std::string unconfirmed;
-};
+// Makes sure a file that CopyFileExA reported whole is on the device
+// itself, and decides how the copy ended (bootdrive/copy_end.h): takes
+// away a read-only attribute the copy carried over (the others stay),
+// reopens the file for writing beside any reader or writer, has Windows
+// write out what it still holds in its cache (FlushFileBuffers, which also
+// makes the device flush its own), and reads its size. A reopen or flush
+// that another program refuses is tried again for kHeldRetryLimitMs; after
+// a drive-gone error the handle is closed and the drive's root watched for
+// kRootGoneLimitMs (`drives.rootOpens`).
+CopyEndVerdict SettleCopiedFile(const char* path, uint64_t imageBytes, DriveSystem& drives);
 
-// Makes sure a copied file is on the device itself: takes away a read-only
-// attribute the copy carried over (the others stay), reopens it for
-// writing beside any reader or writer, has Windows write out what it still
-// holds in its cache (FlushFileBuffers, which also makes the device flush
-// its own), and checks that the file has the image's size.
-SettledCopy SettleCopiedFile(const char* path, uint64_t expectedBytes);
+// After a drive-gone error on `path`: true once the root of its drive no
+// longer opens, looked at until kRootGoneLimitMs have passed.
+bool DriveRootGoes(const char* path, DriveSystem& drives);
 
 // Names the calling thread for debuggers: SetThreadDescription where the
 // system has it, and the exception 0x406D1388 that debuggers read, swallowed

@@ -5,6 +5,7 @@
 # in HKLM\Software\Wine\Drives and their label in .windows-label; Wine
 # reads both when its server starts, so they are in place before that.
 # As root, a 64 KiB tmpfs stands for a drive that fills up during the copy.
+# J: is dropped by a flush that fails as the device takes the file.
 set -euo pipefail
 
 : "${WIZARD_BUILD_DIR:?}" "${WIZARD_SOURCE_DIR:?}"
@@ -50,6 +51,7 @@ else
 fi
 drive h "SMALL" floppy
 drive i "GONE" floppy
+drive j "DROPPED" floppy
 wz_reg_import "$(winepath -w "$work/drives.reg")"
 wineserver -k >/dev/null 2>&1 || true
 rm -rf "$work/drives/i"
@@ -64,7 +66,11 @@ as_user=()
 if [ "$(id -u)" = 0 ]; then
   as_user=(setpriv --inh-caps=-dac_override,-dac_read_search --bounding-set=-dac_override,-dac_read_search)
 fi
+# Flushes of a firmware file that fail as a full or vanishing drive's do,
+# one for each line the test writes to C:\flush-fails.txt (tools/flush_fails).
+native=${WIZARD_NATIVE_BUILD_DIR:?}/tools
+export WZ_FLUSH_FAILS=$WINEPREFIX/drive_c/flush-fails.txt WZ_DOSDEVICES=$WINEPREFIX/dosdevices
 status=0
-wz_gtest "${as_user[@]}" wine "$EXE" || status=$?
+wz_gtest "${as_user[@]}" env LD_PRELOAD="$native/flush_fails.so $native/flush_fails32.so" wine "$EXE" || status=$?
 wineserver -w
 exit $status

@@ -60,10 +60,17 @@ TEST(ReportCopyProgressOnWine, PublishesFromTheFirstTwoTotalsAndContinues) {
         EXPECT_EQ(CopyProgressPercent.load(), c.expected) << c.total << " " << c.transferred;
     }
     // Asked to stop (the user left during the copy): Windows ends the copy.
+    // Every byte is seen out only with the last chunk.
     std::atomic<bool> stop{true};
+    bootdrive::CopyProgressData data;
+    data.stop = &stop;
     EXPECT_EQ(routine(Large(100), Large(50), Large(100), Large(50), 1, CALLBACK_CHUNK_FINISHED, INVALID_HANDLE_VALUE,
-                      INVALID_HANDLE_VALUE, &stop),
+                      INVALID_HANDLE_VALUE, &data),
               static_cast<DWORD>(PROGRESS_CANCEL));
+    EXPECT_FALSE(data.everyByteSeen);
+    routine(Large(100), Large(100), Large(100), Large(100), 1, CALLBACK_CHUNK_FINISHED, INVALID_HANDLE_VALUE,
+            INVALID_HANDLE_VALUE, &data);
+    EXPECT_TRUE(data.everyByteSeen);
 }
 
 std::wstring ThreadDescription() {
@@ -193,38 +200,53 @@ TEST_F(CopyOnWine, ReplacesAnExistingTargetAndCopiesAgain) {
     }
 }
 
-// A copied file counts once it is written through to the device whole; a
-// copy that Windows reported whole fails only when the file is still there
-// with the wrong size. Whatever else stands in the way (the drive went, as
-// with a boot loader that takes the file at its close; another program
-// holds it) leaves it delivered, unconfirmed, and in place. The script runs
-// this as a user who is not root, so that a read-only file is one. This
-// test cannot see the write-through itself: only e2e_full_upgrade.sh, which
+// A copied file counts once it is written through to the device whole. A
+// write or media error, or a file of the wrong size, is a failure wherever
+// it comes; a drive-gone error is a delivery only once the drive's root no
+// longer opens; a file another program holds is asked for again, and then
+// delivered unconfirmed. The settling deletes nothing. The script runs
+// this as a user who is not root, so that a read-only file is one, and
+// makes the flushes fail that a row asks for (tools/flush_fails). This test
+// cannot see the write-through itself: only e2e_full_upgrade.sh, which
 // logs the fsync that Wine makes of the file, proves it.
 TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
+    using bootdrive::CopyEnd;
     const std::string target = "F:\\Settled.S19";
+    const char* const kFlushFails = "C:\\flush-fails.txt";
     const struct {
         const char* what;
         const char* path;
         const char* content;  // none: no such file
         DWORD attributes;
         DWORD share;  // another program's handle on it, with this sharing (and writing where it shares writing)
-        DWORD error;
-        const char* unconfirmed;  // a part of why it is not confirmed; "": confirmed
+        int heldMs;   // how long that handle stays; 0: through the settling
+        const char* flush;  // how the flush fails (tools/flush_fails); none: it does not
+        CopyEnd end;
+        const char* why;  // a part of the log's words
     } rows[] = {
-        {"whole", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, 0, ERROR_SUCCESS, ""},
-        {"cut short", nullptr, "abc", FILE_ATTRIBUTE_NORMAL, 0, ERROR_FILE_INVALID, ""},
-        {"longer", nullptr, "abcdefg", FILE_ATTRIBUTE_NORMAL, 0, ERROR_FILE_INVALID, ""},
-        {"read-only, from a read-only image", nullptr, "abcdef", FILE_ATTRIBUTE_READONLY, 0, ERROR_SUCCESS, ""},
-        {"taken by the device at its close", nullptr, nullptr, FILE_ATTRIBUTE_NORMAL, 0, ERROR_SUCCESS,
-         "the drive went away as the copy ended"},
-        {"on a drive that went", "I:\\Settled.S19", nullptr, FILE_ATTRIBUTE_NORMAL, 0, ERROR_SUCCESS,
-         "the drive went away as the copy ended"},
-        {"held by a scanner that shares no writing", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ,
-         ERROR_SUCCESS, "another program"},
+        {"whole", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, 0, 0, nullptr, CopyEnd::Confirmed, "written through"},
+        {"cut short", nullptr, "abc", FILE_ATTRIBUTE_NORMAL, 0, 0, nullptr, CopyEnd::Failed, "has 3 bytes"},
+        {"longer", nullptr, "abcdefg", FILE_ATTRIBUTE_NORMAL, 0, 0, nullptr, CopyEnd::Failed, "has 7 bytes"},
+        {"read-only, from a read-only image", nullptr, "abcdef", FILE_ATTRIBUTE_READONLY, 0, 0, nullptr,
+         CopyEnd::Confirmed, ""},
+        {"gone from a drive that stays", nullptr, nullptr, FILE_ATTRIBUTE_NORMAL, 0, 0, nullptr, CopyEnd::Failed,
+         "lost the file while its drive stayed"},
+        {"on a drive that went", "I:\\Settled.S19", nullptr, FILE_ATTRIBUTE_NORMAL, 0, 0, nullptr,
+         CopyEnd::Delivered, "the transponder took the file"},
+        {"held by a scanner that shares no writing", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ, 0,
+         nullptr, CopyEnd::Delivered, "another program"},
+        {"held by a scanner for a second", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ, 1000, nullptr,
+         CopyEnd::Confirmed, "written through"},
         {"beside a program that writes and shares all", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL,
-         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, ERROR_SUCCESS, ""},
+         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, nullptr, CopyEnd::Confirmed, ""},
+        {"the flush finds the drive full and the entry is lost", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, 0, 0,
+         "ENOSPC lose-file", CopyEnd::Failed, "write or media error: the file may be cut (Windows error 112)"},
+        {"the device drops its drive during the flush", "J:\\Settled.S19", "abcdef", FILE_ATTRIBUTE_NORMAL, 0, 0,
+         "ENXIO drop-drive", CopyEnd::Delivered, "the transponder took the file (Windows error 433)"},
+        {"no such device during the flush, the drive staying", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, 0, 0,
+         "ENXIO keep", CopyEnd::Failed, "while its drive stayed (Windows error 433)"},
     };
+    const auto drives = bootdrive::makeSystemDrives();
     for (const auto& row : rows) {
         const std::string path = row.path ? row.path : target;
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -233,17 +255,27 @@ TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
             ASSERT_TRUE(WriteWholeFile(path, row.content)) << row.what;
             ASSERT_TRUE(SetFileAttributesA(path.c_str(), row.attributes)) << row.what;
         }
+        if (row.flush) {
+            ASSERT_TRUE(WriteWholeFile(kFlushFails, row.flush)) << row.what;
+        }
         HANDLE holder = INVALID_HANDLE_VALUE;
         if (row.share != 0)
             holder = CreateFileA(path.c_str(), GENERIC_READ | (row.share & FILE_SHARE_WRITE ? GENERIC_WRITE : 0),
                                  row.share, nullptr, OPEN_EXISTING, 0, nullptr);
-        const bootdrive::SettledCopy settled = bootdrive::SettleCopiedFile(path.c_str(), 6);
-        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
-        EXPECT_EQ(settled.error, row.error) << row.what;
-        EXPECT_NE(settled.unconfirmed.find(row.unconfirmed), std::string::npos) << row.what << ": "
-                                                                                << settled.unconfirmed;
-        EXPECT_EQ(settled.unconfirmed.empty(), *row.unconfirmed == '\0') << row.what << ": " << settled.unconfirmed;
-        if (row.content) {
+        std::thread letGo([&] {
+            if (row.heldMs == 0) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(row.heldMs));
+            CloseHandle(holder);
+        });
+        const bootdrive::CopyEndVerdict settled = bootdrive::SettleCopiedFile(path.c_str(), 6, *drives);
+        letGo.join();
+        if (holder != INVALID_HANDLE_VALUE && row.heldMs == 0) CloseHandle(holder);
+        EXPECT_EQ(static_cast<int>(settled.end), static_cast<int>(row.end)) << row.what << ": " << settled.why;
+        EXPECT_NE(settled.why.find(row.why), std::string::npos) << row.what << ": " << settled.why;
+        if (row.flush) {
+            EXPECT_EQ(GetFileAttributesA(kFlushFails), INVALID_FILE_ATTRIBUTES) << row.what << ": no flush failed";
+        }
+        if (row.content && !row.flush) {
             std::string kept;
             EXPECT_TRUE(ReadWholeFile(path, kept)) << row.what << ": settling deletes nothing";
             EXPECT_EQ(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << row.what;

@@ -1,0 +1,126 @@
+#include "bootdrive/copy_end.h"
+
+namespace bootdrive {
+
+ErrorClass ClassOfError(uint32_t error) {
+    using namespace winerror;
+    switch (error) {
+        case kWriteProtect:
+        case kCrc:
+        case kGenFailure:
+        case kDiskFull:
+        case kSemTimeout:
+        case kIoDevice:
+        case kFileCorrupt:
+        case kDiskCorrupt:
+            return ErrorClass::WriteOrMedia;
+        case kFileNotFound:
+        case kPathNotFound:
+        case kInvalidDrive:
+        case kNotReady:
+        case kDevNotExist:
+        case kNoSuchDevice:
+        case kMediaChanged:
+        case kNoMediaInDrive:
+        case kDeviceNotConnected:
+        case kDeviceRemoved:
+            return ErrorClass::DriveGone;
+        case kSharingViolation:
+        case kLockViolation:
+            return ErrorClass::Held;
+        case kAccessDenied:
+            return ErrorClass::AccessDenied;
+        case kInvalidFunction:
+        case kNotSupported:
+            return ErrorClass::FlushUnsupported;
+        default:
+            return ErrorClass::Other;
+    }
+}
+
+namespace {
+
+const char* StepWords(CopyStep step) {
+    switch (step) {
+        case CopyStep::Copy: return "the copy";
+        case CopyStep::Look: return "the look for the new file";
+        case CopyStep::Reopen: return "the new file's reopening";
+        case CopyStep::Flush: return "the write-through";
+        case CopyStep::Measure: return "the new file's measuring";
+    }
+    return "";
+}
+
+// What the box adds in plain words after Windows' own, where those are
+// not plain enough; empty where they are.
+std::string PlainFault(uint32_t error) {
+    using namespace winerror;
+    switch (error) {
+        case kCrc:
+        case kGenFailure:
+        case kSemTimeout:
+        case kIoDevice:
+            return "The drive reported a fault while the file was written to it. Check the USB cable, connect the "
+                   "transponder without a hub between, and run the upgrade again.";
+        case kFileCorrupt:
+        case kDiskCorrupt: return "The file system of the transponder's drive is damaged.";
+        case kAccessDenied: return "The transponder's drive refused the file.";
+        default: return "";
+    }
+}
+
+std::string Code(uint32_t error) { return " (Windows error " + std::to_string(error) + ")"; }
+
+CopyEndVerdict Failed(const CopyEndFacts& facts, std::string fault, const std::string& why) {
+    return {CopyEnd::Failed, facts.error, std::move(fault),
+            "failed: " + std::string(StepWords(facts.step)) + " " + why + Code(facts.error)};
+}
+
+CopyEndVerdict Delivered(const CopyEndFacts& facts, const std::string& why) {
+    return {CopyEnd::Delivered, 0, "", why + Code(facts.error)};
+}
+
+}  // namespace
+
+CopyEndVerdict DecideCopyEnd(const CopyEndFacts& facts) {
+    if (facts.error == 0) {
+        if (facts.measuredBytes == facts.imageBytes)
+            return {CopyEnd::Confirmed, 0, "", "confirmed: written through, " + std::to_string(facts.measuredBytes) +
+                                                   " bytes as the image"};
+        const std::string sizes = std::to_string(facts.measuredBytes) + " bytes, not the image's " +
+                                  std::to_string(facts.imageBytes);
+        return {CopyEnd::Failed, kErrorWrongSize, "The file on the drive has " + sizes + ".",
+                "failed: written through, the file has " + sizes};
+    }
+    const ErrorClass cls = ClassOfError(facts.error);
+    switch (cls) {
+        case ErrorClass::WriteOrMedia:
+            return Failed(facts, PlainFault(facts.error), "met a write or media error: the file may be cut");
+        case ErrorClass::AccessDenied:
+            return Failed(facts, PlainFault(facts.error), "was refused, with the file no longer read-only");
+        case ErrorClass::DriveGone:
+            // Only a drive that went is a device that took its file; a file
+            // gone from a drive still there never reached it whole.
+            if (facts.step == CopyStep::Copy && !facts.everyByteSeen)
+                return Failed(facts, "", "ended as the drive went, before the whole file was written");
+            if (!facts.rootGone)
+                return Failed(facts, "The new file was lost on the transponder's drive.",
+                              "lost the file while its drive stayed");
+            return Delivered(facts, std::string(StepWords(facts.step)) +
+                                        " found the drive gone: the transponder took the file");
+        case ErrorClass::Held:
+            if (facts.step == CopyStep::Copy) return Failed(facts, "", "was refused: another program holds the file");
+            return Delivered(facts, std::string(StepWords(facts.step)) +
+                                        " was refused for 3 s: another program, such as a virus scanner, holds "
+                                        "the new file");
+        case ErrorClass::FlushUnsupported:
+            if (facts.step == CopyStep::Flush)
+                return Delivered(facts, "the drive cannot be written through; Windows holds the whole file");
+            return Failed(facts, "", "failed");
+        case ErrorClass::Other:
+            break;
+    }
+    return Failed(facts, "", "failed");
+}
+
+}  // namespace bootdrive

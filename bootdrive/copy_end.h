@@ -1,0 +1,102 @@
+// How a copy of the image onto the boot drive ended, decided in one place
+// from what was seen: the step that failed, the class of its error, and
+// what was seen after it. "Finish!" rests on this verdict, so it never
+// calls a file delivered that a write or media error may have cut, and
+// never calls a file that the transponder took a failure.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace bootdrive {
+
+// The Windows errors the verdict tells apart (file_copier_win.cpp ties
+// each to its macro).
+namespace winerror {
+inline constexpr uint32_t kFileNotFound = 2;
+inline constexpr uint32_t kPathNotFound = 3;
+inline constexpr uint32_t kAccessDenied = 5;
+inline constexpr uint32_t kInvalidFunction = 1;
+inline constexpr uint32_t kInvalidDrive = 15;
+inline constexpr uint32_t kWriteProtect = 19;
+inline constexpr uint32_t kNotReady = 21;
+inline constexpr uint32_t kCrc = 23;
+inline constexpr uint32_t kGenFailure = 31;
+inline constexpr uint32_t kSharingViolation = 32;
+inline constexpr uint32_t kLockViolation = 33;
+inline constexpr uint32_t kNotSupported = 50;
+inline constexpr uint32_t kDevNotExist = 55;
+inline constexpr uint32_t kDiskFull = 112;
+inline constexpr uint32_t kSemTimeout = 121;
+inline constexpr uint32_t kNoSuchDevice = 433;
+inline constexpr uint32_t kMediaChanged = 1110;
+inline constexpr uint32_t kNoMediaInDrive = 1112;
+inline constexpr uint32_t kIoDevice = 1117;
+inline constexpr uint32_t kDeviceNotConnected = 1167;
+inline constexpr uint32_t kFileCorrupt = 1392;
+inline constexpr uint32_t kDiskCorrupt = 1393;
+inline constexpr uint32_t kDeviceRemoved = 1617;
+}  // namespace winerror
+
+// The error of a copy that Windows reported whole but that left a file of
+// another size on the drive: an application's own code (bit 29), which no
+// Windows error carries, so that no words of Windows are given for it.
+inline constexpr uint32_t kErrorWrongSize = 0x20000001;
+
+enum class ErrorClass {
+    WriteOrMedia,      // the drive did not take what was written: a cut file may be left
+    DriveGone,         // the drive or the file is no longer there
+    Held,              // another program (a virus scanner, an indexer) holds the new file
+    AccessDenied,      // the drive refuses the file, also once it is not read-only
+    FlushUnsupported,  // the drive cannot be written through; the written bytes stand
+    Other,
+};
+ErrorClass ClassOfError(uint32_t error);
+
+// The steps of a copy, in their order.
+enum class CopyStep {
+    Copy,     // CopyFileExA itself
+    Look,     // the file looked for again
+    Reopen,   // opened again to write it through
+    Flush,    // FlushFileBuffers
+    Measure,  // its size read
+};
+
+// What was seen of one copy's end.
+struct CopyEndFacts {
+    CopyStep step = CopyStep::Copy;  // the step that failed, or the last one
+    uint32_t error = 0;              // that step's Windows error; 0 when every step went through
+    bool everyByteSeen = false;      // the progress routine saw the whole file go out
+    // After a drive-gone error: once the file's handle was closed, the
+    // drive's root stopped opening within kRootGoneLimit.
+    bool rootGone = false;
+    uint64_t measuredBytes = 0;  // the size read, when every step went through
+    uint64_t imageBytes = 0;     // the image's size: what the file must have
+};
+
+enum class CopyEnd {
+    Confirmed,  // written through and of the image's size
+    Delivered,  // whole, but not confirmed on the device: "Finish!" all the same, nothing deleted
+    Failed,     // the box; the cut file is deleted where it can be
+};
+
+struct CopyEndVerdict {
+    CopyEnd end = CopyEnd::Confirmed;
+    uint32_t error = 0;  // Failed: the error to report (kErrorWrongSize for a wrong size)
+    // Failed: what happened in plain words, for the box after Windows' own
+    // ("The new file was lost on the transponder's drive."); empty where
+    // those say it plainly. The only words for kErrorWrongSize.
+    std::string fault;
+    // For the log: which of the three it was, and why.
+    std::string why;
+};
+
+CopyEndVerdict DecideCopyEnd(const CopyEndFacts& facts);
+
+// How long the drive's root is watched after a drive-gone error: a device
+// that took its file and restarted drops its drive within it.
+inline constexpr int kRootGoneLimitMs = 2000;
+// How long a new file held by another program is asked for again.
+inline constexpr int kHeldRetryLimitMs = 3000;
+
+}  // namespace bootdrive
