@@ -4,7 +4,6 @@
 #include <mutex>
 #include <string>
 
-#include "base/unique_handle_win.h"
 
 namespace win {
 
@@ -35,13 +34,17 @@ void RestrictDllSearchToSystemFolder() {
 }
 
 HMODULE SystemLibrary(const wchar_t* name) {
-    // Loaded once, freed when the process ends.
-    static std::mutex mutex;
-    static std::map<std::wstring, win::LibraryHandle> loaded;
+    // Loaded once and never freed, and the map and its lock are never
+    // destroyed: a port worker left in a call (SetupDiGetClassDevs may
+    // block for seconds while Windows sets up a device) may still be inside
+    // one of these DLLs, or come here, while exit() runs the destructors of
+    // statics.
+    static std::mutex& mutex = *new std::mutex;
+    static std::map<std::wstring, HMODULE>& loaded = *new std::map<std::wstring, HMODULE>;
     std::lock_guard<std::mutex> lock(mutex);
     auto it = loaded.find(name);
-    if (it == loaded.end()) it = loaded.emplace(name, win::LibraryHandle(LoadFromSystemFolder(name))).first;
-    return it->second.get();
+    if (it == loaded.end()) it = loaded.emplace(name, LoadFromSystemFolder(name)).first;
+    return it->second;
 }
 
 }  // namespace win

@@ -15,8 +15,8 @@ namespace win {
 void RestrictDllSearchToSystemFolder();
 
 // The DLL `name` (e.g. L"comctl32.dll") from the system folder only, loaded
-// once and kept for the life of the process; null when it cannot be
-// loaded. The activation context of the program's manifest still applies,
+// once and never freed, also not at exit; null when it cannot be loaded.
+// The activation context of the program's manifest still applies,
 // so comctl32 is version 6.
 HMODULE SystemLibrary(const wchar_t* name);
 

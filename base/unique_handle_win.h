@@ -92,16 +92,7 @@ struct ScreenDeviceContext {
     static void close(Handle h) { ReleaseDC(nullptr, h); }
 };
 
-// A DLL loaded at run time.
-struct LoadedLibrary {
-    using Handle = HMODULE;
-    static Handle none() { return nullptr; }
-    static bool valid(Handle h) { return h != nullptr; }
-    static void close(Handle h) { FreeLibrary(h); }
-};
-
 using KernelHandle = UniqueHandle<KernelObject>;
-using LibraryHandle = UniqueHandle<LoadedLibrary>;
 using RegKeyHandle = UniqueHandle<RegistryKey>;
 using DeviceInfoList = UniqueHandle<DeviceInfoSet>;
 using FindHandle = UniqueHandle<DirectorySearch>;
