@@ -33,7 +33,7 @@ std::string PolicyOutcome(int result) {
 
 TFormMain::TFormMain(Services& services)
     : services_(services),
-      watch_(services.ports, services.drives, services.log, services.clock),
+      watch_(services.drives, services.log, services.clock),
       FormMain(layout_.root()),
       ImageLogo(layout_.get("ImageLogo")),
       StaticTextTitle(layout_.get("StaticTextTitle")),
@@ -130,6 +130,7 @@ TFormMain::TFormMain(Services& services)
 
 TFormMain::~TFormMain() {
     if (upgradeUnderWay_) services_.desktop.holdSession(false);
+    if (TimerVersionWatch.enabled()) services_.desktop.keepAwake(false);
     services_.desktop.setSystemEvents(nullptr);
 }
 
@@ -228,6 +229,7 @@ void TFormMain::drivesRemoved(uint32_t letters) { watch_.drivesRemoved(letters);
 
 void TFormMain::powerChanged(bool suspending) {
     services_.log.line(suspending ? "Windows goes to sleep" : "Windows has woken up");
+    if (!suspending) watch_.resumed();
 }
 
 void TFormMain::SpeedButtonExitClick() { services_.desktop.closeWindow(); }

@@ -146,6 +146,8 @@ private:
     // The watch for the transponder's return after "Finish!".
     void startVersionWatch();
     void stopVersionWatch(const std::string& why);
+    // The watch has ended: its timer stops, and the PC may sleep again.
+    void watchEnded();
     // What the watch found, on the finished page's two message lines.
     void showVerdict(const WatchNews& news);
 

@@ -2,6 +2,7 @@
 // shows, and its two message lines tell what became of the upgrade.
 #include "app/Mainform.h"
 #include "bootdrive/boot_drive.h"
+#include "serial/port_discovery.h"
 
 namespace app {
 
@@ -11,18 +12,28 @@ void TFormMain::startVersionWatch() {
     setup.driveLetter = BootDriveLetter != bootdrive::kNoBootDrive ? static_cast<char>(BootDriveLetter) : 0;
     setup.versionBefore = versionBefore_;
     setup.newVersion = NewFirmwareVersion;
+    if (imageBytes_ >= 0) setup.imageBytes = static_cast<uint64_t>(imageBytes_);
     watch_.start(setup, ports_->worker());
     TimerVersionWatch.setEnabled(true);
+    // Asleep, the PC could neither see the transponder come back nor tell
+    // silence from sleep.
+    services_.desktop.keepAwake(true);
 }
 
 void TFormMain::stopVersionWatch(const std::string& why) {
     watch_.stop(why);
+    watchEnded();
+}
+
+void TFormMain::watchEnded() {
+    if (!TimerVersionWatch.enabled()) return;
     TimerVersionWatch.setEnabled(false);
+    services_.desktop.keepAwake(false);
 }
 
 void TFormMain::TimerVersionWatchTimer() {
     if (const auto news = watch_.tick()) showVerdict(*news);
-    if (!watch_.running()) TimerVersionWatch.setEnabled(false);
+    if (!watch_.running()) watchEnded();
 }
 
 void TFormMain::showVerdict(const WatchNews& news) {
@@ -46,8 +57,13 @@ void TFormMain::showVerdict(const WatchNews& news) {
             StaticTextFrmUpgMessage2.setCaption(kRunAgainText);
             break;
         case WatchVerdict::Silent:
+        case WatchVerdict::Held:
+        case WatchVerdict::NotRestarted:
             StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
-            StaticTextFrmUpgMessage2.setCaption(kSilentText);
+            StaticTextFrmUpgMessage2.setCaption(news.verdict == WatchVerdict::Silent ? std::string(kSilentText)
+                                                : news.verdict == WatchVerdict::Held
+                                                    ? serial::ComName(news.port) + kHeldPortText
+                                                    : std::string(kRebootText));
             break;
     }
 }

@@ -166,7 +166,7 @@ Layout::Layout() {
     // What the transponder runs after its restart: read as an alert, and
     // fitted to its line however long the version.
     get("StaticTextFrmUpgMessage1").alertCaptions = {kStillVersionText, kBootModeAgainText};
-    get("StaticTextFrmUpgMessage2").alertCaptions = {kRunningVersionText, kSilentText};
+    get("StaticTextFrmUpgMessage2").alertCaptions = {kRunningVersionText, kSilentText, "COM"};
     get("StaticTextFrmUpgMessage1").shrinkToFit = true;
     get("StaticTextFrmUpgMessage2").shrinkToFit = true;
     windowClass = kMainWindowClass;

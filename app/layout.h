@@ -56,6 +56,11 @@ inline constexpr const char* kRunAgainText = "Please run the upgrade again.";
 // Or it came back in its boot loader, or has not come back at all.
 inline constexpr const char* kBootModeAgainText = "Still in boot mode!";
 inline constexpr const char* kSilentText = "The transponder has not answered since its restart.";
+// Or another program holds its port: "COM4 is in use by another program.".
+inline constexpr const char* kHeldPortText = " is in use by another program.";
+// Until the transponder restarts, and again when its drive comes back as
+// it was.
+inline constexpr const char* kRebootText = "Please reboot your device.";
 
 class Layout : public Form {
 public:

@@ -91,6 +91,9 @@ public:
     // false): Windows shows the user why the session should not end now,
     // and the PC does not go to sleep on its own.
     virtual void holdSession(bool hold) = 0;
+    // While the version watch runs (true until it is called with false):
+    // the PC does not go to sleep on its own.
+    virtual void keepAwake(bool awake) = 0;
     // Waits until `done()` holds, at most `limit`, while the window's
     // thread answers what is sent to it (paint, Windows' pings, screen
     // readers) and takes no input and no timer tick; true when it held.

@@ -163,14 +163,22 @@ void WinDesktop::holdSession(bool hold) {
     // A log-off or restart asked for meanwhile is refused with this reason
     // shown; the PC stays awake unless the user puts it to sleep (a closed
     // lid cannot be held off: the copy then fails and says so).
-    if (hold) {
+    if (hold)
         ShutdownBlockReasonCreate(window_.handle(),
                                   L"Firmware upgrade in progress. Do not turn off or disconnect the device.");
-        SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
-    } else {
+    else
         ShutdownBlockReasonDestroy(window_.handle());
-        SetThreadExecutionState(ES_CONTINUOUS);
-    }
+    sessionHeld_ = hold;
+    applyExecutionState();
+}
+
+void WinDesktop::keepAwake(bool awake) {
+    keptAwake_ = awake;
+    applyExecutionState();
+}
+
+void WinDesktop::applyExecutionState() {
+    SetThreadExecutionState(ES_CONTINUOUS | (sessionHeld_ || keptAwake_ ? ES_SYSTEM_REQUIRED : 0));
 }
 
 bool WinDesktop::waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) {

@@ -38,6 +38,7 @@ public:
     void answerSystem() override;
     void setSystemEvents(SystemEvents* events) override;
     void holdSession(bool hold) override;
+    void keepAwake(bool awake) override;
     bool waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
     void waitServing(const std::function<bool()>& done) override;
 
@@ -46,8 +47,14 @@ private:
     // sleep and wake-up.
     bool systemMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
+    // Tells Windows whether the PC must stay awake: for an upgrade under
+    // way or for the version watch.
+    void applyExecutionState();
+
     ui::MainWindow& window_;
     SystemEvents* events_ = nullptr;
+    bool sessionHeld_ = false;
+    bool keptAwake_ = false;
 };
 
 }  // namespace app

@@ -110,8 +110,15 @@ void TFormMain::SpeedButtonStartClick() {
         return;
     }
     if (Ports.CandidatePorts.empty()) {
+        // A port refused because a call given up earlier is still in its
+        // driver is the wizard's own doing, not another program's.
+        std::vector<int> stuck;
+        for (int port : Ports.BusyPorts)
+            if (ports_->stillInGivenUpCall(port)) stuck.push_back(port);
+        for (int port : stuck)
+            services_.log.line(serial::ComName(port) + " is held by the wizard's own call, still in its driver");
         services_.log.line("outcome: no transponder found");
-        showError(NoDeviceMessage(Ports));
+        showError(NoDeviceMessage(Ports, stuck));
         return;
     }
     Upgrade.BootCommandPending = 1;
@@ -261,7 +268,7 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         TimerBlinkingText.setEnabled(false);
         StaticTextFrmUpgMessage2.setFontColour(kColourWindowText);
         StaticTextFrmUpgMessage1.setCaption("");
-        StaticTextFrmUpgMessage2.setCaption("Please reboot your device.");
+        StaticTextFrmUpgMessage2.setCaption(kRebootText);
         lblUpgradeStatus.setCaption(kFinishedStatus);
         SpeedButtonFrmUpgFinish.setEnabled(true);
         TimerCopyFileProgressCTL.setEnabled(false);
@@ -281,9 +288,10 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
 
 void TFormMain::endFailedCopy(const std::optional<bootdrive::CopyFileThread::CopyRecord>& failed) {
     if (failed) {
-        services_.log.line("copy failed after " + Seconds(failed->milliseconds) + ": Windows error " +
-                           std::to_string(failed->result.error) + " \"" + failed->result.reason + "\"" +
-                           (failed->result.cutTargetRemoved ? "; the cut target was deleted" : ""));
+        services_.log.line("copy failed after " + Seconds(failed->milliseconds) + ": " +
+                           (failed->result.why.empty() ? std::string() : failed->result.why + ": ") +
+                           "Windows error " + std::to_string(failed->result.error) + " \"" + failed->result.reason +
+                           "\"" + (failed->result.cutTargetRemoved ? "; the cut target was deleted" : ""));
     } else {
         services_.log.line("copy stands still at " + std::to_string(Upgrade.LastProgressPercent) + "% for 31 s");
     }

@@ -18,19 +18,23 @@ struct VersionWatch::Look {
     std::atomic<bool> done{false};
 };
 
-VersionWatch::VersionWatch(serial::SerialPortSystem& ports, bootdrive::DriveSystem& drives, base::Log& log,
-                           base::Clock clock)
-    : ports_(ports), drives_(drives), log_(log), clock_(std::move(clock)) {}
+VersionWatch::VersionWatch(bootdrive::DriveSystem& drives, base::Log& log, base::Clock clock)
+    : drives_(drives), log_(log), clock_(std::move(clock)) {}
 
 void VersionWatch::start(const Setup& setup, serial::JobRunner& runner) {
     setup_ = setup;
     runner_ = &runner;
     running_ = true;
-    startedAt_ = clock_();
+    startedAt_ = lastTickAt_ = clock_();
+    asleep_ = {};
+    resumedAt_.reset();
     announced_.clear();
     held_.clear();
+    others_.clear();
     driveGoneAt_.reset();
+    silentSince_ = {};
     silenceTold_ = false;
+    heldTold_ = 0;
     looks_ = 0;
     look_.reset();
     lastSeen_.clear();
@@ -51,17 +55,43 @@ void VersionWatch::stop(const std::string& why) {
 void VersionWatch::portArrived(int port) {
     if (!running_) return;
     log_.line("Windows announces " + serial::ComName(port));
+    // A port that comes again is a device that came again: whoever held it
+    // or answered on it before may be gone.
+    held_.erase(port);
+    others_.erase(port);
     if (std::find(announced_.begin(), announced_.end(), port) == announced_.end()) announced_.push_back(port);
 }
 
 void VersionWatch::drivesRemoved(uint32_t letters) {
     if (!running_ || setup_.driveLetter == 0 || (letters >> (setup_.driveLetter - 'A') & 1u) == 0) return;
-    noteDriveGone(clock_(), "Windows says it was removed");
+    const base::TimePoint now = clock_();
+    if (settlingAfterResume(now)) {
+        log_.line("Windows says the drive " + std::string(1, setup_.driveLetter) +
+                  ": was removed, as USB comes back after the wake-up: not taken for a restart");
+        return;
+    }
+    noteDriveGone(now, "Windows says it was removed");
+}
+
+void VersionWatch::resumed() {
+    if (!running_) return;
+    const base::TimePoint now = clock_();
+    asleep_ += now - lastTickAt_;
+    lastTickAt_ = now;
+    resumedAt_ = now;
+    if (driveGoneAt_) silentSince_ = now;
+    log_.line("Windows has woken up: the transponder's silence counts from now, and drives that go in the next 10 s "
+              "are USB coming back");
+}
+
+bool VersionWatch::settlingAfterResume(base::TimePoint when) const {
+    return resumedAt_ && when >= *resumedAt_ && when < *resumedAt_ + kResumeSettling;
 }
 
 void VersionWatch::noteDriveGone(base::TimePoint when, const std::string& how) {
     if (driveGoneAt_) return;
     driveGoneAt_ = when;
+    silentSince_ = std::max(silentSince_, when);
     log_.line("the drive " + std::string(1, setup_.driveLetter) + ": has gone (" + how +
               "): the transponder restarts");
 }
@@ -76,37 +106,67 @@ std::optional<WatchNews> VersionWatch::tick() {
         news = read(*look);
         if (!running_) return news;
     }
-    if (now - startedAt_ >= kWatchLength) {
+    if (now - startedAt_ - asleep_ >= kWatchLength) {
         stop(inHand ? "no answer within 10 minutes; a look was still in hand" : "no answer within 10 minutes");
         return news;
     }
     // Also while a look hangs on a port whose driver stalls.
-    if (!news && driveGoneAt_ && !silenceTold_ && now - *driveGoneAt_ >= kSilenceLimit) {
-        silenceTold_ = true;
-        log_.line("verdict: the transponder has not answered, nor shown its boot drive, in the 2 minutes since its "
-                  "drive went");
-        news = WatchNews{WatchVerdict::Silent, ""};
-    }
+    if (!news) news = heldOrSilent(now);
     if (!inHand) post();
+    lastTickAt_ = now;
     return news;
 }
 
+int VersionWatch::heldPort() const {
+    if (held_.count(setup_.knownPort) != 0) return setup_.knownPort;
+    for (int port : announced_)
+        if (held_.count(port) != 0) return port;
+    return 0;
+}
+
+std::optional<WatchNews> VersionWatch::heldOrSilent(base::TimePoint now) {
+    // Before its restart the transponder has nothing to tell.
+    if (!driveGoneAt_ && setup_.driveLetter != 0) return std::nullopt;
+    if (const int held = heldPort()) {
+        if (held == heldTold_) return std::nullopt;
+        heldTold_ = held;
+        silenceTold_ = false;
+        log_.line("verdict: " + serial::ComName(held) +
+                  " is held by another program: the transponder's version cannot be asked there");
+        return WatchNews{WatchVerdict::Held, "", held};
+    }
+    if (silenceTold_ || !driveGoneAt_ || now - silentSince_ < kSilenceLimit) return std::nullopt;
+    silenceTold_ = true;
+    heldTold_ = 0;
+    log_.line("verdict: the transponder has not answered, nor shown its boot drive, in the 2 minutes since its "
+              "drive went");
+    return WatchNews{WatchVerdict::Silent, ""};
+}
+
+bool VersionWatch::askNow(int port, base::TimePoint now) const {
+    if (port == 0 || others_.count(port) != 0) return false;
+    const auto held = held_.find(port);
+    return held == held_.end() || now - held->second >= kHeldRetry;
+}
+
 void VersionWatch::post() {
+    const base::TimePoint now = clock_();
+    const int known = askNow(setup_.knownPort, now) ? setup_.knownPort : 0;
     std::vector<int> announced;
     for (int port : announced_)
-        if (held_.count(port) == 0) announced.push_back(port);
-    const int known = held_.count(setup_.knownPort) != 0 ? 0 : setup_.knownPort;
+        if (askNow(port, now)) announced.push_back(port);
     const char letter = setup_.driveLetter;
     if (known == 0 && announced.empty() && letter == 0) return;  // nothing to look at yet
     auto look = std::make_shared<Look>();
     look->number = looks_ + 1;
-    look->postedAt = clock_();
-    serial::SerialPortSystem* ports = &ports_;
+    look->postedAt = now;
     bootdrive::DriveSystem* drives = &drives_;
-    if (!runner_->post([look, ports, drives, known, announced, letter] {
-            look->device = serial::LookForDevice(*ports, known, announced);
+    const std::optional<uint64_t> imageBytes = setup_.imageBytes;
+    if (!runner_->post([look, drives, known, announced, letter, imageBytes](serial::SerialPortSystem& ports) {
+            look->device = serial::LookForDevice(ports, known, announced);
             // The drives only while the transponder has not answered.
-            if (letter != 0 && look->device.port == 0) look->drive = bootdrive::LookAtDrivesAfterCopy(*drives, letter);
+            if (letter != 0 && look->device.port == 0)
+                look->drive = bootdrive::LookAtDrivesAfterCopy(*drives, letter, imageBytes);
             look->done.store(true, std::memory_order_release);
         }))
         return;  // the worker is still busy with something else: next tick
@@ -126,10 +186,7 @@ std::optional<WatchNews> VersionWatch::read(const Look& look) {
         for (const std::string& line : seen) log_.line(number + line);
     lastSeen_ = std::move(seen);
 
-    for (int port : look.device.held)
-        if (held_.insert(port).second)
-            log_.line(serial::ComName(port) + " is held by another program: not asked again during this watch");
-
+    readPorts(look);
     if (look.device.port != 0 && look.device.version) {
         const std::string& version = *look.device.version;
         WatchNews news{WatchVerdict::OtherVersion, version};
@@ -146,18 +203,58 @@ std::optional<WatchNews> VersionWatch::read(const Look& look) {
         stop("the transponder answered");
         return news;
     }
+    return readDrive(look);
+}
+
+void VersionWatch::readPorts(const Look& look) {
+    const auto& held = look.device.held;
+    for (int port : held) {
+        if (held_.count(port) == 0)
+            log_.line(serial::ComName(port) +
+                      " is held by another program: asked again when Windows announces it, or in 30 s");
+        held_[port] = look.postedAt;
+    }
+    for (int port : look.device.asked) {
+        if (std::find(held.begin(), held.end(), port) != held.end() || held_.erase(port) == 0) continue;
+        log_.line(serial::ComName(port) + " is no longer held by another program");
+        // The transponder may have answered that program all the while: its
+        // silence counts from now.
+        silentSince_ = std::max(silentSince_, look.postedAt);
+    }
+    for (int port : look.device.others)
+        if (port != setup_.knownPort && others_.insert(port).second)
+            log_.line(serial::ComName(port) +
+                      " answers as another device: not asked again unless Windows announces it again");
+}
+
+std::optional<WatchNews> VersionWatch::readDrive(const Look& look) {
     if (!look.drive) return std::nullopt;
-    if (!look.drive->driveThere) noteDriveGone(look.postedAt, "its root can no longer be opened");
+    const bootdrive::DriveReturnLook& drive = *look.drive;
+    if (!drive.driveThere && !settlingAfterResume(look.postedAt))
+        noteDriveGone(look.postedAt, "its root can no longer be opened");
+    if (drive.readyDrive < 0) return std::nullopt;
+    const char ready = static_cast<char>(drive.readyDrive);
+    if (drive.imageThere) {
+        // The image still on it: the same device, its cable replugged or its
+        // hub reset, not restarted yet. The watch follows it.
+        if (driveGoneAt_)
+            log_.line("the drive is back as " + std::string(1, ready) +
+                      ": with the image on it: the transponder has not restarted yet");
+        const bool told = silenceTold_ || heldTold_ != 0;
+        driveGoneAt_.reset();
+        silenceTold_ = false;
+        heldTold_ = 0;
+        setup_.driveLetter = ready;
+        if (told) return WatchNews{WatchVerdict::NotRestarted, ""};
+        return std::nullopt;
+    }
     // A boot drive that never went is the one the image was copied onto:
     // the user has not restarted the transponder yet.
-    if (driveGoneAt_ && look.drive->readyDrive >= 0) {
-        log_.line("verdict: the transponder is back in its boot loader, its drive " +
-                  std::string(1, static_cast<char>(look.drive->readyDrive)) +
-                  ": ready for an image again: the new firmware did not take");
-        stop("the transponder is in its boot loader");
-        return WatchNews{WatchVerdict::BootMode, ""};
-    }
-    return std::nullopt;
+    if (!driveGoneAt_) return std::nullopt;
+    log_.line("verdict: the transponder is back in its boot loader, its drive " + std::string(1, ready) +
+              ": ready for an image again, without the image: the new firmware did not take");
+    stop("the transponder is in its boot loader");
+    return WatchNews{WatchVerdict::BootMode, ""};
 }
 
 }  // namespace app

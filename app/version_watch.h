@@ -3,10 +3,13 @@
 // transponder answered on and every port Windows announces since, and
 // looks at the drives, one look at a time off the window's thread, until
 // the transponder answers, comes back in its boot loader, or 10 minutes
-// have passed.
+// awake have passed. It tells only what it saw: a port another program
+// holds is named as such, never taken for silence.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -17,27 +20,35 @@
 #include "base/log.h"
 #include "bootdrive/drive_system.h"
 #include "serial/port_worker.h"
-#include "serial/serial_port_system.h"
 
 namespace app {
 
-// How long the watch lasts, from "Finish!".
+// How long the watch lasts, from "Finish!", in time awake.
 inline constexpr std::chrono::minutes kWatchLength{10};
 // How long after its drive went the transponder counts as silent.
 inline constexpr std::chrono::minutes kSilenceLimit{2};
+// How often a port another program holds is asked again, without a word
+// from Windows.
+inline constexpr std::chrono::seconds kHeldRetry{30};
+// After a wake-up, USB comes back: drives that go meanwhile are not the
+// transponder restarting.
+inline constexpr std::chrono::seconds kResumeSettling{10};
 
 // What the watch found out.
 enum class WatchVerdict {
     NewVersion,    // the transponder runs the image's version
     OldVersion,    // it still runs the version it had: the new firmware did not take
     OtherVersion,  // it runs neither
-    BootMode,      // its drive went and came back ready for an image: the flash failed
+    BootMode,      // its drive went and came back ready for an image, without the image: the flash failed
     Silent,        // two minutes since its drive went, and neither its port nor its drive came back
+    Held,          // since its restart, another program holds its port: `port`
+    NotRestarted,  // after silence or a held port was told, its drive is back with the image on it
 };
 
 struct WatchNews {
     WatchVerdict verdict;
     std::string version;  // the version the transponder gave, for the three versions
+    int port = 0;         // the port another program holds, for Held
 };
 
 class VersionWatch {
@@ -47,35 +58,46 @@ public:
         char driveLetter = 0;       // the drive the image went to; 0: none
         std::string versionBefore;  // what it ran before; empty when unknown
         std::string newVersion;     // the image's version
+        std::optional<uint64_t> imageBytes;  // the image's size, to know it again on a drive
     };
 
-    // `ports` and `drives` must live as long as the process: a look given
-    // up may still use them.
-    VersionWatch(serial::SerialPortSystem& ports, bootdrive::DriveSystem& drives, base::Log& log, base::Clock clock);
+    // `drives` must live as long as the process: a look given up may still
+    // use it.
+    VersionWatch(bootdrive::DriveSystem& drives, base::Log& log, base::Clock clock);
 
-    // Begins the watch; its looks run on `runner`, one at a time.
+    // Begins the watch afresh; its looks run on `runner`, one at a time.
     void start(const Setup& setup, serial::JobRunner& runner);
     // Ends it; a look in hand ends unread.
     void stop(const std::string& why);
     bool running() const { return running_; }
 
-    // Windows announces COMn: asked at every look from now on.
+    // Windows announces COMn: asked at every look from now on, also when
+    // another program held it or another device answered on it before.
     void portArrived(int port);
     // Windows says volumes went: bit 0 for A:, bit 25 for Z:.
     void drivesRemoved(uint32_t letters);
+    // The PC has woken up: the silence counts afresh, and drives that go
+    // in the next kResumeSettling are USB coming back.
+    void resumed();
 
     // Every 2 s while it runs: reads the look that has ended and starts the
     // next. What the watch found, when it found something new. A verdict
-    // of a version or of the boot loader ends the watch; silence does not.
+    // of a version or of the boot loader ends the watch; silence and a
+    // held port do not.
     std::optional<WatchNews> tick();
 
 private:
     struct Look;
     std::optional<WatchNews> read(const Look& look);
+    void readPorts(const Look& look);
+    std::optional<WatchNews> readDrive(const Look& look);
+    std::optional<WatchNews> heldOrSilent(base::TimePoint now);
     void post();
+    bool askNow(int port, base::TimePoint now) const;
+    int heldPort() const;
     void noteDriveGone(base::TimePoint when, const std::string& how);
+    bool settlingAfterResume(base::TimePoint when) const;
 
-    serial::SerialPortSystem& ports_;
     bootdrive::DriveSystem& drives_;
     base::Log& log_;
     base::Clock clock_;
@@ -84,10 +106,16 @@ private:
     Setup setup_;
     bool running_ = false;
     base::TimePoint startedAt_{};
-    std::vector<int> announced_;  // in the order Windows announced them
-    std::set<int> held_;          // refused by another program: not asked again
+    base::TimePoint lastTickAt_{};
+    std::chrono::steady_clock::duration asleep_{};  // time asleep since "Finish!"
+    std::optional<base::TimePoint> resumedAt_;
+    std::vector<int> announced_;          // in the order Windows announced them
+    std::map<int, base::TimePoint> held_;  // held by another program: when that was last seen
+    std::set<int> others_;                // announced ports where another device answered
     std::optional<base::TimePoint> driveGoneAt_;
+    base::TimePoint silentSince_{};  // what the silence counts from, once the drive went
     bool silenceTold_ = false;
+    int heldTold_ = 0;  // the held port the page names
     int looks_ = 0;
     std::shared_ptr<Look> look_;  // the look in hand
     std::vector<std::string> lastSeen_;

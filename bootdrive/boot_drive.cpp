@@ -83,14 +83,22 @@ BootDriveLook LookForReadyBootDrive(DriveSystem& drives) {
     return look;
 }
 
-DriveReturnLook LookAtDrivesAfterCopy(DriveSystem& drives, char letter) {
+DriveReturnLook LookAtDrivesAfterCopy(DriveSystem& drives, char letter, std::optional<uint64_t> imageBytes) {
     DriveReturnLook look;
     look.driveThere = drives.rootOpens(letter);
     look.seen = std::string(1, letter) + (look.driveThere ? ": there; " : ": gone; ");
     const int32_t boot = FindBootLetter(drives, nullptr);
-    if (boot >= 0 && BootDriveHasFile(drives, static_cast<uint8_t>(boot), kReadyFile)) look.readyDrive = boot;
-    look.seen += look.readyDrive >= 0 ? "boot drive " + std::string(1, static_cast<char>(boot)) + ": ready"
-                                      : std::string("no boot drive ready");
+    if (boot < 0 || !BootDriveHasFile(drives, static_cast<uint8_t>(boot), kReadyFile)) {
+        look.seen += "no boot drive ready";
+        return look;
+    }
+    look.readyDrive = boot;
+    const auto size = drives.rootFileSize(static_cast<char>(boot), kFirmwareFileName);
+    look.imageThere = size && (!imageBytes || *size == *imageBytes);
+    look.seen += "boot drive " + std::string(1, static_cast<char>(boot)) + ": ready, " +
+                 (look.imageThere ? "the image on it"
+                  : size          ? "a firmware file of " + std::to_string(*size) + " bytes on it"
+                                  : "no firmware file on it");
     return look;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "bootdrive/drive_system.h"
@@ -35,14 +36,18 @@ struct BootDriveLook {
 BootDriveLook LookForReadyBootDrive(DriveSystem& drives);
 
 // A look at the drives after the image was copied onto the drive `letter`:
-// whether that drive's root can still be reached, and whether a boot drive
-// (at any letter) lies ready for an image. It leaves FirmwareTargetPath
-// alone, and may run on another thread than the window's.
+// whether that drive's root can still be reached, whether a boot drive (at
+// any letter) lies ready for an image, and whether that one still holds
+// the image delivered (AIS_Firmware.S19 of `imageBytes`, any size when
+// none is given): the same device, not restarted. It leaves
+// FirmwareTargetPath alone, and may run on another thread than the
+// window's.
 struct DriveReturnLook {
     bool driveThere = false;  // the root of `letter` can be reached
     int32_t readyDrive = -1;  // a boot drive with READY.TXT, or -1
-    std::string seen;         // for the log: "E: gone; no boot drive"
+    bool imageThere = false;  // the ready drive holds the image delivered
+    std::string seen;         // for the log: "E: gone; no boot drive ready"
 };
-DriveReturnLook LookAtDrivesAfterCopy(DriveSystem& drives, char letter);
+DriveReturnLook LookAtDrivesAfterCopy(DriveSystem& drives, char letter, std::optional<uint64_t> imageBytes);
 
 }  // namespace bootdrive

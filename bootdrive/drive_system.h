@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ public:
     // reached. A drive that went (a device that restarted) may keep its
     // letter, type and label for a while, but not its root.
     virtual bool rootOpens(char letter) = 0;
+    // GetFileAttributesExA of "X:\name": the size of a file in the root
+    // folder; none when there is no such file or it cannot be reached.
+    virtual std::optional<uint64_t> rootFileSize(char letter, const std::string& name) = 0;
 };
 
 // The drives of this Windows machine (bootdrive/*_win.cpp).

@@ -46,6 +46,14 @@ public:
     bool rootOpens(char letter) override {
         return GetFileAttributesA(DriveRoot(letter).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
+
+    std::optional<uint64_t> rootFileSize(char letter, const std::string& name) override {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExA((DriveRoot(letter) + name).c_str(), GetFileExInfoStandard, &data) ||
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return std::nullopt;
+        return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    }
 };
 
 }  // namespace

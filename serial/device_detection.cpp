@@ -17,12 +17,12 @@ void ParseVersionReply(const std::string& line, DetectionDisplay& display) {
 }
 
 uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay& display,
-                           DeviceFields& device, uint32_t* openError) {
+                           DeviceFields& device, QueryFacts* facts) {
     const std::string com = ComName(port);
     const std::string query(kVersionQuery, kVersionQueryLength);
     std::string received;
     const Exchanged exchanged = system.exchange(port, kQueryTimeouts, query, kReplyBufferSize, received);
-    if (openError) *openError = exchanged.opened ? 0 : exchanged.openError;
+    if (facts) *facts = QueryFacts{exchanged.opened ? 0 : exchanged.openError, false};
     if (!exchanged.opened) {
         display.report(com + ": the port does not open for the query" +
                        (IsHeldPortError(exchanged.openError)
@@ -38,11 +38,15 @@ uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay&
         display.report(com + ": no answer to the version query");
         return kQueryNoDevice;
     }
+    const std::size_t quoted = display.bytesToReport();
     const std::string heard = com + ": received " + std::to_string(received.size()) + " bytes " +
-                              Quoted(base::PrintableBytes(received));
+                              Quoted(base::PrintableBytes(received.substr(0, quoted))) +
+                              (received.size() > quoted ? "..." : "");
     const auto line = EvaluateReply(received);
     if (!line) {
-        display.report(heard + ": not the transponder");
+        const bool another = PlainlyAnotherDevice(received);
+        if (facts) facts->anotherDevice = another;
+        display.report(heard + (another ? ": another device" : ": not the transponder"));
         return kQueryNoDevice;
     }
     const auto version = VersionOfReplyLine(*line);

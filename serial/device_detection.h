@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "serial/serial_port_system.h"
+#include "serial/version_reply.h"
 
 namespace serial {
 
@@ -42,6 +43,8 @@ public:
     // False once the user has chosen to leave: the search stops before its
     // next port, as if none had answered.
     virtual bool searchGoesOn() { return true; }
+    // How many of the bytes a port answered the report quotes.
+    virtual std::size_t bytesToReport() { return kReplyBufferSize; }
 };
 
 // Identification outcome written into the main window's fields.
@@ -63,13 +66,18 @@ inline constexpr uint8_t kQueryIdentified = 0;
 inline constexpr uint8_t kQueryOpenFailed = 1;
 inline constexpr uint8_t kQueryNoDevice = 99;
 
+// What a query saw beyond its result.
+struct QueryFacts {
+    uint32_t openError = 0;      // Windows' error of an open that failed
+    bool anotherDevice = false;  // the port answered plainly as another device (PlainlyAnotherDevice)
+};
+
 // Sends the version query to `port` and reads once. When the device
 // identifies itself: shows its version (if its reply line carries one),
 // sets device.DevicePortNumber and DeviceIdentified, and returns
 // kQueryIdentified. The port number is carried whole (COM261 stays 261).
-// With `openError`, it receives Windows' error of an open that failed.
 uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay& display,
-                           DeviceFields& device, uint32_t* openError = nullptr);
+                           DeviceFields& device, QueryFacts* facts = nullptr);
 
 // Shows the version held in a reply line; nothing with fewer than ten commas.
 void ParseVersionReply(const std::string& line, DetectionDisplay& display);

@@ -18,6 +18,8 @@ public:
     void showDeviceVersion(const std::string& v) override { look_.version = v; }
     void answerSystem() override {}
     void report(const std::string& line) override { look_.seen.push_back(line); }
+    // A look every 2 s for minutes: a talkative device must not fill the log.
+    std::size_t bytesToReport() override { return 40; }
 
 private:
     DeviceLook& look_;
@@ -44,12 +46,14 @@ DeviceLook LookForDevice(SerialPortSystem& system, int knownPort, const std::vec
     for (int port : ports) {
         DeviceFields device;
         look.version.reset();
-        uint32_t openError = 0;
-        if (QueryDeviceVersion(system, port, display, device, &openError) == kQueryIdentified) {
+        look.asked.push_back(port);
+        QueryFacts facts;
+        if (QueryDeviceVersion(system, port, display, device, &facts) == kQueryIdentified) {
             look.port = port;
             return look;
         }
-        if (IsHeldPortError(openError)) look.held.push_back(port);
+        if (IsHeldPortError(facts.openError)) look.held.push_back(port);
+        if (facts.anotherDevice) look.others.push_back(port);
     }
     look.version.reset();
     return look;

@@ -7,18 +7,49 @@
 
 namespace serial {
 
+namespace {
+
+// The ports a worker's jobs call, noting the port of each call in hand.
+class CallNoting final : public SerialPortSystem {
+public:
+    explicit CallNoting(SerialPortSystem& ports) : ports_(ports) {}
+    bool listPortDevices(std::vector<PortDevice>& devices) override { return ports_.listPortDevices(devices); }
+    uint32_t openExclusive(int port) override {
+        const InCall call(inCall, port);
+        return ports_.openExclusive(port);
+    }
+    Exchanged exchange(int port, const CommTimeouts& timeouts, const std::string& out, std::size_t readMax,
+                       std::string& in) override {
+        const InCall call(inCall, port);
+        return ports_.exchange(port, timeouts, out, readMax, in);
+    }
+    std::atomic<int> inCall{0};
+
+private:
+    struct InCall {
+        InCall(std::atomic<int>& noted, int port) : noted_(noted) { noted_.store(port); }
+        ~InCall() { noted_.store(0); }
+        std::atomic<int>& noted_;
+    };
+    SerialPortSystem& ports_;
+};
+
+}  // namespace
+
 struct PortWorker::State {
+    explicit State(SerialPortSystem& ports) : noting(ports) {}
+    CallNoting noting;
     std::mutex mutex;
     std::condition_variable wake;  // a job or the end, for the thread
     std::condition_variable ended; // the thread is through, for the owner
-    std::function<void()> job;
+    Job job;
     bool busy = false;
     bool ending = false;
     bool through = false;
 };
 
-PortWorker::PortWorker(std::chrono::milliseconds endLimit)
-    : state_(std::make_shared<State>()), endLimit_(endLimit) {
+PortWorker::PortWorker(SerialPortSystem& ports, std::chrono::milliseconds endLimit)
+    : state_(std::make_shared<State>(ports)), endLimit_(endLimit) {
     std::thread([state = state_] { Run(state); }).detach();
 }
 
@@ -36,7 +67,11 @@ void PortWorker::leave() {
     state_->wake.notify_one();
 }
 
-bool PortWorker::post(std::function<void()> job) {
+std::shared_ptr<const std::atomic<int>> PortWorker::portInCall() const {
+    return std::shared_ptr<const std::atomic<int>>(state_, &state_->noting.inCall);
+}
+
+bool PortWorker::post(Job job) {
     std::lock_guard<std::mutex> lock(state_->mutex);
     if (state_->busy || state_->ending) return false;
     state_->busy = true;
@@ -55,9 +90,9 @@ void PortWorker::Run(const std::shared_ptr<State>& state) {
     for (;;) {
         state->wake.wait(lock, [&] { return state->busy || state->ending; });
         if (!state->busy) break;  // ending, nothing in hand
-        std::function<void()> job = std::move(state->job);
+        Job job = std::move(state->job);
         lock.unlock();
-        job();
+        job(state->noting);
         job = nullptr;  // what it holds goes on this thread
         lock.lock();
         state->busy = false;
@@ -73,13 +108,22 @@ OffThreadPorts::OffThreadPorts(SerialPortSystem& ports, Wait wait, base::Clock c
       giveUp_(giveUp ? std::move(giveUp) : [] { return false; }) {}
 
 PortWorker& OffThreadPorts::current() {
-    if (!worker_) worker_ = std::make_unique<PortWorker>();
+    if (!worker_) worker_ = std::make_unique<PortWorker>(ports_);
     return *worker_;
 }
 
 void OffThreadPorts::freshWorker() {
-    if (worker_) worker_->leave();
-    worker_ = std::make_unique<PortWorker>();
+    if (worker_) {
+        if (!worker_->idle()) givenUp_.push_back(worker_->portInCall());
+        worker_->leave();
+    }
+    worker_ = std::make_unique<PortWorker>(ports_);
+}
+
+bool OffThreadPorts::stillInGivenUpCall(int port) const {
+    for (const auto& call : givenUp_)
+        if (call->load() == port) return true;
+    return false;
 }
 
 bool OffThreadPorts::settle(std::chrono::milliseconds limit) {
@@ -104,9 +148,8 @@ Result OffThreadPorts::onWorker(std::function<Result(SerialPortSystem&)> call, R
     // Only the window's thread hands jobs over: a job in hand here was left
     // by a caller that did not settle first, and keeps its worker.
     if (!current().idle()) freshWorker();
-    SerialPortSystem* ports = &ports_;
-    worker_->post([handover, ports, call = std::move(call)] {
-        Result result = call(*ports);
+    worker_->post([handover, call = std::move(call)](SerialPortSystem& ports) {
+        Result result = call(ports);
         std::lock_guard<std::mutex> lock(handover->mutex);
         handover->result = std::move(result);
         handover->done = true;

@@ -4,6 +4,7 @@
 // re-enumerates) for as long as the driver likes.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -19,10 +20,13 @@ namespace serial {
 // Runs one job at a time, handed over by one other thread (the window's).
 class JobRunner {
 public:
+    // A job makes its port calls through the ports it is given, so that a
+    // port it is left in can be told.
+    using Job = std::function<void(SerialPortSystem& ports)>;
     virtual ~JobRunner() = default;
     // Hands `job` over; false, and nothing happens, while an earlier job
     // runs.
-    virtual bool post(std::function<void()> job) = 0;
+    virtual bool post(Job job) = 0;
     // True while no job runs.
     virtual bool idle() const = 0;
 };
@@ -37,18 +41,22 @@ inline constexpr std::chrono::milliseconds kWorkerEndLimit{1000};
 // it holds itself.
 class PortWorker final : public JobRunner {
 public:
-    explicit PortWorker(std::chrono::milliseconds endLimit = kWorkerEndLimit);
+    // Its jobs call `ports`, which must live as long as the process.
+    explicit PortWorker(SerialPortSystem& ports, std::chrono::milliseconds endLimit = kWorkerEndLimit);
     // Waits at most the end limit for the job in hand (none once left),
     // then goes; the thread ends as soon as it has no job.
     ~PortWorker() override;
     PortWorker(const PortWorker&) = delete;
     PortWorker& operator=(const PortWorker&) = delete;
 
-    bool post(std::function<void()> job) override;
+    bool post(Job job) override;
     bool idle() const override;
     // Gives up the job in hand: this worker takes no other job and goes
     // without waiting for it.
     void leave();
+    // The port of the call the job is in now (an open, an exchange); 0
+    // while it is in none. It stays readable after this worker has gone.
+    std::shared_ptr<const std::atomic<int>> portInCall() const;
 
 private:
     struct State;
@@ -78,6 +86,10 @@ public:
     // A job still in hand then keeps its worker, and a fresh worker takes
     // the calls. True when the worker was idle in time.
     bool settle(std::chrono::milliseconds limit);
+    // True while a call given up (a look or a search left to its worker)
+    // is still in a driver on `port`: the wizard itself then holds the
+    // port open, and no other program.
+    bool stillInGivenUpCall(int port) const;
 
     bool listPortDevices(std::vector<PortDevice>& devices) override;
     uint32_t openExclusive(int port) override;
@@ -100,6 +112,8 @@ private:
     base::Clock clock_;
     std::function<bool()> giveUp_;
     std::unique_ptr<PortWorker> worker_;  // none until the first call
+    // The calls of the workers left with a job in hand.
+    std::vector<std::shared_ptr<const std::atomic<int>>> givenUp_;
 };
 
 }  // namespace serial

@@ -19,6 +19,12 @@ std::optional<std::string> EvaluateReply(const std::string& received) {
     return text.substr(start, length);
 }
 
+bool PlainlyAnotherDevice(const std::string& received) {
+    if (received.empty()) return false;
+    if (received.find(kReplyStart) != std::string::npos) return true;
+    return received.find("$AI") == std::string::npos && received.find("!AI") == std::string::npos;
+}
+
 bool HasCommaCount(const char* text, int n) {
     int commas = 0;
     for (const char* p = text; *p != '\0'; ++p) {

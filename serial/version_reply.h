@@ -26,6 +26,13 @@ inline constexpr char kModelText[] = "AIS-B-K40";
 // most kReplyLineMax characters, never beyond the text. Otherwise nothing.
 std::optional<std::string> EvaluateReply(const std::string& received);
 
+// True when bytes that EvaluateReply did not take for the transponder are
+// plainly another device's: a version reply of another model, or no
+// sentence of an AIS talker ("$AI", "!AI") at all (a GPS, a console, bytes
+// at another speed). A transponder still starting, sending its AIS
+// sentences before it answers, is not.
+bool PlainlyAnotherDevice(const std::string& received);
+
 // True when `text` holds at least `n` commas.
 bool HasCommaCount(const char* text, int n);
 

@@ -161,10 +161,17 @@ void FakeSerialPorts::maybeHang(int port) {
     hang_ = Hang::Over;
 }
 
+bool FakeSerialPorts::heldByHungCall(int port) {
+    std::lock_guard<std::mutex> lock(hangMutex_);
+    return hang_ == Hang::Hanging && port == hangPort_;
+}
+
 uint32_t FakeSerialPorts::openExclusive(int port) {
+    const bool refused = heldByHungCall(port);
     maybeHang(port);
     ++calls;
     opens.push_back(port);
+    if (refused) return serial::kErrorAccessDenied;
     auto it = openable.find(port);
     if (it == openable.end()) return 2;  // ERROR_FILE_NOT_FOUND
     return it->second ? serial::kPortOpened : serial::kErrorAccessDenied;
@@ -172,10 +179,12 @@ uint32_t FakeSerialPorts::openExclusive(int port) {
 
 serial::Exchanged FakeSerialPorts::exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
                                             std::size_t readMax, std::string& in) {
+    const bool refused = heldByHungCall(port);
     maybeHang(port);
     ++calls;
     opens.push_back(port);
     in.clear();
+    if (refused) return {false, 0, 0, serial::kErrorAccessDenied};
     auto it = openable.find(port);
     if (it == openable.end()) return {false, 0, 0, 2};  // ERROR_FILE_NOT_FOUND
     if (!it->second) return {false, 0, 0, serial::kErrorAccessDenied};
@@ -224,8 +233,14 @@ bool FakeDrives::rootTxtNames(char letter, std::vector<std::string>& names) {
     return true;
 }
 
+std::optional<uint64_t> FakeDrives::rootFileSize(char letter, const std::string& name) {
+    auto it = drives.find(letter);
+    if (it == drives.end() || it->second.files.count(name) == 0) return std::nullopt;
+    return it->second.files.at(name);
+}
+
 void FakeDrives::addBootDrive(char letter, bool ready) {
-    drives[letter] = Drive{bootdrive::kDriveRemovable, std::string("VAZ UD40"), {}};
+    drives[letter] = Drive{bootdrive::kDriveRemovable, std::string("VAZ UD40"), {}, {}};
     setReady(letter, ready);
 }
 
@@ -241,6 +256,19 @@ FakeCopier& FakeCopier::instance() {
     return *copier;
 }
 
+namespace {
+
+bootdrive::CopyResult Ended(uint32_t error, std::string reason, bool removed, std::string unconfirmed = "") {
+    bootdrive::CopyResult result;
+    result.error = error;
+    result.reason = std::move(reason);
+    result.cutTargetRemoved = removed;
+    result.unconfirmed = std::move(unconfirmed);
+    return result;
+}
+
+}  // namespace
+
 bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to, const std::atomic<bool>& stop) {
     std::unique_lock<std::mutex> lock(m_);
     copies_.push_back({from, to});
@@ -248,11 +276,11 @@ bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to, con
     cv_.notify_all();
     while (!succeed && failWith == 0 && ended_ < mine)
         if (!cv_.wait_for(lock, std::chrono::milliseconds(5), [&] { return ended_ >= mine; }) && stop && !ignoreStop)
-            return {1235u, "The request was aborted.", true, ""};
-    if (succeed) return {0, "", false, unconfirmed};
+            return Ended(1235u, "The request was aborted.", true);
+    if (succeed) return Ended(0, "", false, unconfirmed);
     // A copy the rig ended counts as cut off (ERROR_OPERATION_ABORTED).
-    return {failWith != 0 ? failWith.load() : 995u, withoutWords ? "" : "There is not enough space on the disk.", true,
-            ""};
+    return Ended(failWith != 0 ? failWith.load() : 995u, withoutWords ? "" : "There is not enough space on the disk.",
+                 true);
 }
 
 void FakeCopier::endCopies() {

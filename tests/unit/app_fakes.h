@@ -92,6 +92,7 @@ public:
     void answerSystem() override;
     void setSystemEvents(app::SystemEvents* e) override { events = e; }
     void holdSession(bool hold) override { held = hold; }
+    void keepAwake(bool a) override { awake = a; }
     // Polls `done` as the window's thread would between messages.
     bool waitAnswering(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
     // Polls `done`, running whileServing (what the window may do
@@ -102,6 +103,7 @@ public:
 
     app::SystemEvents* events = nullptr;  // what Windows' own events reach
     bool held = false;                    // the session and the PC are held for an upgrade
+    bool awake = false;                   // the PC is kept awake for the version watch
     std::string path = "/nowhere/FirmwareUpgrade.exe";
     bool pathFitsCodePage = true;
     int answers = 0;                      // answerSystem calls
@@ -156,7 +158,8 @@ public:
     // Exchanges that wrote the boot command.
     std::vector<Exchange> bootCommands() const;
     // The next call on `port` hangs until release(), as a driver may while
-    // its device re-enumerates.
+    // its device re-enumerates; meanwhile the port's handle is still open,
+    // and every other open of it is refused, as the driver refuses it.
     void hangNextCall(int port);
     bool hanging();  // the call hangs now
     void release();
@@ -170,6 +173,7 @@ public:
 
 private:
     void maybeHang(int port);
+    bool heldByHungCall(int port);
     std::mutex hangMutex_;
     std::condition_variable hangChanged_;
     int hangPort_ = 0;
@@ -183,12 +187,14 @@ public:
         unsigned type = bootdrive::kDriveRemovable;
         std::optional<std::string> label;  // none: the volume cannot be read
         std::vector<std::string> txtNames;
+        std::map<std::string, uint64_t> files;  // other files of the root, with their sizes
     };
     uint32_t logicalDrives() override;
     unsigned driveType(char letter) override;
     bool volumeLabel(char letter, std::string& label) override;
     bool rootTxtNames(char letter, std::vector<std::string>& names) override;
     bool rootOpens(char letter) override { return drives.count(letter) != 0; }
+    std::optional<uint64_t> rootFileSize(char letter, const std::string& name) override;
 
     // A removable drive labelled as the device's boot drive.
     void addBootDrive(char letter, bool ready);

@@ -51,11 +51,14 @@ inline void toCopying(Rig& r) {  // needs the boot drive ready
     toWaiting(r);
     r.tick(2);
 }
+// True once `condition` holds, looked at for up to 5 s.
+inline bool waitUntil(const std::function<bool()>& condition) {
+    for (int i = 0; i < 1000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return condition();
+}
 // True once the worker has told how the running copy ended (within 5 s).
 inline bool copyEnded(Rig& r) {
-    for (int i = 0; i < 1000 && !r.form().CopyWorker->lastCopy(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return r.form().CopyWorker->lastCopy().has_value();
+    return waitUntil([&r] { return r.form().CopyWorker->lastCopy().has_value(); });
 }
 // The running copy ends, whole or with a Windows error; true once the
 // worker has told how and waits again.

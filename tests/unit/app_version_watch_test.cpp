@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/version_watch.h"
+#include "serial/port_discovery.h"
 #include "tests/unit/app_fakes.h"
 
 namespace {
@@ -18,7 +19,8 @@ using app::WatchVerdict;
 
 // Holds the look handed over until the row runs it.
 struct HandRunner final : serial::JobRunner {
-    bool post(std::function<void()> job) override {
+    explicit HandRunner(serial::SerialPortSystem& p) : ports(p) {}
+    bool post(Job job) override {
         if (held) return false;
         held = std::move(job);
         return true;
@@ -28,9 +30,10 @@ struct HandRunner final : serial::JobRunner {
         if (!held) return;
         auto job = std::move(held);
         held = nullptr;
-        job();
+        job(ports);
     }
-    std::function<void()> held;
+    serial::SerialPortSystem& ports;
+    Job held;
 };
 
 struct LogLines final : base::LogSystem {
@@ -50,14 +53,15 @@ struct Bench {
     LogLines logged;
     base::Log log{&logged};
     base::TimePoint now{};
-    HandRunner runner;
-    app::VersionWatch watch{ports, drives, log, [this] { return now; }};
+    HandRunner runner{ports};
+    app::VersionWatch watch{drives, log, [this] { return now; }};
     std::vector<std::string> told;  // each verdict, as "verdict version"
 
     // A tick of the window's timer, 2 s after the last.
     void tick() {
         now += 2s;
-        if (const auto news = watch.tick()) told.push_back(Name(news->verdict) + " " + news->version);
+        if (const auto news = watch.tick())
+            told.push_back(Name(news->verdict) + " " + (news->port ? serial::ComName(news->port) : news->version));
     }
     // A tick that starts a look, and the look run to its end.
     void look() {
@@ -68,7 +72,7 @@ struct Bench {
         for (int i = 0; i < n; ++i) look();
     }
     static std::string Name(WatchVerdict v) {
-        static const char* const kNames[] = {"new", "old", "other", "boot mode", "silent"};
+        static const char* const kNames[] = {"new", "old", "other", "boot mode", "silent", "held", "not restarted"};
         return kNames[static_cast<int>(v)];
     }
 };
@@ -85,15 +89,22 @@ struct WatchRow {
 };
 
 const std::vector<int> kUncounted{-1};
-const app::VersionWatch::Setup kOverSerial{5, 'E', "2.0.1", "2.05"};
-const app::VersionWatch::Setup kFromBootMode{0, 'E', "", "2.05"};
+const app::VersionWatch::Setup kOverSerial{5, 'E', "2.0.1", "2.05", 6};
+const app::VersionWatch::Setup kFromBootMode{0, 'E', "", "2.05", 6};
 
+// The drive as the copy left it: ready, the image of 6 bytes on it.
+void Drive(Bench& b) {
+    b.drives.addBootDrive('E', true);
+    b.drives.drives['E'].files["AIS_Firmware.S19"] = 6;
+}
 void Device(Bench& b) {
     b.ports.addPort(5, "");
-    b.drives.addBootDrive('E', true);
+    Drive(b);
 }
 // The drive goes as the transponder restarts.
 void Restarts(Bench& b) { b.drives.drives.erase('E'); }
+void Answers(Bench& b, const char* version) { b.ports.openable[5] = true, b.ports.replies[5] = versionReply(version); }
+void Sleeps(Bench& b, std::chrono::minutes asleep) { b.now += asleep, b.watch.resumed(); }
 
 std::vector<WatchRow> Rows() {
     return {
@@ -122,9 +133,9 @@ std::vector<WatchRow> Rows() {
          },
          [](Bench& b) { b.watch.portArrived(9), b.watch.portArrived(8), b.looks(2); },
          {}, {5, 5}, true, "COM8: announced, but not a port to ask"},
-        {"a port another program holds is dropped", kOverSerial,
+        {"a port another program holds is asked again every 30 s, and named only after the restart", kOverSerial,
          [](Bench& b) { Device(b), b.ports.openable[5] = false; },
-         [](Bench& b) { b.looks(3); }, {}, {5}, true, "COM5 is held by another program: not asked again"},
+         [](Bench& b) { b.looks(16); }, {}, {5, 5}, true, "COM5 is held by another program: asked again"},
         {"a start in boot mode asks only announced ports", kFromBootMode,
          [](Bench& b) {
              b.drives.addBootDrive('E', true);
@@ -158,8 +169,82 @@ std::vector<WatchRow> Rows() {
              b.ports.replies[5] = versionReply("2.05");
              b.runner.run();
              b.looks(2);
+             EXPECT_EQ(b.logged.text.find("look 1:"), std::string::npos) << "the look in hand was read";
          },
          {}, {5}, false, ""},
+        {"a second watch starts afresh: no held port, no drive gone from the first", kOverSerial, Device,
+         [](Bench& b) {
+             b.look(), Restarts(b), b.ports.openable[5] = false, b.looks(2);
+             b.watch.stop("the finished page was left");
+             b.now += std::chrono::minutes(3);  // the next upgrade, a while later
+             Drive(b), b.ports.openable[5] = true;
+             b.watch.start(kOverSerial, b.runner);
+             const auto asked = b.ports.opens.size();
+             b.looks(62);
+             EXPECT_EQ(b.ports.opens.size(), asked + 62) << "COM5 is asked at every look";
+         },
+         {"held COM5"}, kUncounted, true, ""},
+        {"held by another program after the restart, then free: named, never silent, then the version", kOverSerial,
+         Device,
+         [](Bench& b) {
+             b.look();
+             Restarts(b), b.ports.openable[5] = false;
+             b.looks(75);  // 150 s: chart software answered all along
+             Answers(b, "2.05");
+             b.looks(15);
+             b.tick();
+         },
+         {"held COM5", "new 2.05"}, kUncounted, false, "COM5 is no longer held"},
+        {"held for the whole watch: named, and never silent", kOverSerial, Device,
+         [](Bench& b) { b.look(), Restarts(b), b.ports.openable[5] = false, b.looks(300); },
+         {"held COM5"}, kUncounted, false, "no answer within 10 minutes"},
+        {"the known port gone during the restart is asked again on its number", kOverSerial, Device,
+         [](Bench& b) {
+             b.look(), Restarts(b), b.ports.openable.erase(5);
+             b.looks(3);
+             Answers(b, "2.05");
+             b.look(), b.tick();
+         },
+         {"new 2.05"}, {5, 5, 5, 5, 5}, false, ""},
+        {"the drive back with the image before the restart: no verdict, then the new version", kOverSerial, Device,
+         [](Bench& b) {
+             b.look(), Restarts(b), b.look();  // the cable replugged
+             Drive(b), b.looks(70);
+             Restarts(b), b.looks(3);
+             Answers(b, "2.05");
+             b.look(), b.tick();
+         },
+         {"new 2.05"}, kUncounted, false, "with the image on it: the transponder has not restarted yet"},
+        {"asleep: the silence counts from the wake-up, the ten minutes in time awake", kOverSerial, Device,
+         [](Bench& b) {
+             b.look(), Restarts(b), b.looks(30);
+             Sleeps(b, std::chrono::minutes(9));
+             b.looks(59);
+             EXPECT_TRUE(b.told.empty()) << "not before two minutes awake";
+             b.looks(2);
+         },
+         {"silent "}, kUncounted, true, ""},
+        {"a drive that goes as USB comes back after a wake-up is no restart", kOverSerial, Device,
+         [](Bench& b) {
+             b.looks(2);
+             Sleeps(b, std::chrono::minutes(1));
+             // Another program takes COM5 as USB comes back: nothing to say
+             // of it before the transponder restarts.
+             b.ports.openable[5] = false;
+             b.watch.drivesRemoved(1u << ('E' - 'A')), Restarts(b), b.look();
+             Drive(b), b.looks(70);
+         },
+         {}, kUncounted, true, "not taken for a restart"},
+        {"the same version flashed again is the new one", {5, 'E', "2.05", "2.05", 6},
+         [](Bench& b) { b.ports.addPort(5, versionReply("2.05")); }, [](Bench& b) { b.looks(2); }, {"new 2.05"},
+         {5}, false, ""},
+        {"another device on an announced port is asked once, and again when announced again", kOverSerial,
+         [](Bench& b) {
+             Device(b);
+             b.ports.addPort(7, "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n");
+         },
+         [](Bench& b) { b.watch.portArrived(7), b.looks(3), b.watch.portArrived(7), b.look(); },
+         {}, {5, 7, 5, 5, 5, 7}, true, "...: another device"},
         {"the drive goes and comes back ready: back in the boot loader", kOverSerial, Device,
          [](Bench& b) {
              b.look();  // the drive is still there, ready as the copy left it

@@ -62,6 +62,7 @@ public:
         return true;
     }
     bool rootOpens(char letter) override { return drives.count(letter) != 0; }
+    std::optional<uint64_t> rootFileSize(char, const std::string&) override { return std::nullopt; }
 };
 
 constexpr const char* kOldTarget = "Q:\\AIS_Firmware.S19";

@@ -130,19 +130,29 @@ TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
              r.desktop.whileServing = [&r] {
                  if (!r.ports.hanging() || !r.dialogs.boxes.empty()) return;
                  r.dialogs.answers = {app::kIdOk};
-                 EXPECT_TRUE(r.form().FormClose()) << "the window closes";
+                 r.form().FormClose();
              };
              r.clickYes();  // returns once the call is given up
          },
-         [](Rig& r) { EXPECT_EQ(r.dialogs.boxes.size(), 1u); }},
+         [](Rig& r) {
+             ASSERT_EQ(r.dialogs.boxes.size(), 1u);
+             EXPECT_NE(r.dialogs.boxes[0].flags & app::kMbDefButton2, 0u) << "Cancel is the question's default";
+             EXPECT_TRUE(r.ports.hanging()) << "Yes came back while the call still hangs: it was given up";
+             EXPECT_TRUE(r.ports.bootCommands().empty());
+         }},
         {"exit while a look of the watch hangs",
          [](Rig& r) {
              apptest::toCompleteOverSerial(r);
              r.ports.hangNextCall(5);
              r.click("TimerVersionWatch");
+             ASSERT_TRUE(apptest::waitUntil([&r] { return r.ports.hanging(); })) << "no look in hand";
+             r.form().FormClose();
          },
-         [](Rig& r) { EXPECT_TRUE(r.form().FormClose()); }},
-        {"Start after Finish while a look of the watch hangs",
+         [](Rig& r) {
+             ASSERT_EQ(r.dialogs.boxes.size(), 1u);
+             EXPECT_EQ(r.dialogs.boxes[0].flags & app::kMbDefButton2, 0u) << "OK is the question's default";
+         }},
+        {"Start after Finish while a look of the watch hangs: the port is the wizard's own, not another program's",
          [](Rig& r) {
              apptest::toCompleteOverSerial(r);
              r.ports.hangNextCall(5);
@@ -152,7 +162,11 @@ TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
              r.clickStart();
          },
          [](Rig& r) {
-             EXPECT_EQ(r.activePage(), "TabSheetFirmwareVersion") << "the search ran on a fresh worker";
+             ASSERT_EQ(r.dialogs.boxes.size(), 1u) << "the search ran on a fresh worker, and COM5 was refused";
+             EXPECT_EQ(r.dialogs.boxes[0].text,
+                       std::string(app::kNoDeviceMessage) +
+                           "\n\nCOM5 does not respond: its driver has not finished an earlier call. Unplug the "
+                           "transponder's USB cable, plug it in again and press Start again.");
              EXPECT_TRUE(r.ports.hanging());
          }},
     };
