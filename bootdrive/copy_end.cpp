@@ -106,8 +106,8 @@ CopyEndVerdict DecideCopyEnd(const CopyEndFacts& facts) {
             if (!facts.rootGone)
                 return Failed(facts, "The new file was lost on the transponder's drive.",
                               "lost the file while its drive stayed");
-            return Delivered(facts, std::string(StepWords(facts.step)) +
-                                        " found the drive gone: the transponder took the file");
+            return Delivered(facts, "the drive went away as the copy ended: the transponder took the file; " +
+                                        std::string(StepWords(facts.step)) + " found it gone");
         case ErrorClass::Held:
             if (facts.step == CopyStep::Copy) return Failed(facts, "", "was refused: another program holds the file");
             return Delivered(facts, std::string(StepWords(facts.step)) +

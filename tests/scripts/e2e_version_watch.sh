@@ -9,7 +9,13 @@
 #    upgrade again.";
 # 2. with the catalogue's, on COM7, which Windows announces, and silent for
 #    its first 4 s: "Now running version 2.05.118.";
-# 3. in its boot loader, its drive back ready for an image and no port:
+# 3. with the catalogue's, on COM5, which chart software takes as it comes
+#    back: "COM5 is in use by another program.", and the version once the
+#    port is free;
+# 4. after its cable was replugged before it restarted, its drive back as
+#    it was with the image on it: no verdict for that, and the version once
+#    it does restart, 15 s after the image is whole;
+# 5. in its boot loader, its drive back ready for an image and no port:
 #    "Still in boot mode!" and "Please run the upgrade again."; Start finds
 #    it in boot mode, and after that second copy nothing comes back: "The
 #    transponder has not answered since its restart." two minutes after its
@@ -20,11 +26,13 @@
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 e2e_begin version-watch
 bin=$WIZARD_BUILD_DIR/dist/Bin
-restarting=(--drive "$E2E/drive" --drive-link "$WINEPREFIX/dosdevices/e:" --ready-delay 2000 --reboot-after 3
-            --image "$bin/App_K40.SBIN")
+drive=(--drive "$E2E/drive" --drive-link "$WINEPREFIX/dosdevices/e:" --ready-delay 2000 --image "$bin/App_K40.SBIN")
+restarting=("${drive[@]}" --reboot-after 3)
 e2e_boot_drive e "VAZ UD40"
 e2e_drive_gone_at_close e
 e2e_ports 3 5 7
+held="$E2E/chart-software-holds-com5"
+e2e_hold_ports_while "$held" 5
 e2e_sim 3 --silent
 e2e_sim 5 --version 2.0.1 "${restarting[@]}" --version-after 2.0.1
 e2e_launch
@@ -104,6 +112,34 @@ told "new version" "[ -e '$WINEPREFIX/dosdevices/com7' ] && e2e_announce_port 7"
 e2e_shot 5-new-firmware-running
 e2e_check "the log: COM7 asked while it was still silent" e2e_log_has ' look [0-9]+: COM7: no answer to the version query$'
 e2e_check "the log: the verdict" e2e_log_has ' verdict: the transponder runs the new firmware, version "2\.05\.118"'
+e2e_click_finish
+e2e_check "start page after Finish" e2e_wait_page start 10
+
+# Chart software takes COM5 once the boot command has gone out, and keeps it
+# until the version line has named it.
+e2e_restart_sim 5 --version 2.0.1 "${restarting[@]}"
+e2e_start_to_version
+e2e_click_yes
+e2e_check "held: the transponder left for its boot loader" wz_wait_for "[ ! -e '$WINEPREFIX/dosdevices/com5' ]" 20
+touch "$held"
+e2e_check "held: Finish enabled" wz_wait_for e2e_finish_enabled 40
+told "held" "[ -e '$WINEPREFIX/dosdevices/com5' ]" "alert | COM5 is in use by another program. | | readonly"
+e2e_shot 9-port-held
+rm -f "$held"
+e2e_check "held: the version within 45 s once COM5 is free" \
+  wz_wait_for "shows 'alert | Now running version 2.05.118. | | readonly'" 45
+e2e_check "held: never called silent" wz_wait_for "! e2e_log_has 'verdict: the transponder has not answered'" 1
+e2e_click_finish
+e2e_check "start page after Finish" e2e_wait_page start 10
+
+e2e_restart_sim 5 --version 2.0.1 "${drive[@]}" --reboot-after 15
+gone=$(e2e_log | grep -c ' the drive E: has gone')
+upgrade "replug"
+e2e_check "replug: the watch saw the drive go" wz_wait_for "[ \$(e2e_log | grep -c ' the drive E: has gone') -gt $gone ]" 10
+ln -sfn "$E2E/drive" "$WINEPREFIX/dosdevices/e:"
+e2e_check "replug: the drive back with the image is no restart" \
+  wz_wait_for "e2e_log_has 'back as E: with the image on it: the transponder has not restarted yet'" 10
+told "replug" "[ -e '$WINEPREFIX/dosdevices/com5' ]" "alert | Now running version 2.05.118. | | readonly"
 e2e_click_finish
 e2e_check "start page after Finish" e2e_wait_page start 10
 

@@ -242,7 +242,7 @@ TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
         {"the flush finds the drive full and the entry is lost", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, 0, 0,
          "ENOSPC lose-file", CopyEnd::Failed, "write or media error: the file may be cut (Windows error 112)"},
         {"the device drops its drive during the flush", "J:\\Settled.S19", "abcdef", FILE_ATTRIBUTE_NORMAL, 0, 0,
-         "ENXIO drop-drive", CopyEnd::Delivered, "the transponder took the file (Windows error 433)"},
+         "ENXIO drop-drive", CopyEnd::Delivered, "the write-through found it gone (Windows error 433)"},
         {"no such device during the flush, the drive staying", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, 0, 0,
          "ENXIO keep", CopyEnd::Failed, "while its drive stayed (Windows error 433)"},
     };
