@@ -15,8 +15,8 @@ E2E_PROBE="$WIZARD_BUILD_DIR/tests/access_probe.exe"
 E2E_UIA_PROBE=${E2E_UIA_PROBE:-"$WIZARD_BUILD_DIR/tests/uia_probe.exe"}
 E2E_PIDS=()
 declare -A E2E_SIM_PIDS=()
-E2E_HELD=()  # real paths of the terminals of held ports, or their links
-E2E_HELD_WHILE=  # a file: the ports are held only while it exists
+E2E_HELD=()  # real paths of the terminals of held ports, or their links (whatever is behind them then)
+E2E_HELD_WHILE=  # a file: the ports are held only while it exists (chart software, for a while)
 E2E_DRIVE_GONE_LINK=  # the link of the boot drive that goes at the close of a whole image
 E2E_FAILED=0
 # The display scaling the case runs at (Wine's LogPixels); every place the
@@ -150,14 +150,6 @@ e2e_hold_ports() {
   for n in "$@"; do E2E_HELD+=("$(readlink -f "$WINEPREFIX/dosdevices/com$n")"); done
 }
 
-# e2e_hold_ports_while FLAG N...: COMn, whatever device is behind it at the
-# time, is held by another program while the file FLAG exists (chart
-# software that takes the port for a while). Before e2e_start_wizard.
-e2e_hold_ports_while() {
-  local n
-  E2E_HELD_WHILE=$1; shift
-  for n in "$@"; do E2E_HELD+=("$WINEPREFIX/dosdevices/com$n"); done
-}
 
 # e2e_drive_gone_at_close LETTER: the boot drive LETTER: goes at the very
 # close that makes the firmware file on it whole, as a boot loader that

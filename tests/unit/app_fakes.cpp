@@ -256,19 +256,6 @@ FakeCopier& FakeCopier::instance() {
     return *copier;
 }
 
-namespace {
-
-bootdrive::CopyResult Ended(uint32_t error, std::string reason, bool removed, std::string unconfirmed = "") {
-    bootdrive::CopyResult result;
-    result.error = error;
-    result.reason = std::move(reason);
-    result.cutTargetRemoved = removed;
-    result.unconfirmed = std::move(unconfirmed);
-    return result;
-}
-
-}  // namespace
-
 bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to, const std::atomic<bool>& stop) {
     std::unique_lock<std::mutex> lock(m_);
     copies_.push_back({from, to});
@@ -276,11 +263,11 @@ bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to, con
     cv_.notify_all();
     while (!succeed && failWith == 0 && ended_ < mine)
         if (!cv_.wait_for(lock, std::chrono::milliseconds(5), [&] { return ended_ >= mine; }) && stop && !ignoreStop)
-            return Ended(1235u, "The request was aborted.", true);
-    if (succeed) return Ended(0, "", false, unconfirmed);
+            return {1235u, "The request was aborted.", true, "", "", ""};
+    if (succeed) return {0, "", false, unconfirmed, "", ""};
     // A copy the rig ended counts as cut off (ERROR_OPERATION_ABORTED).
-    return Ended(failWith != 0 ? failWith.load() : 995u, withoutWords ? "" : "There is not enough space on the disk.",
-                 true);
+    return {failWith != 0 ? failWith.load() : 995u, withoutWords ? "" : "There is not enough space on the disk.", true,
+            "", "", ""};
 }
 
 void FakeCopier::endCopies() {

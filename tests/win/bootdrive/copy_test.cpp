@@ -213,6 +213,7 @@ TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
     using bootdrive::CopyEnd;
     const std::string target = "F:\\Settled.S19";
     const char* const kFlushFails = "C:\\flush-fails.txt";
+    const DWORD kNormal = FILE_ATTRIBUTE_NORMAL, kRead = FILE_SHARE_READ;
     const struct {
         const char* what;
         const char* path;
@@ -224,27 +225,24 @@ TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
         CopyEnd end;
         const char* why;  // a part of the log's words
     } rows[] = {
-        {"whole", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, 0, 0, nullptr, CopyEnd::Confirmed, "written through"},
-        {"cut short", nullptr, "abc", FILE_ATTRIBUTE_NORMAL, 0, 0, nullptr, CopyEnd::Failed, "has 3 bytes"},
-        {"longer", nullptr, "abcdefg", FILE_ATTRIBUTE_NORMAL, 0, 0, nullptr, CopyEnd::Failed, "has 7 bytes"},
+        {"whole", nullptr, "abcdef", kNormal, 0, 0, nullptr, CopyEnd::Confirmed, "written through"},
+        {"cut short", nullptr, "abc", kNormal, 0, 0, nullptr, CopyEnd::Failed, "has 3 bytes"},
+        {"longer", nullptr, "abcdefg", kNormal, 0, 0, nullptr, CopyEnd::Failed, "has 7 bytes"},
         {"read-only, from a read-only image", nullptr, "abcdef", FILE_ATTRIBUTE_READONLY, 0, 0, nullptr,
          CopyEnd::Confirmed, ""},
-        {"gone from a drive that stays", nullptr, nullptr, FILE_ATTRIBUTE_NORMAL, 0, 0, nullptr, CopyEnd::Failed,
-         "lost the file while its drive stayed"},
-        {"on a drive that went", "I:\\Settled.S19", nullptr, FILE_ATTRIBUTE_NORMAL, 0, 0, nullptr,
-         CopyEnd::Delivered, "the transponder took the file"},
-        {"held by a scanner that shares no writing", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ, 0,
-         nullptr, CopyEnd::Delivered, "another program"},
-        {"held by a scanner for a second", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ, 1000, nullptr,
-         CopyEnd::Confirmed, "written through"},
-        {"beside a program that writes and shares all", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL,
+        {"gone from a drive that stays", nullptr, nullptr, kNormal, 0, 0, nullptr, CopyEnd::Failed, "drive stayed"},
+        {"on a drive that went", "I:\\Settled.S19", nullptr, kNormal, 0, 0, nullptr, CopyEnd::Delivered, "went away"},
+        {"held by a scanner that shares no writing", nullptr, "abcdef", kNormal, kRead, 0, nullptr, CopyEnd::Delivered,
+         "another program"},
+        {"held by a scanner for a second", nullptr, "abcdef", kNormal, kRead, 1000, nullptr, CopyEnd::Confirmed, ""},
+        {"beside a program that writes and shares all", nullptr, "abcdef", kNormal,
          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, nullptr, CopyEnd::Confirmed, ""},
-        {"the flush finds the drive full and the entry is lost", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, 0, 0,
-         "ENOSPC lose-file", CopyEnd::Failed, "write or media error: the file may be cut (Windows error 112)"},
-        {"the device drops its drive during the flush", "J:\\Settled.S19", "abcdef", FILE_ATTRIBUTE_NORMAL, 0, 0,
+        {"the flush finds the drive full and the entry is lost", nullptr, "abcdef", kNormal, 0, 0, "ENOSPC lose-file",
+         CopyEnd::Failed, "write or media error: the file may be cut (Windows error 112)"},
+        {"the device drops its drive during the flush", "J:\\Settled.S19", "abcdef", kNormal, 0, 0,
          "ENXIO drop-drive", CopyEnd::Delivered, "the write-through found it gone (Windows error 433)"},
-        {"no such device during the flush, the drive staying", nullptr, "abcdef", FILE_ATTRIBUTE_NORMAL, 0, 0,
-         "ENXIO keep", CopyEnd::Failed, "while its drive stayed (Windows error 433)"},
+        {"no such device during the flush, the drive staying", nullptr, "abcdef", kNormal, 0, 0, "ENXIO keep",
+         CopyEnd::Failed, "while its drive stayed (Windows error 433)"},
     };
     const auto drives = bootdrive::makeSystemDrives();
     for (const auto& row : rows) {
@@ -262,11 +260,7 @@ TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
         if (row.share != 0)
             holder = CreateFileA(path.c_str(), GENERIC_READ | (row.share & FILE_SHARE_WRITE ? GENERIC_WRITE : 0),
                                  row.share, nullptr, OPEN_EXISTING, 0, nullptr);
-        std::thread letGo([&] {
-            if (row.heldMs == 0) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(row.heldMs));
-            CloseHandle(holder);
-        });
+        std::thread letGo([&] { row.heldMs > 0 && (Sleep(row.heldMs), CloseHandle(holder)); });
         const bootdrive::CopyEndVerdict settled = bootdrive::SettleCopiedFile(path.c_str(), 6, *drives);
         letGo.join();
         if (holder != INVALID_HANDLE_VALUE && row.heldMs == 0) CloseHandle(holder);
