@@ -63,20 +63,13 @@ static int fail_as_told(int fd) {
     return strcmp(errname, "ENOSPC") == 0 ? ENOSPC : ENXIO;
 }
 
-int fsync(int fd) {
-    static int (*next)(int);
-    if (next == NULL) next = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+/* The flush `name` of `fd`, unless it is to fail. */
+static int flush(int fd, const char* name) {
     const int error = fail_as_told(fd);
-    if (error == 0) return next(fd);
+    if (error == 0) return ((int (*)(int))dlsym(RTLD_NEXT, name))(fd);
     errno = error;
     return -1;
 }
 
-int fdatasync(int fd) {
-    static int (*next)(int);
-    if (next == NULL) next = (int (*)(int))dlsym(RTLD_NEXT, "fdatasync");
-    const int error = fail_as_told(fd);
-    if (error == 0) return next(fd);
-    errno = error;
-    return -1;
-}
+int fsync(int fd) { return flush(fd, "fsync"); }
+int fdatasync(int fd) { return flush(fd, "fdatasync"); }
