@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/failure_messages.h"
 #include "package/catalogue.h"
 
 namespace app {
@@ -60,6 +61,7 @@ TFormMain::TFormMain(Services& services)
       TimerBlinkingText(layout_.get("TimerBlinkingText")),
       TimerCopyFileProgressCTL(layout_.get("TimerCopyFileProgressCTL")),
       TimerVersionWatch(layout_.get("TimerVersionWatch")),
+      TimerImageCheck(layout_.get("TimerImageCheck")),
       ImageList1(layout_.get("ImageList1")) {
     readCopyProgress_ = [] { return bootdrive::CopyProgressPercent.load(std::memory_order_relaxed); };
     // 1. The base construction: the window from the layout, then the
@@ -145,6 +147,7 @@ void TFormMain::bindHandlers() {
     layout_.get("TimerBlinkingText").onClick = [this] { TimerBlinkingTextTimer(); };
     layout_.get("TimerCopyFileProgressCTL").onClick = [this] { TimerCopyFileProgressCTLTimer(); };
     layout_.get("TimerVersionWatch").onClick = [this] { TimerVersionWatchTimer(); };
+    layout_.get("TimerImageCheck").onClick = [this] { TimerImageCheckTimer(); };
 }
 
 void TFormMain::FormCreate() {
@@ -249,11 +252,13 @@ void TFormMain::showError(const std::string& text) {
 }
 
 bool TFormMain::LoadFirmwareCatalogue() {
-    if (!package::OpenFirmwareImage(ProgramFolder, bootdrive::FirmwareImagePath, &imageBytes_)) {
-        services_.log.line("firmware image " + ProgramFolder + package::kImageName + ": cannot be opened");
-        showError(kNoFirmwareMessage);
+    const package::ImageOpen image =
+        package::OpenFirmwareImage(services_.files, ProgramFolder, bootdrive::FirmwareImagePath);
+    if (!image.opened()) {
+        showImageTrouble(*image.trouble);
         return false;
     }
+    imageBytes_ = image.size;
     const bool found = package::ReadCatalogueVersion(ProgramFolder, NewFirmwareVersion, package::kImageName);
     services_.log.line("firmware image " + std::string(bootdrive::FirmwareImagePath) + ", " +
                        std::to_string(imageBytes_) + " bytes; catalogue version " +
@@ -262,6 +267,52 @@ bool TFormMain::LoadFirmwareCatalogue() {
                                                               : "not found: the catalogue cannot be opened"));
     if (!found) lblUpgradeStatus.setCaption(kVersionNotDetected);
     return true;
+}
+
+void TFormMain::showImageTrouble(const package::ImageTrouble& trouble) {
+    using Kind = package::ImageTrouble::Kind;
+    const std::string what = trouble.kind == Kind::Missing       ? "missing; Windows says: " + trouble.reason
+                             : trouble.kind == Kind::PathTooLong ? "its path is longer than 255 characters"
+                             : trouble.kind == Kind::Unreadable  ? "cannot be read; Windows says: " + trouble.reason
+                                                                 : trouble.reason;
+    services_.log.line("firmware image " + ProgramFolder + package::kImageName + ": " + what);
+    showError(NoFirmwareMessage(trouble, ProgramFolder, services_.desktop.tempFolder()));
+}
+
+void TFormMain::FormShow() {
+    if (bootdrive::FirmwareImagePath[0] == '\0') return;  // no image: its box has been shown
+    imageCheck_.start(services_.files, bootdrive::FirmwareImagePath, services_.launchWorker);
+    TimerImageCheck.setEnabled(true);
+}
+
+void TFormMain::TimerImageCheckTimer() {
+    if (imageCheck_.done()) settleImageCheck();
+}
+
+bool TFormMain::imageCheckPasses() {
+    if (bootdrive::FirmwareImagePath[0] == '\0') return false;
+    imageCheck_.start(services_.files, bootdrive::FirmwareImagePath, services_.launchWorker);
+    if (!imageCheck_.done()) {
+        services_.log.line("Start waits for the check of the firmware image");
+        services_.desktop.waitServing([this] { return imageCheck_.done() || leaveAfterSearch_; });
+    }
+    return !imageCheck_.done() || settleImageCheck();
+}
+
+bool TFormMain::settleImageCheck() {
+    const package::ImageVerdict& verdict = imageCheck_.verdict();
+    if (!imageCheckSettled_) {
+        imageCheckSettled_ = true;
+        TimerImageCheck.setEnabled(false);
+        if (verdict.trouble) {
+            SpeedButtonStart.setEnabled(false);
+            showImageTrouble(*verdict.trouble);
+        } else {
+            services_.log.line(verdict.checked ? "firmware image checked: every S-record holds"
+                                               : "firmware image: no S-records, copied as it is");
+        }
+    }
+    return !verdict.trouble;
 }
 
 }  // namespace app

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ui/component.h"
+#include "app/image_check_worker.h"
 #include "app/layout.h"
 #include "app/platform.h"
 #include "app/version_watch.h"
@@ -18,6 +19,7 @@
 #include "bootdrive/Copyfilethread.h"
 #include "bootdrive/drive_system.h"
 #include "hostprep/host_preparation.h"
+#include "package/image_files.h"
 #include "serial/device_detection.h"
 #include "serial/port_worker.h"
 #include "serial/serial_port_system.h"
@@ -35,6 +37,9 @@ struct Services {
     bootdrive::FileCopier& copier;
     // The log for support: what the wizard saw and did, run by run.
     base::Log& log;
+    // The firmware image's files, only ever read (also on the check's
+    // thread): they live as long as the process.
+    package::ImageFiles& files;
     // Starts the copy worker's thread.
     bootdrive::WorkerLauncher launchWorker = bootdrive::LaunchDetachedThread;
     // What the bounds of the waits and the version watch count in.
@@ -77,6 +82,8 @@ public:
 
     // Event handlers, bound to their components by the constructor.
     void FormCreate();
+    // The window is on screen: the image's content is checked meanwhile.
+    void FormShow();
     // Asks "Are you sure to exit?"; true when the window is to be freed.
     bool FormClose();
     void SpeedButtonExitClick();
@@ -90,6 +97,8 @@ public:
     // Every 2 s while the finished page shows, for up to 10 minutes: the
     // version watch's tick, and its verdict shown.
     void TimerVersionWatchTimer();
+    // While the image's check runs: its verdict, once it is in.
+    void TimerImageCheckTimer();
 
     // Operations of the stage machine.
     void SetUpgradeStage(int32_t stage);
@@ -124,6 +133,15 @@ private:
     bool searchGoesOn() override { return !leaveAfterSearch_; }
     void bindHandlers();
     void showError(const std::string& text);
+    // The box of an image that cannot be copied, and the log's line.
+    void showImageTrouble(const package::ImageTrouble& trouble);
+    // Start touches no port before the image's check has its verdict: it
+    // waits for it, the window working as on a busy page (an exit
+    // meanwhile ends the wait). False when the image cannot be copied.
+    bool imageCheckPasses();
+    // The check's verdict, acted on once: a damaged image says so and
+    // leaves Start disabled. True when the image may be copied.
+    bool settleImageCheck();
     // Ends an attempt whose copy failed or stood still: the start page,
     // then the failure box (with the reason when the copy failed).
     void endFailedCopy(const std::optional<bootdrive::CopyFileThread::CopyRecord>& failed);
@@ -175,7 +193,9 @@ private:
     // restart; empty when it was found in its boot loader.
     std::string versionBefore_;
     VersionWatch watch_;
-    long imageBytes_ = -1;       // the firmware image's size, for the log
+    long long imageBytes_ = -1;  // the firmware image's size, for the log
+    ImageCheckWorker imageCheck_;
+    bool imageCheckSettled_ = false;
 
 public:
     // Components, under their layout names.
@@ -205,6 +225,7 @@ public:
     Component& TimerBlinkingText;
     Component& TimerCopyFileProgressCTL;
     Component& TimerVersionWatch;
+    Component& TimerImageCheck;
     Component& ImageList1;
 };
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bootdrive/Copyfilethread.h"
+#include "package/image_check.h"
 #include "serial/device_detection.h"
 
 namespace app {
@@ -24,5 +25,13 @@ std::string CopyFailedMessage(const std::string& targetPath, const bootdrive::Co
 // The box of a copy that could not start because the copy onto
 // `earlierTarget` has not ended.
 std::string EarlierCopyMessage(const std::string& earlierTarget);
+
+// The box of a firmware image that cannot be used, beside the program in
+// `programFolder`: missing (from a folder of temporary files, `tempFolder`
+// or one named like Explorer's "Temp1_<zip name>.zip": the zip was not
+// unpacked), with a path too long, unreadable (Windows' reason), or
+// damaged (its first failing line).
+std::string NoFirmwareMessage(const package::ImageTrouble& trouble, const std::string& programFolder,
+                              const std::string& tempFolder);
 
 }  // namespace app

@@ -136,6 +136,7 @@ Layout::Layout() {
     row(Kind::Timer, "TimerBlinkingText", "FormMain").every(100);
     row(Kind::Timer, "TimerCopyFileProgressCTL", "FormMain").every(1000);
     row(Kind::Timer, "TimerVersionWatch", "FormMain").every(2000);
+    row(Kind::Timer, "TimerImageCheck", "FormMain").every(100);
     row(Kind::ImageList, "ImageList1", "FormMain").at(0, 0, 145, 49);
 
     get("PageControlFirmwareUpgradeStage").setActivePage(&get("TabSheetStart"));

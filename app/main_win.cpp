@@ -31,7 +31,8 @@ int run() {
     static serial::SerialPortSystem& ports = *serial::makeSystemSerialPorts().release();
     static bootdrive::DriveSystem& drives = *bootdrive::makeSystemDrives().release();
     static bootdrive::FileCopier& copier = *bootdrive::makeSystemFileCopier().release();
-    app::Services services{dialogs, desktop, *hostPreparation, ports, drives, copier, log};
+    app::Services services{dialogs, desktop, *hostPreparation, ports, drives, copier, log,
+                           package::SystemImageFiles()};
     // A copy still running when the window closes ends with the process.
     return app::RunWizard(services);
 }

@@ -76,6 +76,10 @@ public:
     // hold (a folder named in Cyrillic on a Western Windows before 10 1903):
     // the program can then neither open its own files nor name itself.
     virtual bool programPathFitsCodePage() = 0;
+    // The user's folder for temporary files (GetTempPathA), where programs
+    // that open a zip unpack what they start, ending in a separator, with
+    // its folders' long names; empty when it cannot be had.
+    virtual std::string tempFolder() = 0;
     virtual OsVersion osVersion() = 0;
     // Registers the window for device notifications of the serial port class.
     virtual void registerPortNotifications() = 0;

@@ -30,6 +30,7 @@ public:
     }
     std::string programPath() override;
     bool programPathFitsCodePage() override;
+    std::string tempFolder() override;
     OsVersion osVersion() override;
     void registerPortNotifications() override;
     void openWebPage(const std::string& address) override;

@@ -17,8 +17,10 @@ int RunWizard(Services& services) {
         TFormMain form(services);
         services.desktop.setCloseRequest([&form] { return form.FormClose(); });
         if (!form.terminated()) services.desktop.showWindow();
-        // The window is up: the log may touch the disk now.
+        // The window is up: the log may touch the disk now, and the image's
+        // content is checked.
         services.log.startWriting();
+        if (!form.terminated()) form.FormShow();
         services.desktop.runMessageLoop();
     } catch (const std::exception& e) {
         showEntryError(services.dialogs, e.what());

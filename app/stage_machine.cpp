@@ -77,6 +77,7 @@ void TFormMain::SpeedButtonStartClick() {
     } running(startRunning_);
 
     services_.log.line("Start pressed");
+    if (!imageCheckPasses()) return;
     // A look of the version watch may still be in hand: a port whose driver
     // hangs keeps it. The search waits a while for it, then goes on without
     // that worker.

@@ -5,6 +5,7 @@
 #include <string>
 #include <tuple>
 
+#include "base/system_message_win.h"
 #include "base/unique_handle_win.h"
 #include "bootdrive/Copyfilethread.h"
 #include "bootdrive/copy_progress.h"
@@ -139,18 +140,6 @@ bool RemoveFile(const char* path) {
     return DeleteFileA(path) != FALSE;
 }
 
-// The error in the system's words, in the user's language, on one line.
-std::string SystemMessage(DWORD error) {
-    char text[512] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                       FORMAT_MESSAGE_MAX_WIDTH_MASK,
-                                   nullptr, error, 0, text, sizeof text, nullptr);
-    std::string message(text, n < sizeof text ? n : 0);
-    while (!message.empty() && (message.back() == ' ' || message.back() == '\r' || message.back() == '\n'))
-        message.pop_back();
-    return message;
-}
-
 class SystemFileCopier final : public FileCopier {
 public:
     CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) override {
@@ -191,7 +180,7 @@ public:
         // not sure to be on the device.
         const auto after = StampOf(to);
         if (after && (written || after != before)) result.cutTargetRemoved = RemoveFile(to);
-        if (verdict.error != kErrorWrongSize) result.reason = SystemMessage(verdict.error);
+        if (verdict.error != kErrorWrongSize) result.reason = win::SystemMessage(verdict.error);
         return result;
     }
     void nameThisThread(const char* name) override { NameCurrentThreadForDebuggers(name); }

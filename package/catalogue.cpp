@@ -8,17 +8,20 @@
 
 namespace package {
 
-bool OpenFirmwareImage(const std::string& programFolder, char (&imagePath)[256], long* size) {
+ImageOpen OpenFirmwareImage(ImageFiles& files, const std::string& programFolder, char (&imagePath)[256]) {
     const std::string path = ProgramFilePath(programFolder, kImageName);
+    ImageOpen open;
     // A folder so deep that the path would not fit the shared buffer counts
     // as an image that cannot be opened.
-    if (path.size() > kMaxPathLength) return false;
-    std::FILE* image = std::fopen(path.c_str(), "rb");
-    if (!image) return false;
-    if (size != nullptr) *size = std::fseek(image, 0, SEEK_END) == 0 ? std::ftell(image) : -1;
-    std::fclose(image);
-    std::memcpy(imagePath, path.c_str(), path.size() + 1);
-    return true;
+    if (path.size() > kMaxPathLength) {
+        open.trouble = ImageTrouble{ImageTrouble::Kind::PathTooLong, ""};
+    } else if (auto trouble = files.tryOpen(path, open.size)) {
+        open.trouble = ImageTrouble{trouble->missing ? ImageTrouble::Kind::Missing : ImageTrouble::Kind::Unreadable,
+                                    std::move(trouble->reason)};
+    } else {
+        std::memcpy(imagePath, path.c_str(), path.size() + 1);
+    }
+    return open;
 }
 
 bool ReadCatalogueVersion(const std::string& programFolder, char (&destination)[80], const char* key) {

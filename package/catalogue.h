@@ -2,21 +2,32 @@
 // catalogue.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "package/image_check.h"
 
 namespace package {
 
 inline constexpr const char* kImageName = "Bin\\App_K40.SBIN";
 inline constexpr const char* kCatalogueName = "Bin\\Firmware.csv";
 
-// Opens ProgramFolder + "Bin\App_K40.SBIN" for reading and closes it at
-// once. On success writes the path into imagePath (256 bytes) and its size
-// in bytes into `size` when given (-1 when it cannot be told), and returns
-// true; false when it cannot be opened or its path does not fit (more than
-// 255 characters), imagePath then untouched. The path is the one that was opened: on Windows exactly
-// ProgramFolder + "Bin\App_K40.SBIN"; other builds spell the separators of
-// the name as their file system does.
-bool OpenFirmwareImage(const std::string& programFolder, char (&imagePath)[256], long* size = nullptr);
+// What the open of the image found: why it cannot be used (none when it
+// opened), and its size in bytes (-1 when it cannot be told).
+struct ImageOpen {
+    std::optional<ImageTrouble> trouble;
+    long long size = -1;
+    bool opened() const { return !trouble; }
+};
+
+// Opens ProgramFolder + "Bin\App_K40.SBIN" for reading through `files` and
+// closes it at once. When it opened, writes the path into imagePath (256
+// bytes); otherwise imagePath stays untouched: the file is missing or
+// cannot be read, or its path does not fit (more than 255 characters). The
+// path is the one that was opened: on Windows exactly ProgramFolder +
+// "Bin\App_K40.SBIN"; other builds spell the separators of the name as
+// their file system does.
+ImageOpen OpenFirmwareImage(ImageFiles& files, const std::string& programFolder, char (&imagePath)[256]);
 
 // Looks up `key` in ProgramFolder + "Bin\Firmware.csv" and writes its
 // version text into destination (80 bytes). True when a record was found;

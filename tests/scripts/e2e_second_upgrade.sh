@@ -2,13 +2,16 @@
 # Two upgrades in one run; the close box answered Cancel during the
 # upgrade leaves it running to "Finish!". The log for support cannot be
 # written (a file of the user's stands where its folder goes): the wizard
-# works all the same, and leaves that file alone.
+# works all the same, and leaves that file alone. The image is no S-record
+# text (a binary image): it is copied as it is.
 source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 e2e_begin second-upgrade
 e2e_standard_bench --ready-delay 3000
 local_data=("$WINEPREFIX"/drive_c/users/*/AppData/Local)
 [ -d "${local_data[0]}" ] || { echo "no local application data in the prefix" >&2; exit 1; }
 printf 'mine' >"${local_data[0]}/FirmwareUpgrade"
+mkdir -p "$E2E/app/Bin" && cp "$E2E_EXE" "$E2E/app/FirmwareUpgrade.exe" && cp "$WIZARD_BUILD_DIR/dist/Bin/Firmware.csv" "$E2E/app/Bin/"
+{ printf '\x7f' && head -c 300000 /dev/urandom; } >"$E2E/app/Bin/App_K40.SBIN"
 e2e_start_wizard
 e2e_wait_window 90 || { e2e_fail "no window"; e2e_end; }
 for attempt in 1 2; do

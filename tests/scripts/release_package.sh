@@ -9,7 +9,8 @@
 #     section both writable and executable; no build folder named in it.
 #  2. The release target: both zips, win32 and win64, of the same layout,
 #     each with the executable of its architecture, members dated from the
-#     commit; SHA256SUMS of both.
+#     commit; SHA256SUMS of both. The packing checks the image first, and
+#     a cut one stops it.
 set -u
 : "${WIZARD_BUILD_DIR:?}" "${WIZARD_SOURCE_DIR:?}" "${WIZARD_ARCH:?}"
 source "$WIZARD_SOURCE_DIR/tests/lib/wine-env.sh"
@@ -107,6 +108,8 @@ flock 9
 cmake --build "$WIZARD_BUILD_DIR" --target release >"$work/release.log" 2>&1 ||
   { cat "$work/release.log"; echo "FAIL: release target" >&2; exit 1; }
 flock -u 9
+check "the packing refuses a cut image" bash -c 'head -c 5000 "$2" >"$3" && ! "$1" "$3"' _ \
+  "$WIZARD_BUILD_DIR/check_image_host" "$WIZARD_SOURCE_DIR/resources/Bin/App_K40.SBIN" "$work/cut.SBIN"
 layouts=()
 # The members' date: SOURCE_DATE_EPOCH, or the time of the last commit, to
 # the even second below (a zip keeps times in steps of two seconds).

@@ -335,6 +335,12 @@ Rig::Rig(const Options& options, const std::function<void(Rig&)>& arrange) {
     if (!options.buildForm) return;
     form_ = std::make_unique<app::TFormMain>(services);
     dialogs.form = form_.get();
+    if (!options.shown || form_->terminated()) return;
+    form_->FormShow();
+    for (int i = 0; i < 5000 && get("TimerImageCheck").enabled(); ++i) {
+        click("TimerImageCheck");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 Rig::~Rig() {

@@ -84,6 +84,7 @@ public:
     void releaseWindow() override;
     std::string programPath() override;
     bool programPathFitsCodePage() override { return pathFitsCodePage; }
+    std::string tempFolder() override { return temp; }
     app::OsVersion osVersion() override;
     void registerPortNotifications() override;
     void openWebPage(const std::string& address) override;
@@ -106,6 +107,7 @@ public:
     bool awake = false;                   // the PC is kept awake for the version watch
     std::string path = "/nowhere/FirmwareUpgrade.exe";
     bool pathFitsCodePage = true;
+    std::string temp = "/nowhere/Temp/";
     int answers = 0;                      // answerSystem calls
     std::function<void()> whileAnswering;  // runs inside each (what a sent message may do)
     app::OsVersion version{6, 1};
@@ -269,6 +271,7 @@ public:
         app::OsVersion version{6, 1};
         int policy = hostprep::kPolicyInForce;
         bool buildForm = true;  // false: the test builds it, e.g. through the program entry
+        bool shown = true;      // the window comes on screen, and the image's check has its verdict
     };
     Rig() : Rig(Options{}) {}
     explicit Rig(const Options& options, const std::function<void(Rig&)>& arrange = {});
@@ -302,7 +305,7 @@ public:
     FakeDrives drives;
     FakeCopier& copier = FakeCopier::instance();
     ProgramDir dir;
-    app::Services services{dialogs, desktop, host, ports, drives, copier, supportLog};
+    app::Services services{dialogs, desktop, host, ports, drives, copier, supportLog, package::StandardImageFiles()};
 
 private:
     std::unique_ptr<app::TFormMain> form_;

@@ -100,7 +100,7 @@ TEST(AppLayout, HoldsExactlyTheDesignedComponents) {
     app::Layout layout;
     std::set<std::string> expected{"FormMain", "TabSheetStart", "TabSheetFirmwareVersion",
                                    "TabSheetFirmwareUpgrade", "TimerBlinkingText",
-                                   "TimerCopyFileProgressCTL", "TimerVersionWatch", "ImageList1"};
+                                   "TimerCopyFileProgressCTL", "TimerVersionWatch", "TimerImageCheck", "ImageList1"};
     for (const auto& row : kPlaces) expected.insert(row.name);
     std::set<std::string> actual;
     for (const auto& c : layout.all()) EXPECT_TRUE(actual.insert(c->name).second) << "twice: " << c->name;
@@ -149,7 +149,7 @@ TEST(AppLayout, ChildrenStackInDesignOrder) {
               (std::vector<std::string>{"TabSheetStart", "TabSheetFirmwareVersion", "TabSheetFirmwareUpgrade"}));
     EXPECT_EQ(names("FormMain"), (std::vector<std::string>{"PanelTitle", "Panel1", "TimerBlinkingText",
                                                             "TimerCopyFileProgressCTL", "TimerVersionWatch",
-                                                            "ImageList1"}));
+                                                            "TimerImageCheck", "ImageList1"}));
 }
 
 struct TextRow {
@@ -337,13 +337,14 @@ TEST(AppLayout, OnlyStartShowsATooltip) {
 TEST(AppLayout, OnlyFinishAndTheTimersStartDisabled) {
     app::Layout layout;
     const std::set<std::string> disabled{"SpeedButtonFrmUpgFinish", "TimerBlinkingText", "TimerCopyFileProgressCTL",
-                                         "TimerVersionWatch"};
+                                         "TimerVersionWatch", "TimerImageCheck"};
     for (const auto& c : layout.all()) EXPECT_EQ(c->enabled(), disabled.count(c->name) == 0) << c->name;
 
     struct {
         const char* name;
         int interval;
-    } timers[] = {{"TimerBlinkingText", 100}, {"TimerCopyFileProgressCTL", 1000}, {"TimerVersionWatch", 2000}};
+    } timers[] = {{"TimerBlinkingText", 100}, {"TimerCopyFileProgressCTL", 1000}, {"TimerVersionWatch", 2000},
+                  {"TimerImageCheck", 100}};
     for (const auto& t : timers) {
         EXPECT_EQ(layout.get(t.name).kind, Kind::Timer) << t.name;
         EXPECT_EQ(layout.get(t.name).interval, t.interval) << t.name;

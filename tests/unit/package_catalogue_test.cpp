@@ -12,6 +12,7 @@
 
 #include "base/utf8_text.h"
 #include "package/catalogue.h"
+#include "package/srecord_check.h"
 #include "package/version_text.h"
 
 namespace {
@@ -137,7 +138,7 @@ TEST(FirmwareImage, ZeroLengthImageOpensAndGivesItsPath) {
     ProgramFolder folder;
     folder.write("App_K40.SBIN", "");
     char path[256] = "";
-    ASSERT_TRUE(package::OpenFirmwareImage(folder.path(), path));
+    ASSERT_TRUE(package::OpenFirmwareImage(package::StandardImageFiles(), folder.path(), path).opened());
     EXPECT_EQ(std::string(path), folder.path() + "Bin/App_K40.SBIN");
 }
 
@@ -145,7 +146,7 @@ TEST(FirmwareImage, MissingImageLeavesThePath) {
     ProgramFolder folder;
     folder.writeCatalogue(kKey + ",2.05\n");
     char path[256] = "untouched";
-    EXPECT_FALSE(package::OpenFirmwareImage(folder.path(), path));
+    EXPECT_FALSE(package::OpenFirmwareImage(package::StandardImageFiles(), folder.path(), path).opened());
     EXPECT_STREQ(path, "untouched");
 }
 
@@ -166,7 +167,7 @@ TEST(FirmwareImage, PathLengthLimit) {
         ASSERT_EQ(folder.path().size() + kKey.size(), length);
         char path[256] = "untouched";
         const bool fits = length <= 255;
-        EXPECT_EQ(package::OpenFirmwareImage(folder.path(), path), fits) << length << (cyrillic ? " cyrillic" : "");
+        EXPECT_EQ(package::OpenFirmwareImage(package::StandardImageFiles(), folder.path(), path).opened(), fits) << length << (cyrillic ? " cyrillic" : "");
         EXPECT_EQ(std::strlen(path), fits ? length : std::strlen("untouched"));
       }
     }
@@ -212,15 +213,92 @@ TEST(CatalogueVersionText, ComparedAsAPersonReadsIt) {
         EXPECT_EQ(package::SameVersion(row.device, row.catalogue), row.same) << row.device << " / " << row.catalogue;
 }
 
+// One S-record of `type` holding `hex` (address, data), with its byte count
+// and checksum.
+std::string Record(char type, const std::string& hex) {
+    unsigned sum = static_cast<unsigned>(hex.size() / 2 + 1);
+    for (std::size_t i = 0; i < hex.size(); i += 2) sum += std::stoul(hex.substr(i, 2), nullptr, 16);
+    char text[600];
+    std::snprintf(text, sizeof text, "S%c%02X%s%02X", type, static_cast<unsigned>(hex.size() / 2 + 1), hex.c_str(),
+                  ~sum & 0xFF);
+    return text;
+}
+
+// Lines 1-5: header, two data records, the count record, the termination record.
+const std::string kLines[] = {Record('0', "0000484452"), Record('1', "00000102030405"), Record('1', "00050607"),
+                              Record('5', "0002"), Record('9', "0000")};
+std::string Joined(const std::string& end, int upTo = 5) {
+    std::string text;
+    for (int i = 0; i < upTo; ++i) text += kLines[i] + end;
+    return text;
+}
+const std::string kGood = Joined("\n");
+
+// Each text is fed whole and byte by byte; line 0: it passes.
+TEST(SRecordCheck, FindsTheFirstLineThatFails) {
+    std::string lower = kGood, wrongSum = kGood, wrongCount = kGood;
+    for (char& c : lower) c = c == 'S' ? c : static_cast<char>(std::tolower(c));
+    wrongSum[kGood.find('\n', kLines[0].size() + 1) - 1] ^= 1;  // the checksum of line 2
+    wrongCount[kLines[0].size() + 4] = '9';
+    const struct {
+        const char* name;
+        std::string text;
+        bool checked;
+        std::size_t line;
+        std::string reason;
+    } rows[] = {
+        {"good image", kGood, true, 0, ""},
+        {"CRLF line ends", Joined("\r\n"), true, 0, ""},
+        {"CR line ends, no line end at the end", Joined("\r").substr(0, Joined("\r").size() - 1), true, 0, ""},
+        {"lower-case hex", lower, true, 0, ""},
+        {"blanks at line ends and after the end", Joined(" \t\n") + " \n\r\n", true, 0, ""},
+        {"a trailing end-of-file byte", kGood + "\x1a", true, 0, ""},
+        {"24-bit records and count", kLines[0] + "\n" + Record('2', "00000011") + "\n" + Record('3', "0000000022") +
+             "\n" + Record('6', "000002") + "\n" + Record('8', "000000") + "\n", true, 0, ""},
+        {"a binary image", std::string("\x7f" "ELF\x01S0\0\n", 10), false, 0, ""},
+        {"one checksum wrong", wrongSum, true, 2, "the checksum is E9, its bytes give E8"},
+        {"a byte count wrong", wrongCount, true, 2, "its byte count says 9 bytes, 8 follow"},
+        {"cut mid-line", kGood.substr(0, kGood.find(kLines[2]) + 5), true, 3,
+         "the file ends in the middle of a record: it was cut short"},
+        {"cut before the termination record", Joined("\n", 4), true, 5,
+         "the file ends before its last record: it was cut short"},
+        {"a data record after it", kGood + kLines[2] + "\n", true, 6, "more follows the termination record of line 5"},
+        {"a count that is not the data records'", Joined("\n", 3) + Record('5', "0003") + "\n" + kLines[4], true, 4,
+         "the count record gives 3 data records, 2 come before it"},
+        {"an end-of-file byte before the end", kGood + "\x1a\n", true, 6,
+         "an end-of-file byte (1A) stands before the end of the file"},
+        {"S4", kLines[0] + "\nS4030000FC\n", true, 2, "S4 is no record type"},
+        {"a digit dropped", kLines[0] + "\n" + std::string(kLines[1]).erase(6, 1) + "\n", true, 2, "an odd number of hex digits"},
+        {"a termination record with data", Joined("\n", 4) + Record('9', "000000"), true, 5,
+         "an S9 record holds nothing but its address"},
+        {"a letter that is no hex digit", kLines[0] + "\nS1G3\n", true, 2, "'G' is no hex digit"},
+        {"an empty line between records", kLines[0] + "\n\n" + kLines[4], true, 2, "an empty line where a record belongs"},
+    };
+    for (const auto& row : rows) {
+        for (const std::size_t piece : {row.text.size(), std::size_t{1}}) {
+            SCOPED_TRACE(std::string(row.name) + (piece == 1 ? ", byte by byte" : ""));
+            package::SRecordCheck check;
+            for (std::size_t i = 0; i < row.text.size() && check.feed(std::string_view(row.text).substr(i, piece));)
+                i += piece;
+            const auto fault = check.finish();
+            EXPECT_EQ(check.checked(), row.checked);
+            EXPECT_EQ(fault ? fault->line : 0u, row.line);
+            EXPECT_EQ(fault ? fault->reason : "", row.reason);
+        }
+    }
+}
+
 TEST(SampleFiles, ShippedCatalogueNamesTheShippedImage) {
     // This file lies in tests/unit of the source tree.
     std::string resources = __FILE__;
     resources = resources.substr(0, resources.rfind("tests/unit/")) + "resources/";
     char path[256] = "";
-    ASSERT_TRUE(package::OpenFirmwareImage(resources, path));
+    ASSERT_TRUE(package::OpenFirmwareImage(package::StandardImageFiles(), resources, path).opened());
     char version[80] = "";
     EXPECT_TRUE(package::ReadCatalogueVersion(resources, version, package::kImageName));
     EXPECT_STRNE(version, "");
+    const auto verdict = package::CheckImage(package::StandardImageFiles(), path);
+    EXPECT_TRUE(verdict.checked && !verdict.trouble) << verdict.trouble->reason;
 }
 
 }  // namespace
