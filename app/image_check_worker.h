@@ -14,7 +14,8 @@ namespace app {
 class ImageCheckWorker {
 public:
     // Starts the check of the image at `path`, read through `files`, which
-    // must live as long as the thread. Only the first call starts one.
+    // must live as long as the thread; checks it at once when the system
+    // refuses the thread. Only the first call starts one.
     void start(package::ImageFiles& files, const std::string& path, const bootdrive::WorkerLauncher& launch);
     bool started() const { return shared_ != nullptr; }
     // The verdict is in.

@@ -136,7 +136,8 @@ std::optional<std::string> SRecordCheck::recordFault() const {
         return "its byte count says " + std::to_string(count_) + " bytes, " + std::to_string(bytes_ - 1) + " follow";
     const std::size_t addressBytes = AddressLength(type_);
     const std::string name = std::string("an S") + type_ + " record";
-    if (type_ >= '5' && count_ != addressBytes + 1) return name + " holds nothing but its address";
+    if (type_ >= '5' && count_ != addressBytes + 1)
+        return name + " holds only its address, but its byte count says " + std::to_string(count_) + " bytes";
     if (count_ < addressBytes + 1) return "too short for " + name;
     const uint8_t expected = static_cast<uint8_t>(~(sum_ - last_));
     if (last_ != expected) return "the checksum is " + Hex(last_) + ", its bytes give " + Hex(expected);

@@ -167,7 +167,8 @@ TEST(FirmwareImage, PathLengthLimit) {
         ASSERT_EQ(folder.path().size() + kKey.size(), length);
         char path[256] = "untouched";
         const bool fits = length <= 255;
-        EXPECT_EQ(package::OpenFirmwareImage(package::StandardImageFiles(), folder.path(), path).opened(), fits) << length << (cyrillic ? " cyrillic" : "");
+        EXPECT_EQ(package::OpenFirmwareImage(package::StandardImageFiles(), folder.path(), path).opened(), fits)
+            << length << (cyrillic ? " cyrillic" : "");
         EXPECT_EQ(std::strlen(path), fits ? length : std::strlen("untouched"));
       }
     }
@@ -268,11 +269,13 @@ TEST(SRecordCheck, FindsTheFirstLineThatFails) {
         {"an end-of-file byte before the end", kGood + "\x1a\n", true, 6,
          "an end-of-file byte (1A) stands before the end of the file"},
         {"S4", kLines[0] + "\nS4030000FC\n", true, 2, "S4 is no record type"},
-        {"a digit dropped", kLines[0] + "\n" + std::string(kLines[1]).erase(6, 1) + "\n", true, 2, "an odd number of hex digits"},
+        {"a digit dropped", kLines[0] + "\n" + std::string(kLines[1]).erase(6, 1) + "\n", true, 2,
+         "an odd number of hex digits"},
         {"a termination record with data", Joined("\n", 4) + Record('9', "000000"), true, 5,
-         "an S9 record holds nothing but its address"},
+         "an S9 record holds only its address, but its byte count says 4 bytes"},
         {"a letter that is no hex digit", kLines[0] + "\nS1G3\n", true, 2, "'G' is no hex digit"},
-        {"an empty line between records", kLines[0] + "\n\n" + kLines[4], true, 2, "an empty line where a record belongs"},
+        {"an empty line between records", kLines[0] + "\n\n" + kLines[4], true, 2,
+         "an empty line where a record belongs"},
     };
     for (const auto& row : rows) {
         for (const std::size_t piece : {row.text.size(), std::size_t{1}}) {
