@@ -281,7 +281,8 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
             services_.log.line("outcome: the firmware went whole onto the transponder's drive, not confirmed there: " +
                                copied->result.unconfirmed);
         else
-            services_.log.line("outcome: the firmware is on the transponder's drive");
+            services_.log.line("outcome: the firmware is on the transponder's drive" +
+                               (copied && !copied->result.why.empty() ? ", " + copied->result.why : std::string()));
         startVersionWatch();
     }
     ShowProgress(shown);
