@@ -20,9 +20,15 @@ std::optional<std::string> EvaluateReply(const std::string& received) {
 }
 
 bool PlainlyAnotherDevice(const std::string& received) {
-    if (received.empty()) return false;
-    if (received.find(kReplyStart) != std::string::npos) return true;
-    return received.find("$AI") == std::string::npos && received.find("!AI") == std::string::npos;
+    // Only whole lines tell: a reply cut by the read, or a device that has
+    // sent a few bytes so far, may still be the transponder's.
+    const std::size_t reply = received.find(kReplyStart);
+    if (reply != std::string::npos) {
+        const std::size_t end = received.find('\n', reply);
+        return end != std::string::npos && received.find(kModelText, reply) == std::string::npos;
+    }
+    return received.find('\n') != std::string::npos && received.find("$AI") == std::string::npos &&
+           received.find("!AI") == std::string::npos;
 }
 
 bool HasCommaCount(const char* text, int n) {

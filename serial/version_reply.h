@@ -27,10 +27,10 @@ inline constexpr char kModelText[] = "AIS-B-K40";
 std::optional<std::string> EvaluateReply(const std::string& received);
 
 // True when bytes that EvaluateReply did not take for the transponder are
-// plainly another device's: a version reply of another model, or no
-// sentence of an AIS talker ("$AI", "!AI") at all (a GPS, a console, bytes
-// at another speed). A transponder still starting, sending its AIS
-// sentences before it answers, is not.
+// plainly another device's: a whole version reply of another model, or
+// whole lines without a sentence of an AIS talker ("$AI", "!AI") (a GPS, a
+// console). A transponder still starting, sending its AIS sentences before
+// it answers, is not, nor a reply the read cut before its line end.
 bool PlainlyAnotherDevice(const std::string& received);
 
 // True when `text` holds at least `n` commas.

@@ -213,7 +213,7 @@ std::vector<WatchRow> Rows() {
          [](Bench& b) { b.ports.addPort(5, versionReply("2.05")); }, [](Bench& b) { b.looks(2); }, {"new 2.05"},
          {5}, false, ""},
         {"another device on an announced port is asked once, and again when announced again", kOverSerial,
-         [](Bench& b) { Device(b), b.ports.addPort(7, "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4*6A"); },
+         [](Bench& b) { Device(b), b.ports.addPort(7, "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4*6A\r\n"); },
          [](Bench& b) { b.watch.portArrived(7), b.looks(3), b.watch.portArrived(7), b.look(); },
          {}, {5, 7, 5, 5, 5, 7}, true, "...: another device"},
         {"the drive goes and comes back ready: back in the boot loader", kOverSerial, Device,
