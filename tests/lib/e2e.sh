@@ -23,7 +23,17 @@ E2E_FAILED=0
 # harness clicks or looks at is given at 96 DPI and scaled to it.
 E2E_DPI=${E2E_DPI:-96}
 
-e2e_fail() { echo "FAIL: $*" >&2; E2E_FAILED=1; }
+# At the first failure, what the display shows: a picture of the whole
+# display and the windows on the display with their titles (a box left up).
+e2e_fail() {
+  echo "FAIL: $*" >&2
+  if [ "$E2E_FAILED" = 0 ] && [ -n "${E2E_WIN:-}" ]; then
+    import -window root "$E2E_SHOTS/first-failure.png" 2>/dev/null
+    echo "windows on the display at the first failure:" >&2
+    xwininfo -root -tree 2>/dev/null | grep -E '^ +0x[0-9a-f]+ "' | head -n 20 >&2
+  fi
+  E2E_FAILED=1
+}
 e2e_check() {  # message, command...
   local what=$1; shift
   if "$@"; then echo "ok: $what"; else e2e_fail "$what"; fi
