@@ -31,5 +31,12 @@ export DEBIAN_FRONTEND=noninteractive
 if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
-apt-get update -qq
+# A mirror in the middle of a sync fails one index now and then: ask again,
+# and go on with the indexes that came when it keeps failing, since the
+# install says plainly if a package is then missing.
+for try in 1 2 3; do
+  apt-get update -qq && break
+  [ "$try" = 3 ] && echo "apt-get update failed three times: going on with the indexes it has" >&2
+  sleep 10
+done
 apt-get install -y -qq "${missing[@]}" >/dev/null
