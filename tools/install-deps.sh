@@ -34,9 +34,25 @@ fi
 # A mirror in the middle of a sync fails one index now and then: ask again,
 # and go on with the indexes that came when it keeps failing, since the
 # install says plainly if a package is then missing.
+indexes_whole=yes
 for try in 1 2 3; do
   apt-get update -qq && break
-  [ "$try" = 3 ] && echo "apt-get update failed three times: going on with the indexes it has" >&2
-  sleep 10
+  if [ "$try" = 3 ]; then
+    echo "apt-get update failed three times: going on with the indexes it has" >&2
+    indexes_whole=
+  else
+    sleep 10
+  fi
 done
-apt-get install -y -qq "${missing[@]}" >/dev/null
+apt-get install -y -qq "${missing[@]}" >/dev/null && exit 0
+[ -n "$indexes_whole" ] && exit 1
+# Without an index of one architecture (the security archive's i386 one,
+# say), a multi-arch library's twins can be had only at different versions,
+# and the install stops at "held broken packages". The release's own suite
+# as the default keeps the twins at one version.
+suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+[ -n "$suite" ] || exit 1
+echo "The install failed with an index missing: installing again from $suite's own suite (apt-get install -t $suite)" >&2
+apt-get install -y -qq -t "$suite" "${missing[@]}" >/dev/null && exit 0
+echo "That failed too: this machine's libraries are newer than what the indexes that came offer; run again once the mirror has synced" >&2
+exit 1
