@@ -276,7 +276,8 @@ void TFormMain::showImageTrouble(const package::ImageTrouble& trouble) {
                              : trouble.kind == Kind::Unreadable  ? "cannot be read; Windows says: " + trouble.reason
                                                                  : trouble.reason;
     services_.log.line("firmware image " + ProgramFolder + package::kImageName + ": " + what);
-    showError(NoFirmwareMessage(trouble, ProgramFolder, services_.desktop.tempFolder()));
+    showError(NoFirmwareMessage(trouble, ProgramFolder, services_.desktop.longPathOf(ProgramFolder),
+                                services_.desktop.tempFolder()));
 }
 
 void TFormMain::FormShow() {
@@ -293,8 +294,13 @@ bool TFormMain::imageCheckPasses() {
     if (bootdrive::FirmwareImagePath[0] == '\0') return false;
     imageCheck_.start(services_.files, bootdrive::FirmwareImagePath, services_.launchWorker);
     if (!imageCheck_.done()) {
+        // A slow share may take a while: the status line says why nothing
+        // seems to happen.
         services_.log.line("Start waits for the check of the firmware image");
+        const std::string status = lblUpgradeStatus.caption();
+        lblUpgradeStatus.setCaption(kCheckingImageStatus);
         services_.desktop.waitServing([this] { return imageCheck_.done() || leaveAfterSearch_; });
+        lblUpgradeStatus.setCaption(status);
     }
     return !imageCheck_.done() || settleImageCheck();
 }

@@ -243,6 +243,8 @@ inline constexpr const char* kFolderOutsideCodePageMessage =
     "above it) holds letters that this Windows cannot pass to the program.\n\n"
     "Unpack the zip into a folder with a plain name, such as C:\\Firmware, and start FirmwareUpgrade.exe from there.";
 inline constexpr const char* kVersionNotDetected = "Firmware version is not detected!";
+// The status line while Start waits for the check of the image (UTF-8).
+inline constexpr const char* kCheckingImageStatus = "Checking the firmware image\u2026";
 inline constexpr const char* kBootModeVersion = "VUR-IrodEdez";
 // How long an exit during the copy waits for the copy to stop.
 inline constexpr std::chrono::milliseconds kCopyStopLimit{10000};

@@ -102,12 +102,12 @@ std::string EarlierCopyMessage(const std::string& earlierTarget) {
 }
 
 std::string NoFirmwareMessage(const package::ImageTrouble& trouble, const std::string& programFolder,
-                              const std::string& tempFolder) {
+                              const std::string& longProgramFolder, const std::string& tempFolder) {
     using Kind = package::ImageTrouble::Kind;
     const std::string image = programFolder + package::kImageName;
     switch (trouble.kind) {
         case Kind::Missing:
-            if (InTemporaryFolder(programFolder, tempFolder))
+            if (InTemporaryFolder(longProgramFolder, tempFolder))
                 return WithParagraph(kNoFirmwareMessage,
                                      "FirmwareUpgrade.exe was started from inside the zip, where only the program "
                                      "itself was unpacked. Unpack the whole zip into a folder, keep the Bin folder "

@@ -30,8 +30,9 @@ std::string EarlierCopyMessage(const std::string& earlierTarget);
 // `programFolder`: missing (from a folder of temporary files, `tempFolder`
 // or one named like Explorer's "Temp1_<zip name>.zip": the zip was not
 // unpacked), with a path too long, unreadable (Windows' reason), or
-// damaged (its first failing line).
+// damaged (its first failing line). `longProgramFolder` is the program's
+// folder by its long names, as `tempFolder` is given, to compare with it.
 std::string NoFirmwareMessage(const package::ImageTrouble& trouble, const std::string& programFolder,
-                              const std::string& tempFolder);
+                              const std::string& longProgramFolder, const std::string& tempFolder);
 
 }  // namespace app

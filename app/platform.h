@@ -80,6 +80,10 @@ public:
     // that open a zip unpack what they start, ending in a separator, with
     // its folders' long names; empty when it cannot be had.
     virtual std::string tempFolder() = 0;
+    // `path` with its folders' long names, as tempFolder() gives them: a
+    // launcher may start the program through 8.3 names. `path` itself when
+    // that cannot be had.
+    virtual std::string longPathOf(const std::string& path) = 0;
     virtual OsVersion osVersion() = 0;
     // Registers the window for device notifications of the serial port class.
     virtual void registerPortNotifications() = 0;

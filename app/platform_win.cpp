@@ -37,20 +37,9 @@ std::string WinDesktop::programPath() { return win::ModuleFilePath(); }
 
 bool WinDesktop::programPathFitsCodePage() { return win::ModulePathFitsCodePage(); }
 
-std::string WinDesktop::tempFolder() {
-    char temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathA(sizeof temp, temp);
-    if (n == 0 || n >= sizeof temp) return std::string();
-    // TEMP may name its folders by their short names (C:\Users\ANNAMA~1\...),
-    // and the program's path names them by their long ones.
-    std::string whole(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD m = GetLongPathNameA(temp, &whole[0], static_cast<DWORD>(whole.size()));
-        if (m == 0) return temp;
-        if (m < whole.size()) return whole.substr(0, m);
-        whole.resize(m);
-    }
-}
+std::string WinDesktop::tempFolder() { return win::LongTempFolder(); }
+
+std::string WinDesktop::longPathOf(const std::string& path) { return win::LongPathName(path); }
 
 OsVersion WinDesktop::osVersion() {
     OSVERSIONINFOA info{};

@@ -31,6 +31,7 @@ public:
     std::string programPath() override;
     bool programPathFitsCodePage() override;
     std::string tempFolder() override;
+    std::string longPathOf(const std::string& path) override;
     OsVersion osVersion() override;
     void registerPortNotifications() override;
     void openWebPage(const std::string& address) override;

@@ -42,7 +42,54 @@ bool FitsAnsiCodePage(const std::wstring& text) {
     return MultiByteToWideChar(CP_ACP, 0, narrow.data(), n, &back[0], length) == length && back == text;
 }
 
+std::wstring Widened(const std::string& text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), &wide[0], n);
+    return wide;
+}
+
+// The text in the ANSI code page; empty when that cannot hold it.
+std::string Narrowed(const std::wstring& text) {
+    if (text.empty() || !FitsAnsiCodePage(text)) return {};
+    const int length = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string narrow(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), length, &narrow[0], n, nullptr, nullptr);
+    return narrow;
+}
+
+// The long form of a wide path; empty when it cannot be had (the path does
+// not exist, say).
+std::wstring LongForm(const std::wstring& path) {
+    std::wstring whole(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetLongPathNameW(path.c_str(), &whole[0], static_cast<DWORD>(whole.size()));
+        if (n == 0) return {};
+        if (n < whole.size()) return whole.substr(0, n);
+        whole.resize(n);
+    }
+}
+
 }  // namespace
+
+std::string LongPathName(const std::string& path) {
+    const std::wstring wide = Widened(path);
+    const std::string narrow = wide.empty() ? std::string() : Narrowed(LongForm(wide));
+    return narrow.empty() ? path : narrow;
+}
+
+std::string LongTempFolder() {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    if (n == 0 || n > MAX_PATH) return std::string();
+    const std::wstring whole = LongForm(std::wstring(temp, n));
+    return Narrowed(whole.empty() ? std::wstring(temp, n) : whole);
+}
 
 std::string ModuleFilePath() {
     if (!ModulePathFitsCodePage()) return std::string();

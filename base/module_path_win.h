@@ -1,4 +1,4 @@
-// The running program's own file.
+// The running program's own file, and the paths it is compared with.
 #pragma once
 
 #include <string>
@@ -18,5 +18,17 @@ std::string ModuleFilePath();
 // manifest, Windows 10 1903 and later) every path fits; before that, a
 // folder named in Cyrillic on a Western Windows does not.
 bool ModulePathFitsCodePage();
+
+// `path` (in the ANSI code page) with each of its folders by its long name
+// (GetLongPathNameW, so that names the code page cannot hold do not stop
+// it): a launcher may start the program through a path in 8.3 names
+// (C:\Users\ANNAMA~1\...). `path` itself when the long form cannot be had
+// or does not fit the code page.
+std::string LongPathName(const std::string& path);
+
+// The user's folder for temporary files (GetTempPathW), by its folders'
+// long names, in the ANSI code page, ending in a separator; empty when it
+// cannot be had or the code page cannot hold it.
+std::string LongTempFolder();
 
 }  // namespace win

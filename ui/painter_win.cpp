@@ -25,9 +25,16 @@ void fillRect(HDC dc, const RECT& r, COLORREF colour) {
 // Draws a caption. Where the program's code page is UTF-8, a caption that
 // is not UTF-8 came from outside in a legacy code page: it is decoded here
 // rather than left to show replacement marks. Elsewhere the system's own
-// code page holds, as it always did.
+// code page holds, as it always did, except for a caption in UTF-8 beyond
+// ASCII (the program's own "…"), which that code page may not hold.
+bool BeyondAscii(const std::string& text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
+}
+
 void drawCaption(HDC dc, const std::string& text, RECT* box, UINT flags) {
-    if (GetACP() != CP_UTF8) {
+    if (GetACP() != CP_UTF8 && !(BeyondAscii(text) && base::IsUtf8(text))) {
         DrawTextA(dc, text.c_str(), -1, box, flags);
         return;
     }

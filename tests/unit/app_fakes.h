@@ -85,6 +85,12 @@ public:
     std::string programPath() override;
     bool programPathFitsCodePage() override { return pathFitsCodePage; }
     std::string tempFolder() override { return temp; }
+    // A path that begins with a key of longNames, with that part long.
+    std::string longPathOf(const std::string& p) override {
+        for (const auto& [shortName, longName] : longNames)
+            if (p.rfind(shortName, 0) == 0) return longName + p.substr(shortName.size());
+        return p;
+    }
     app::OsVersion osVersion() override;
     void registerPortNotifications() override;
     void openWebPage(const std::string& address) override;
@@ -108,6 +114,7 @@ public:
     std::string path = "/nowhere/FirmwareUpgrade.exe";
     bool pathFitsCodePage = true;
     std::string temp = "/nowhere/Temp/";
+    std::map<std::string, std::string> longNames;  // folders in 8.3 names and their long ones
     int answers = 0;                      // answerSystem calls
     std::function<void()> whileAnswering;  // runs inside each (what a sent message may do)
     app::OsVersion version{6, 1};
