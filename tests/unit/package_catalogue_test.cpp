@@ -276,6 +276,14 @@ TEST(SRecordCheck, FindsTheFirstLineThatFails) {
         {"a letter that is no hex digit", kLines[0] + "\nS1G3\n", true, 2, "'G' is no hex digit"},
         {"an empty line between records", kLines[0] + "\n\n" + kLines[4], true, 2,
          "an empty line where a record belongs"},
+        {"an S5 record with data", Joined("\n", 3) + Record('5', "000200") + "\n" + kLines[4], true, 4,
+         "an S5 record holds only its address, but its byte count says 4 bytes"},
+        {"a data record shorter than its address", kLines[0] + "\n" + Record('1', "00") + "\n", true, 2,
+         "too short for an S1 record"},
+        {"a wrong S6 count", Joined("\n", 3) + Record('6', "000003") + "\n" + kLines[4], true, 4,
+         "the count record gives 3 data records, 2 come before it"},
+        {"an S3 image ended by S7", kLines[0] + "\n" + Record('3', "0000000011") + "\n" + Record('7', "00000000"), true,
+         0, ""},
     };
     for (const auto& row : rows) {
         for (const std::size_t piece : {row.text.size(), std::size_t{1}}) {
