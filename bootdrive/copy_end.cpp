@@ -116,7 +116,8 @@ CopyEndVerdict DecideCopyEnd(const CopyEndFacts& facts) {
             // A boot loader stops answering to write its flash, then drops
             // off USB: only the drive going tells that from a failing cable.
             if (!RootDecides(facts))
-                return Failed(facts, PlainFault(facts.error), "met a device that stopped answering: the file may be cut");
+                return Failed(facts, PlainFault(facts.error),
+                              "met a device that stopped answering: the file may be cut");
             if (!facts.rootGone)
                 return Failed(facts, PlainFault(facts.error),
                               "met a device that stopped answering while its drive stayed: the file may be cut");
