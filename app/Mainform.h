@@ -56,6 +56,7 @@ struct UpgradeVariables {
     uint8_t BootDriveWaitTicks = 0;
     uint8_t CopyInProgress = 0;
     uint32_t StallTicks = 0;
+    uint32_t SettleTicks = 0;  // ticks that saw the copy settling
     int32_t LastProgressPercent = 0;
     int32_t ShownProgressPercent = -1;
     int32_t BlinkTick = 0;
@@ -145,6 +146,8 @@ private:
     // Ends an attempt whose copy failed or stood still: the start page,
     // then the failure box (with the reason when the copy failed).
     void endFailedCopy(const std::optional<bootdrive::CopyFileThread::CopyRecord>& failed);
+    // Logs how long the copy settled, where it did.
+    void logSettled(const bootdrive::CopyFileThread::CopyRecord& copy);
     // Ends a failed attempt: the control timer stops, the start page shows,
     // then `box`.
     void endFailedAttempt(const std::string& box);

@@ -12,6 +12,10 @@ namespace app {
 
 namespace {
 
+// Ticks of settling after which the copy counts as stalled: two minutes,
+// for a flush that a hung USB driver never returns.
+constexpr uint32_t kSettleTickLimit = 120;
+
 std::string Seconds(int64_t milliseconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(milliseconds) / 1000.0);
@@ -190,6 +194,7 @@ bool TFormMain::StartFirmwareCopy() {
     ProgressBar2.setMin(0);
     bootdrive::CopyProgressPercent.store(0, std::memory_order_relaxed);
     ShowProgress(0);
+    Upgrade.SettleTicks = 0;
     // A copy given up as stalled was asked to stop, but Windows may not
     // have called its progress routine since: its outcome must never pass
     // for this attempt's.
@@ -239,17 +244,25 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
 
     // Watching the copy.
     const int32_t percent = readCopyProgress_();
-    if (Upgrade.LastProgressPercent == percent)
-        ++Upgrade.StallTicks;
-    else
+    // A copy that settles (its bytes out, the file written through and
+    // looked at) shows no progress: the stall count holds meanwhile.
+    if (bootdrive::CopySettlingSince.load(std::memory_order_relaxed) != 0) {
+        if (Upgrade.SettleTicks++ == 0)
+            services_.log.line("copy settling at " + std::to_string(percent) +
+                               "%: the file is written through to the drive and looked at");
         Upgrade.StallTicks = 0;
+    } else if (Upgrade.LastProgressPercent == percent) {
+        ++Upgrade.StallTicks;
+    } else {
+        Upgrade.StallTicks = 0;
+    }
     Upgrade.LastProgressPercent = percent;
 
     // A copy that failed is told at once, with its reason; one that neither
-    // ends nor moves, after 31 ticks.
+    // ends nor moves, after 31 ticks; one that settles, after two minutes.
     auto failed = CopyWorker->lastCopy();
     if (failed && failed->result.error == 0) failed.reset();
-    if (failed || Upgrade.StallTicks > 30) {
+    if (failed || Upgrade.StallTicks > 30 || Upgrade.SettleTicks > kSettleTickLimit) {
         // A copy that stands still is told to stop: it ends the next time
         // Windows reports its progress, and its cut file goes.
         if (!failed) CopyWorker->RequestStop();
@@ -264,6 +277,7 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
     int32_t shown = percent;
     if (percent >= 100) {
         Upgrade.StallTicks = 0;
+        Upgrade.SettleTicks = 0;
         write(100);
         shown = 100;
         TimerBlinkingText.setEnabled(false);
@@ -276,6 +290,7 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
         Upgrade.CopyInProgress = 0;
         setUpgradeUnderWay(false);
         const auto copied = CopyWorker->lastCopy();
+        if (copied) logSettled(*copied);
         services_.log.line("copy done" + (copied ? " in " + Seconds(copied->milliseconds) : std::string()));
         if (copied && !copied->result.unconfirmed.empty())
             services_.log.line("outcome: the firmware went whole onto the transponder's drive, not confirmed there: " +
@@ -288,15 +303,24 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
     ShowProgress(shown);
 }
 
+void TFormMain::logSettled(const bootdrive::CopyFileThread::CopyRecord& copy) {
+    if (copy.settledMilliseconds) services_.log.line("copy settled in " + Seconds(*copy.settledMilliseconds));
+}
+
 void TFormMain::endFailedCopy(const std::optional<bootdrive::CopyFileThread::CopyRecord>& failed) {
     if (failed) {
+        logSettled(*failed);
         services_.log.line("copy failed after " + Seconds(failed->milliseconds) + ": " +
                            (failed->result.why.empty() ? std::string() : failed->result.why + ": ") +
                            "Windows error " + std::to_string(failed->result.error) + " \"" + failed->result.reason +
                            "\"" + (failed->result.cutTargetRemoved ? "; the cut target was deleted" : ""));
+    } else if (Upgrade.SettleTicks > kSettleTickLimit) {
+        services_.log.line("copy still settling after " + std::to_string(Upgrade.SettleTicks) +
+                           " s: the drive does not answer");
     } else {
         services_.log.line("copy stands still at " + std::to_string(Upgrade.LastProgressPercent) + "% for 31 s");
     }
+    Upgrade.SettleTicks = 0;
     endFailedAttempt(failed ? CopyFailedMessage(bootdrive::FirmwareTargetPath, failed->result) : kStalledMessage);
 }
 

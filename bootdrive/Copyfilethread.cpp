@@ -1,5 +1,6 @@
 #include "bootdrive/Copyfilethread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -14,10 +15,20 @@ namespace bootdrive {
 char FirmwareImagePath[256];
 char FirmwareTargetPath[256];
 std::atomic<int32_t> CopyProgressPercent{0};
+std::atomic<int64_t> CopySettlingSince{0};
 
 namespace {
 std::atomic<int> liveWorkerThreads{0};
+
+int64_t SteadyMilliseconds(std::chrono::steady_clock::time_point at) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
+}
 }  // namespace
+
+void MarkCopySettling() {
+    CopySettlingSince.store(std::max<int64_t>(1, SteadyMilliseconds(std::chrono::steady_clock::now())),
+                            std::memory_order_relaxed);
+}
 
 // Shared by the window's handle and the thread, so that either may go first.
 struct CopyFileThread::State {
@@ -112,9 +123,11 @@ void CopyFileThread::RunWorker(std::shared_ptr<State> state) {
             named = true;
         }
         const auto started = std::chrono::steady_clock::now();
-        CopyRecord record{copier.copyFile(from, to, state->stop), 0};
-        record.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  std::chrono::steady_clock::now() - started).count();
+        CopyRecord record{copier.copyFile(from, to, state->stop), 0, std::nullopt};
+        const auto returned = std::chrono::steady_clock::now();
+        record.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(returned - started).count();
+        const int64_t settling = CopySettlingSince.exchange(0, std::memory_order_relaxed);
+        if (settling != 0) record.settledMilliseconds = SteadyMilliseconds(returned) - settling;
         const bool whole = record.result.error == 0;
 
         // The record is there before 100 is: whoever sees 100 reads how

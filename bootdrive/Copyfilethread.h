@@ -23,6 +23,16 @@ extern char FirmwareTargetPath[256];
 // copy has returned success; a failed copy leaves it where it stood.
 extern std::atomic<int32_t> CopyProgressPercent;
 
+// Where the copy under way began to settle, in milliseconds of the steady
+// clock (never 0), or 0 while it copies and between copies. Settling, its
+// bytes are out and the copier makes sure of the file: the reopen, the
+// flush, the retries while another program holds it, the look at the
+// drive's root. That may take seconds with no progress to show, or hang
+// with a USB driver. The copier marks it (MarkCopySettling); the worker
+// clears it when the copy returns, before it tells how the copy ended.
+extern std::atomic<int64_t> CopySettlingSince;
+void MarkCopySettling();
+
 // The name debuggers show for the worker thread.
 inline constexpr const char* kCopyThreadName = "CopyFileThread";
 
@@ -54,10 +64,11 @@ public:
     // created or began to overwrite is deleted again, so that no cut image
     // is left for a boot loader to take; a target it never touched (an old
     // file it could not replace) stays as it was. A copy that Windows
-    // reported whole, or whose drive went once every byte was out, is
-    // judged by DecideCopyEnd (bootdrive/copy_end.h): delivered, the file
-    // staying, or failed. Once `stop` is set the
-    // copy ends early, failing with ERROR_REQUEST_ABORTED (1235).
+    // reported whole, or whose drive may have gone once every byte was
+    // out, is judged by DecideCopyEnd (bootdrive/copy_end.h): delivered,
+    // the file staying, or failed; it marks the copy settling meanwhile
+    // (MarkCopySettling). Once `stop` is set the copy ends early, failing
+    // with ERROR_REQUEST_ABORTED (1235).
     virtual CopyResult copyFile(const char* from, const char* to, const std::atomic<bool>& stop) = 0;
     // Gives the calling thread a name for debuggers.
     virtual void nameThisThread(const char* name) = 0;
@@ -103,6 +114,7 @@ public:
     struct CopyRecord {
         CopyResult result;
         int64_t milliseconds = 0;
+        std::optional<int64_t> settledMilliseconds;  // of them, settling; none when it never settled
     };
     std::optional<CopyRecord> lastCopy() const;
 

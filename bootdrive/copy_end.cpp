@@ -7,19 +7,21 @@ ErrorClass ClassOfError(uint32_t error) {
     switch (error) {
         case kWriteProtect:
         case kCrc:
-        case kGenFailure:
         case kDiskFull:
-        case kSemTimeout:
-        case kIoDevice:
         case kFileCorrupt:
         case kDiskCorrupt:
             return ErrorClass::WriteOrMedia;
+        case kGenFailure:
+        case kSemTimeout:
+        case kIoDevice:
+            return ErrorClass::NoAnswer;
         case kFileNotFound:
         case kPathNotFound:
         case kInvalidDrive:
         case kNotReady:
         case kDevNotExist:
         case kNoSuchDevice:
+        case kFileInvalid:  // FAT's word for a handle on a volume that was pulled
         case kMediaChanged:
         case kNoMediaInDrive:
         case kDeviceNotConnected:
@@ -82,6 +84,20 @@ CopyEndVerdict Delivered(const CopyEndFacts& facts, const std::string& why) {
 
 }  // namespace
 
+bool RootDecides(const CopyEndFacts& facts) {
+    switch (ClassOfError(facts.error)) {
+        case ErrorClass::DriveGone:
+            return facts.step != CopyStep::Copy || facts.everyByteSeen;
+        case ErrorClass::NoAnswer:
+            // A reopen that meets no answer never began to write the file out.
+            return facts.step == CopyStep::Copy ? facts.everyByteSeen : facts.step != CopyStep::Reopen;
+        default:
+            return false;
+    }
+}
+
+bool HeldByAnotherProgram(const CopyEndFacts& facts) { return ClassOfError(facts.error) == ErrorClass::Held; }
+
 CopyEndVerdict DecideCopyEnd(const CopyEndFacts& facts) {
     if (facts.error == 0) {
         if (facts.measuredBytes == facts.imageBytes)
@@ -96,12 +112,23 @@ CopyEndVerdict DecideCopyEnd(const CopyEndFacts& facts) {
     switch (cls) {
         case ErrorClass::WriteOrMedia:
             return Failed(facts, PlainFault(facts.error), "met a write or media error: the file may be cut");
+        case ErrorClass::NoAnswer:
+            // A boot loader stops answering to write its flash, then drops
+            // off USB: only the drive going tells that from a failing cable.
+            if (!RootDecides(facts))
+                return Failed(facts, PlainFault(facts.error),
+                              "met a device that stopped answering: the file may be cut");
+            if (!facts.rootGone)
+                return Failed(facts, PlainFault(facts.error),
+                              "met a device that stopped answering while its drive stayed: the file may be cut");
+            return Delivered(facts, "the device stopped answering " + std::string(StepWords(facts.step)) +
+                                        ", then its drive went away: the transponder took the file");
         case ErrorClass::AccessDenied:
             return Failed(facts, PlainFault(facts.error), "was refused, with the file no longer read-only");
         case ErrorClass::DriveGone:
             // Only a drive that went is a device that took its file; a file
             // gone from a drive still there never reached it whole.
-            if (facts.step == CopyStep::Copy && !facts.everyByteSeen)
+            if (!RootDecides(facts))
                 return Failed(facts, "", "ended as the drive went, before the whole file was written");
             if (!facts.rootGone)
                 return Failed(facts, "The new file was lost on the transponder's drive.",

@@ -29,6 +29,7 @@ inline constexpr uint32_t kDevNotExist = 55;
 inline constexpr uint32_t kDiskFull = 112;
 inline constexpr uint32_t kSemTimeout = 121;
 inline constexpr uint32_t kNoSuchDevice = 433;
+inline constexpr uint32_t kFileInvalid = 1006;
 inline constexpr uint32_t kMediaChanged = 1110;
 inline constexpr uint32_t kNoMediaInDrive = 1112;
 inline constexpr uint32_t kIoDevice = 1117;
@@ -45,6 +46,10 @@ inline constexpr uint32_t kErrorWrongSize = 0x20000001;
 
 enum class ErrorClass {
     WriteOrMedia,      // the drive did not take what was written: a cut file may be left
+    // The device stopped answering a transfer (a general failure, a time-out,
+    // an I/O device error): a boot loader that stops answering to write its
+    // flash and then drops off USB gives these, and so does a failing cable.
+    NoAnswer,
     DriveGone,         // the drive or the file is no longer there
     Held,              // another program (a virus scanner, an indexer) holds the new file
     AccessDenied,      // the drive refuses the file, also once it is not read-only
@@ -66,9 +71,9 @@ enum class CopyStep {
 struct CopyEndFacts {
     CopyStep step = CopyStep::Copy;  // the step that failed, or the last one
     uint32_t error = 0;              // that step's Windows error; 0 when every step went through
-    bool everyByteSeen = false;      // the progress routine saw the whole file go out
-    // After a drive-gone error: once the file's handle was closed, the
-    // drive's root stopped opening within kRootGoneLimit.
+    bool everyByteSeen = false;      // the progress routine saw the data stream's every byte go out
+    // Where RootDecides: once the file's handle was closed, the drive's
+    // root stopped opening within kRootGoneLimitMs.
     bool rootGone = false;
     uint64_t measuredBytes = 0;  // the size read, when every step went through
     uint64_t imageBytes = 0;     // the image's size: what the file must have
@@ -93,8 +98,19 @@ struct CopyEndVerdict {
 
 CopyEndVerdict DecideCopyEnd(const CopyEndFacts& facts);
 
-// How long the drive's root is watched after a drive-gone error: a device
-// that took its file and restarted drops its drive within it.
+// True when the verdict on `facts` rests on whether the drive went: the
+// caller closes the file's handle, looks at the drive's root (rootGone) and
+// then asks DecideCopyEnd. So it is for a drive-gone error, and for a device
+// that stopped answering, at the look, the flush or the size read, and at
+// the copy once every byte was seen; never at the copy before that.
+bool RootDecides(const CopyEndFacts& facts);
+
+// True when the step of `facts` was refused by another program holding the
+// new file, and is worth asking again for kHeldRetryLimitMs.
+bool HeldByAnotherProgram(const CopyEndFacts& facts);
+
+// How long the drive's root is watched where RootDecides: a device that
+// took its file and restarted drops its drive within it.
 inline constexpr int kRootGoneLimitMs = 2000;
 // How long a new file held by another program is asked for again.
 inline constexpr int kHeldRetryLimitMs = 3000;

@@ -21,6 +21,7 @@ static_assert(winerror::kFileNotFound == ERROR_FILE_NOT_FOUND && winerror::kPath
                   winerror::kDevNotExist == ERROR_DEV_NOT_EXIST && winerror::kDiskFull == ERROR_DISK_FULL &&
                   winerror::kSemTimeout == ERROR_SEM_TIMEOUT && winerror::kMediaChanged == ERROR_MEDIA_CHANGED &&
                   winerror::kNoMediaInDrive == ERROR_NO_MEDIA_IN_DRIVE && winerror::kIoDevice == ERROR_IO_DEVICE &&
+                  winerror::kFileInvalid == ERROR_FILE_INVALID &&
                   winerror::kDeviceNotConnected == ERROR_DEVICE_NOT_CONNECTED &&
                   winerror::kFileCorrupt == ERROR_FILE_CORRUPT && winerror::kDiskCorrupt == ERROR_DISK_CORRUPT &&
                   winerror::kDeviceRemoved == ERROR_DEVICE_REMOVED,
@@ -28,13 +29,17 @@ static_assert(winerror::kFileNotFound == ERROR_FILE_NOT_FOUND && winerror::kPath
 // ERROR_NO_SUCH_DEVICE, which this SDK lacks, is 433.
 
 DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
-                                  LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD callbackReason, HANDLE, HANDLE,
-                                  LPVOID data) {
+                                  LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred, DWORD streamNumber,
+                                  DWORD callbackReason, HANDLE, HANDLE, LPVOID data) {
     PublishCopyProgress(static_cast<uint64_t>(totalFileSize.QuadPart),
                         static_cast<uint64_t>(totalBytesTransferred.QuadPart));
     auto* const progress = static_cast<CopyProgressData*>(data);
     if (!progress) return PROGRESS_CONTINUE;
-    if (callbackReason == CALLBACK_CHUNK_FINISHED && totalBytesTransferred.QuadPart >= totalFileSize.QuadPart)
+    // The data stream's own counts: the totals also count other streams,
+    // such as the Zone.Identifier of a downloaded image, which a FAT drive
+    // cannot take.
+    if (streamNumber == 1 && callbackReason == CALLBACK_CHUNK_FINISHED &&
+        streamBytesTransferred.QuadPart >= streamSize.QuadPart)
         progress->everyByteSeen = true;
     // Asked to stop: Windows ends the copy and deletes the target.
     if (progress->stop && progress->stop->load()) return PROGRESS_CANCEL;
@@ -109,12 +114,11 @@ CopyEndVerdict SettleCopiedFile(const char* path, uint64_t imageBytes, DriveSyst
         const uint64_t until = Now() + kHeldRetryLimitMs;
         for (;;) {
             WriteThrough(path, facts);
-            if (facts.error == ERROR_SUCCESS || ClassOfError(facts.error) != ErrorClass::Held || Now() >= until) break;
+            if (facts.error == ERROR_SUCCESS || !HeldByAnotherProgram(facts) || Now() >= until) break;
             Sleep(100);
         }
     }
-    if (facts.error != ERROR_SUCCESS && ClassOfError(facts.error) == ErrorClass::DriveGone)
-        facts.rootGone = DriveRootGoes(path, drives);
+    if (RootDecides(facts)) facts.rootGone = DriveRootGoes(path, drives);
     return DecideCopyEnd(facts);
 }
 
@@ -158,12 +162,15 @@ public:
             // A device that takes its file once the last bytes are in may
             // drop its drive before Windows has closed it.
             facts.everyByteSeen = progress.everyByteSeen;
-            if (facts.everyByteSeen && ClassOfError(facts.error) == ErrorClass::DriveGone)
+            if (RootDecides(facts)) {
+                MarkCopySettling();
                 facts.rootGone = DriveRootGoes(to, *drives_);
+            }
             verdict = DecideCopyEnd(facts);
         } else if (!image) {
             verdict = {CopyEnd::Failed, ERROR_FILE_NOT_FOUND, "", "failed: the image could not be measured"};
         } else {
+            MarkCopySettling();
             verdict = SettleCopiedFile(to, BytesOf(*image), *drives_);
         }
         CopyResult result;

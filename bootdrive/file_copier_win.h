@@ -16,13 +16,14 @@ namespace bootdrive {
 // What the progress routine of one copy is given, and what it saw.
 struct CopyProgressData {
     const std::atomic<bool>* stop = nullptr;  // set: the copy is to stop
-    bool everyByteSeen = false;               // Windows reported the whole file transferred
+    bool everyByteSeen = false;               // Windows reported the data stream transferred whole
 };
 
 // Progress routine of CopyFileExA: publishes the percentage done from the
 // first two totals and lets the copy go on (PROGRESS_CONTINUE), unless
 // `data` points to a CopyProgressData whose stop flag is set: then the copy
-// is to stop (PROGRESS_CANCEL). It notes there when every byte went out.
+// is to stop (PROGRESS_CANCEL). It notes there when every byte of the data
+// stream (stream 1) went out, from that stream's own counts.
 DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
                                   LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred,
                                   DWORD streamNumber, DWORD callbackReason, HANDLE sourceFile,
@@ -34,13 +35,13 @@ DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER tot
 // reopens the file for writing beside any reader or writer, has Windows
 // write out what it still holds in its cache (FlushFileBuffers, which also
 // makes the device flush its own), and reads its size. A reopen or flush
-// that another program refuses is tried again for kHeldRetryLimitMs; after
-// a drive-gone error the handle is closed and the drive's root watched for
+// that another program refuses is tried again for kHeldRetryLimitMs; where
+// RootDecides the handle is closed and the drive's root watched for
 // kRootGoneLimitMs (`drives.rootOpens`).
 CopyEndVerdict SettleCopiedFile(const char* path, uint64_t imageBytes, DriveSystem& drives);
 
-// After a drive-gone error on `path`: true once the root of its drive no
-// longer opens, looked at until kRootGoneLimitMs have passed.
+// Where RootDecides for a copy to `path`: true once the root of its drive
+// no longer opens, looked at until kRootGoneLimitMs have passed.
 bool DriveRootGoes(const char* path, DriveSystem& drives);
 
 // Names the calling thread for debuggers: SetThreadDescription where the

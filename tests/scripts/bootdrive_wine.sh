@@ -5,7 +5,7 @@
 # in HKLM\Software\Wine\Drives and their label in .windows-label; Wine
 # reads both when its server starts, so they are in place before that.
 # As root, a 64 KiB tmpfs stands for a drive that fills up during the copy.
-# J: is dropped by a flush that fails as the device takes the file.
+# J: and K: are dropped by a flush that fails as the device takes the file.
 set -euo pipefail
 
 : "${WIZARD_BUILD_DIR:?}" "${WIZARD_SOURCE_DIR:?}"
@@ -52,6 +52,7 @@ fi
 drive h "SMALL" floppy
 drive i "GONE" floppy
 drive j "DROPPED" floppy
+drive k "TIMED OUT" floppy
 wz_reg_import "$(winepath -w "$work/drives.reg")"
 wineserver -k >/dev/null 2>&1 || true
 rm -rf "$work/drives/i"

@@ -267,7 +267,7 @@ bootdrive::CopyResult FakeCopier::copyFile(const char* from, const char* to, con
     if (succeed) return {0, "", false, unconfirmed, "", ""};
     // A copy the rig ended counts as cut off (ERROR_OPERATION_ABORTED).
     return {failWith != 0 ? failWith.load() : 995u, withoutWords ? "" : "There is not enough space on the disk.", true,
-            "", "", ""};
+            "", fault, ""};
 }
 
 void FakeCopier::endCopies() {
@@ -287,6 +287,7 @@ void FakeCopier::reset() {
     ignoreStop = false;
     withoutWords = false;
     unconfirmed.clear();
+    fault.clear();
 }
 
 bool FakeCopier::waitForCopies(std::size_t n, std::chrono::milliseconds limit) {
@@ -319,6 +320,7 @@ void resetGlobals() {
     app::Upgrade = app::UpgradeVariables{};
     app::ProgramFolder.clear();
     bootdrive::CopyProgressPercent.store(0);
+    bootdrive::CopySettlingSince.store(0);
     bootdrive::FirmwareImagePath[0] = '\0';
     bootdrive::FirmwareTargetPath[0] = '\0';
 }

@@ -235,6 +235,7 @@ public:
     std::atomic<bool> ignoreStop{false};
     std::atomic<bool> withoutWords{false};  // the failure has no text from Windows
     std::string unconfirmed;  // a whole copy not confirmed on the device: why (set before it ends)
+    std::string fault;        // a failed copy's plain words (set before it ends)
     // Ends the copies under way, with failWith's error (or success).
     void endCopies();
     // Waits up to `limit` until at least n copies have run.

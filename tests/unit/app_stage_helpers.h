@@ -25,6 +25,7 @@ inline constexpr const char* kHeldByAnother =
 inline constexpr const char* kDiskFullOnE =
     "\n\nCopying the firmware onto the transponder's drive E: failed. Windows says: There is not enough space "
     "on the disk.";
+inline constexpr const char* kOnE = "\n\nCopying the firmware onto the transponder's drive E: failed. ";
 inline constexpr const char* kNoWordsOnE =
     "\n\nCopying the firmware onto the transponder's drive E: failed. Windows reports error 1117.";
 inline constexpr const char* kBootCommand = "$PDBG,107,1,,,,,,*16\r\n";

@@ -192,23 +192,56 @@ TEST(CopyEnd, DecidedByTheStepItsErrorAndWhatWasSeenAfter) {
     using bootdrive::CopyEnd;
     using bootdrive::CopyStep;
     namespace e = bootdrive::winerror;
+    const char* const kAdvice = "Check the USB cable, connect the transponder without a hub between";
+    const char* const kNoAnswer = "stopped answering";
     const struct {
-        bootdrive::CopyEndFacts facts;  // step, error, every byte seen, root gone
+        bootdrive::CopyEndFacts facts;  // step, error, every byte seen, root gone, measured, image
         CopyEnd end;
+        uint32_t error;     // given to the box
+        bool looks;         // the drive's root is looked at before the verdict
+        const char* fault;  // a part of the plain words; "": none
+        const char* why;    // a part of the log's words
     } rows[] = {
-        {{CopyStep::Copy, e::kDeviceNotConnected, true, true}, CopyEnd::Delivered},
-        {{CopyStep::Copy, e::kDeviceNotConnected, false, true}, CopyEnd::Failed},
-        {{CopyStep::Copy, e::kDiskFull, true, false}, CopyEnd::Failed},
-        {{CopyStep::Reopen, e::kWriteProtect}, CopyEnd::Failed},
-        {{CopyStep::Flush, e::kCrc, false, true}, CopyEnd::Failed},
-        {{CopyStep::Look, e::kFileCorrupt}, CopyEnd::Failed},
-        {{CopyStep::Reopen, e::kAccessDenied}, CopyEnd::Failed},
-        {{CopyStep::Flush, e::kInvalidFunction}, CopyEnd::Delivered},
-        {{CopyStep::Reopen, 87}, CopyEnd::Failed},
+        {{CopyStep::Copy, e::kDeviceNotConnected, true, true}, CopyEnd::Delivered, 0, true, "", "went away"},
+        {{CopyStep::Copy, e::kDeviceNotConnected, false, true}, CopyEnd::Failed, 1167, false, "", "before the whole"},
+        {{CopyStep::Copy, e::kDiskFull, true, true}, CopyEnd::Failed, 112, false, "", "write or media"},
+        {{CopyStep::Reopen, e::kWriteProtect}, CopyEnd::Failed, 19, false, "", "write or media"},
+        {{CopyStep::Flush, e::kCrc, false, true}, CopyEnd::Failed, 23, false, kAdvice, "write or media"},
+        {{CopyStep::Look, e::kFileCorrupt}, CopyEnd::Failed, 1392, false, "file system", ""},
+        {{CopyStep::Reopen, e::kAccessDenied}, CopyEnd::Failed, 5, false, "refused the file", "no longer read-only"},
+        {{CopyStep::Flush, e::kInvalidFunction}, CopyEnd::Delivered, 0, false, "", "cannot be written through"},
+        {{CopyStep::Reopen, 87}, CopyEnd::Failed, 87, false, "", ""},
+        {{CopyStep::Measure, 0, false, false, 6, 6}, CopyEnd::Confirmed, 0, false, "", "6 bytes as the image"},
+        {{CopyStep::Measure, 0, false, false, 7, 6}, CopyEnd::Failed, bootdrive::kErrorWrongSize, false,
+         "has 7 bytes, not the image's 6", "written through"},
+        {{CopyStep::Copy, e::kSharingViolation, true}, CopyEnd::Failed, 32, false, "", "another program"},
+        {{CopyStep::Reopen, e::kLockViolation}, CopyEnd::Delivered, 0, false, "", "refused for 3 s"},
+        {{CopyStep::Reopen, e::kNotSupported}, CopyEnd::Failed, 50, false, "", ""},
+        {{CopyStep::Measure, e::kInvalidFunction}, CopyEnd::Failed, 1, false, "", ""},
+        {{CopyStep::Flush, e::kNotReady, false, true}, CopyEnd::Delivered, 0, true, "", "write-through found it gone"},
+        {{CopyStep::Flush, e::kNotReady, false, false}, CopyEnd::Failed, 21, true, "was lost", "drive stayed"},
+        {{CopyStep::Copy, e::kFileInvalid, true, true}, CopyEnd::Delivered, 0, true, "", "went away"},
+        // A device that stops answering to write its flash, then drops off.
+        {{CopyStep::Flush, e::kSemTimeout, false, true}, CopyEnd::Delivered, 0, true, "", "write-through, then"},
+        {{CopyStep::Flush, e::kSemTimeout, false, false}, CopyEnd::Failed, 121, true, kAdvice, "drive stayed"},
+        {{CopyStep::Look, e::kGenFailure, false, true}, CopyEnd::Delivered, 0, true, "", kNoAnswer},
+        {{CopyStep::Look, e::kIoDevice, false, false}, CopyEnd::Failed, 1117, true, kAdvice, "drive stayed"},
+        {{CopyStep::Measure, e::kGenFailure, false, true}, CopyEnd::Delivered, 0, true, "", kNoAnswer},
+        {{CopyStep::Measure, e::kIoDevice, false, false}, CopyEnd::Failed, 1117, true, kAdvice, "drive stayed"},
+        {{CopyStep::Copy, e::kIoDevice, true, true}, CopyEnd::Delivered, 0, true, "", kNoAnswer},
+        {{CopyStep::Copy, e::kGenFailure, true, false}, CopyEnd::Failed, 31, true, kAdvice, "drive stayed"},
+        {{CopyStep::Copy, e::kSemTimeout, false, true}, CopyEnd::Failed, 121, false, kAdvice, kNoAnswer},
+        {{CopyStep::Reopen, e::kSemTimeout, false, true}, CopyEnd::Failed, 121, false, kAdvice, kNoAnswer},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(static_cast<int>(bootdrive::DecideCopyEnd(row.facts).end), static_cast<int>(row.end))
-            << row.facts.error;
+    for (const auto& row : rows) {
+        const bootdrive::CopyEndVerdict v = bootdrive::DecideCopyEnd(row.facts);
+        SCOPED_TRACE(std::to_string(row.facts.error) + " at " + std::to_string(int(row.facts.step)) + ": " + v.why);
+        EXPECT_EQ(static_cast<int>(v.end), static_cast<int>(row.end));
+        EXPECT_EQ(v.error, row.error);
+        EXPECT_EQ(bootdrive::RootDecides(row.facts), row.looks);
+        EXPECT_EQ(*row.fault ? v.fault.find(row.fault) != std::string::npos : v.fault.empty(), true) << v.fault;
+        EXPECT_NE(v.why.find(row.why), std::string::npos);
+    }
 }
 
 TEST(Worker, NamedOnceBeforeItsFirstCopyAndCopiesTheCurrentPaths) {

@@ -309,7 +309,7 @@ TEST(SampleFiles, ShippedCatalogueNamesTheShippedImage) {
     EXPECT_TRUE(package::ReadCatalogueVersion(resources, version, package::kImageName));
     EXPECT_STRNE(version, "");
     const auto verdict = package::CheckImage(package::StandardImageFiles(), path);
-    EXPECT_TRUE(verdict.checked && !verdict.trouble) << verdict.trouble->reason;
+    EXPECT_TRUE(verdict.checked && !verdict.trouble) << (verdict.trouble ? verdict.trouble->reason : "");
 }
 
 }  // namespace

@@ -12,6 +12,10 @@
  *                       folder goes: the device took the file and dropped
  *                       its drive
  *   ENXIO keep          "no such device", the drive and the file staying
+ * Other errors name what Wine makes of them (seen with Wine 8, both widths):
+ * ETIME is a timed-out transfer (ERROR_SEM_TIMEOUT, 121), ETIMEDOUT a
+ * general failure (ERROR_GEN_FAILURE, 31), as a device that stopped
+ * answering gives them; "drop-drive" and "keep" go with them as above.
  * Built for both widths, so that 64-bit and 32-bit programs are seen. */
 #define _GNU_SOURCE
 #include <dirent.h>
@@ -60,7 +64,10 @@ static int fail_as_told(int fd) {
         *strrchr(path, '/') = '\0';
         drop_links_to(path);
     }
-    return strcmp(errname, "ENOSPC") == 0 ? ENOSPC : ENXIO;
+    if (strcmp(errname, "ENOSPC") == 0) return ENOSPC;
+    if (strcmp(errname, "ETIME") == 0) return ETIME;
+    if (strcmp(errname, "ETIMEDOUT") == 0) return ETIMEDOUT;
+    return ENXIO;
 }
 
 /* The flush `name` of `fd`, unless it is to fail. */
