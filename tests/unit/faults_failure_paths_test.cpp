@@ -164,7 +164,24 @@ TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
          [](Rig& r) {
              ASSERT_EQ(r.dialogs.boxes.size(), 1u) << "the search ran on a fresh worker, and COM5 was refused";
              EXPECT_NE(r.dialogs.boxes[0].text.find("\n\nCOM5 does not respond"), std::string::npos);
+             EXPECT_EQ(r.dialogs.boxes[0].text.find(apptest::kHeldByAnother), std::string::npos);
              EXPECT_TRUE(r.ports.hanging());
+         }},
+        {"a port whose hung call has ended, then held by another program, is named as held",
+         [](Rig& r) {
+             apptest::toCompleteOverSerial(r);
+             r.ports.hangNextCall(5), r.click("TimerVersionWatch"), r.clickFinish(), r.drives.setReady('E', false);
+             r.clickStart();  // COM5 does not respond
+             const int scans = r.drives.scans;
+             r.ports.replies[5] = "", r.ports.release();  // the look ends with a look at the drives
+             ASSERT_TRUE(apptest::waitUntil([&r, scans] { return r.drives.scans > scans; }));
+             r.ports.openable[5] = false, r.clickStart();
+         },
+         [](Rig& r) {
+             ASSERT_EQ(r.dialogs.boxes.size(), 2u);
+             const std::string held = "\n\nCOM5 (USB Serial Port) is" + std::string(apptest::kHeldByAnother);
+             EXPECT_NE(r.dialogs.boxes[1].text.find(held), std::string::npos) << r.dialogs.boxes[1].text;
+             EXPECT_EQ(r.dialogs.boxes[1].text.find("does not respond"), std::string::npos);
          }},
     };
     // The hung call's thread may still use the fakes after its call has
