@@ -90,7 +90,9 @@ void VersionWatch::wokeUp(base::TimePoint now, const std::string& how) {
     asleep_ += now - lastTickAt_;
     lastTickAt_ = now;
     resumedAt_ = now;
-    if (driveGoneAt_) silentSince_ = now;
+    // Also when a look from before the sleep, read after it, finds the
+    // drive gone: the sleep is never silence.
+    silentSince_ = std::max(silentSince_, now);
     log_.line(how + ": the transponder's silence counts from now, and drives that go in the next 10 s are USB coming "
                     "back");
 }
