@@ -1,11 +1,10 @@
 // After "Finish!": the transponder restarts, and the wizard watches for
 // its return to say what became of the upgrade. It asks the port the
 // transponder answered on and every port Windows announces from the copy's
-// start on, and
-// looks at the drives, one look at a time off the window's thread, until
-// the transponder answers, comes back in its boot loader, or 10 minutes
-// awake have passed. It tells only what it saw: a port another program
-// holds is named as such, never taken for silence.
+// start on, and looks at the drives, one look at a time off the window's
+// thread, until the transponder answers, comes back in its boot loader, or
+// 10 minutes awake have passed. It tells only what it saw: a port another
+// program holds is named as such, never taken for silence.
 #pragma once
 
 #include <chrono>
