@@ -205,6 +205,7 @@ bool TFormMain::StartFirmwareCopy() {
     }
     services_.log.line("copy " + std::string(bootdrive::FirmwareImagePath) + " (" + std::to_string(imageBytes_) +
                        " bytes) to " + bootdrive::FirmwareTargetPath);
+    watch_.copyStarted();
     return true;
 }
 

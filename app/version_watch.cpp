@@ -28,7 +28,9 @@ void VersionWatch::start(const Setup& setup, serial::JobRunner& runner) {
     startedAt_ = lastTickAt_ = clock_();
     asleep_ = {};
     resumedAt_.reset();
-    announced_.clear();
+    // Ports announced since the copy began are asked from the first look.
+    if (!keeping_) announced_.clear();
+    keeping_ = false;
     held_.clear();
     others_.clear();
     driveGoneAt_.reset();
@@ -43,18 +45,25 @@ void VersionWatch::start(const Setup& setup, serial::JobRunner& runner) {
               " and on the ports Windows announces" +
               (setup.driveLetter != 0 ? ", and its drive " + std::string(1, setup.driveLetter) + ":" : std::string()) +
               ", for 10 minutes");
+    for (int port : announced_) log_.line(serial::ComName(port) + ", announced since the copy began, is asked too");
 }
 
 void VersionWatch::stop(const std::string& why) {
+    keeping_ = false;  // the attempt is over
     if (!running_) return;
     running_ = false;
     look_.reset();  // a look in hand ends unread
     log_.line("the watch ends: " + why);
 }
 
+void VersionWatch::copyStarted() {
+    keeping_ = true;
+    announced_.clear();
+}
+
 void VersionWatch::portArrived(int port) {
-    if (!running_) return;
-    log_.line("Windows announces " + serial::ComName(port));
+    if (!running_ && !keeping_) return;
+    log_.line("Windows announces " + serial::ComName(port) + (running_ ? "" : ", kept for the watch after the copy"));
     // A port that comes again is a device that came again: whoever held it
     // or answered on it before may be gone.
     held_.erase(port);
@@ -74,18 +83,22 @@ void VersionWatch::drivesRemoved(uint32_t letters) {
 }
 
 void VersionWatch::resumed() {
-    if (!running_) return;
-    const base::TimePoint now = clock_();
+    if (running_) wokeUp(clock_(), "Windows has woken up");
+}
+
+void VersionWatch::wokeUp(base::TimePoint now, const std::string& how) {
     asleep_ += now - lastTickAt_;
     lastTickAt_ = now;
     resumedAt_ = now;
-    if (driveGoneAt_) silentSince_ = now;
-    log_.line("Windows has woken up: the transponder's silence counts from now, and drives that go in the next 10 s "
-              "are USB coming back");
+    // Also when a look from before the sleep, read after it, finds the
+    // drive gone: the sleep is never silence.
+    silentSince_ = std::max(silentSince_, now);
+    log_.line(how + ": the transponder's silence counts from now, and drives that go in the next 10 s are USB coming "
+                    "back");
 }
 
 bool VersionWatch::settlingAfterResume(base::TimePoint when) const {
-    return resumedAt_ && when >= *resumedAt_ && when < *resumedAt_ + kResumeSettling;
+    return resumedAt_ && when >= *resumedAt_ && when <= *resumedAt_ + kResumeSettling;
 }
 
 void VersionWatch::noteDriveGone(base::TimePoint when, const std::string& how) {
@@ -99,6 +112,11 @@ void VersionWatch::noteDriveGone(base::TimePoint when, const std::string& how) {
 std::optional<WatchNews> VersionWatch::tick() {
     if (!running_) return std::nullopt;
     const base::TimePoint now = clock_();
+    // A PC that slept without a word from Windows.
+    if (const auto gap = now - lastTickAt_; gap > kSleepGap)
+        wokeUp(now, "no tick of the watch for " +
+                        std::to_string(std::chrono::duration_cast<std::chrono::seconds>(gap).count()) +
+                        " s: the PC was asleep");
     std::optional<WatchNews> news;
     const bool inHand = look_ && !look_->done.load(std::memory_order_acquire);
     if (look_ && !inHand) {
@@ -144,9 +162,12 @@ std::optional<WatchNews> VersionWatch::heldOrSilent(base::TimePoint now) {
 }
 
 bool VersionWatch::askNow(int port, base::TimePoint now) const {
-    if (port == 0 || others_.count(port) != 0) return false;
-    const auto held = held_.find(port);
-    return held == held_.end() || now - held->second >= kHeldRetry;
+    const auto due = [port, now](const std::map<int, base::TimePoint>& seen) {
+        const auto it = seen.find(port);
+        return it == seen.end() || now - it->second >= kHeldRetry;
+    };
+    // The transponder's own port is asked at every look, whatever it said.
+    return port != 0 && due(held_) && (port == setup_.knownPort || due(others_));
 }
 
 void VersionWatch::post() {
@@ -221,10 +242,19 @@ void VersionWatch::readPorts(const Look& look) {
         // silence counts from now.
         silentSince_ = std::max(silentSince_, look.postedAt);
     }
-    for (int port : look.device.others)
-        if (port != setup_.knownPort && others_.insert(port).second)
-            log_.line(serial::ComName(port) +
-                      " answers as another device: not asked again unless Windows announces it again");
+    for (int port : look.device.others) {
+        const bool first = others_.count(port) == 0;
+        others_[port] = look.postedAt;
+        if (!first) continue;
+        // Whole lines without the reply: a GPS, or the transponder talking
+        // before it answers (its own sentences at a desk without a fix).
+        // Not its silence: that counts from here.
+        silentSince_ = std::max(silentSince_, look.postedAt);
+        log_.line(serial::ComName(port) + " answers in lines of another kind: " +
+                  (port == setup_.knownPort ? std::string("asked at every look all the same")
+                                            : "asked again when Windows announces it, or in 30 s") +
+                  "; the transponder's silence counts from now");
+    }
 }
 
 std::optional<WatchNews> VersionWatch::readDrive(const Look& look) {

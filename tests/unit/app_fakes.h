@@ -210,7 +210,7 @@ public:
     void setReady(char letter, bool ready);
 
     std::map<char, Drive> drives;
-    int scans = 0;  // FindBootDrive calls: every scan starts with the list of letters
+    std::atomic<int> scans{0};  // FindBootDrive calls: every scan starts with the list of letters
 };
 
 // The copy as the worker thread runs it. It lives for the whole test run

@@ -91,17 +91,39 @@ struct WatchRow {
 const std::vector<int> kUncounted{-1};
 const app::VersionWatch::Setup kOverSerial{5, 'E', "2.0.1", "2.05", 6};
 const app::VersionWatch::Setup kFromBootMode{0, 'E', "", "2.05", 6};
+const app::VersionWatch::Setup kOn7{7, 'E', "2.0.1", "2.05", 6};
 
 // The drive as the copy left it: ready, the image of 6 bytes on it.
-void Drive(Bench& b) { b.drives.addBootDrive('E', true), b.drives.drives['E'].files["AIS_Firmware.S19"] = 6; }
+void DriveAt(Bench& b, char letter, uint64_t bytes = 6) {
+    b.drives.addBootDrive(letter, true), b.drives.drives[letter].files["AIS_Firmware.S19"] = bytes;
+}
+void Drive(Bench& b) { DriveAt(b, 'E'); }
 void Device(Bench& b) {
     b.ports.addPort(5, "");
     Drive(b);
 }
 // The drive goes as the transponder restarts.
-void Restarts(Bench& b) { b.drives.drives.erase('E'); }
-void Answers(Bench& b, const char* version) { b.ports.openable[5] = true, b.ports.replies[5] = versionReply(version); }
+void Restarts(Bench& b, char letter = 'E') { b.drives.drives.erase(letter); }
+void Answers(Bench& b, const char* version, int port = 5) {
+    b.ports.openable[port] = true, b.ports.replies[port] = versionReply(version);
+}
 void Sleeps(Bench& b, std::chrono::minutes asleep) { b.now += asleep, b.watch.resumed(); }
+// A position report without a fix, as a GPS or the transponder itself sends.
+const char kGpsLines[] = "$GPRMC,,V,,,,,,,,,,N*53\r\n$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r\n";
+// COM7, announced, first answers `first`, then the version.
+WatchRow FirstAnswerOn7(const char* name, std::string first) {
+    return {name, kOverSerial, [first](Bench& b) { Device(b), b.ports.addPort(7, first); },
+            [](Bench& b) { b.watch.portArrived(7), b.look(), b.ports.replies[7] = versionReply("2.05"), b.looks(2); },
+            {"new 2.05"}, {5, 7, 5, 7}, false, ""};
+}
+// A boot drive ready, without the image: the boot loader back.
+void ReadyDrive(Bench& b) { b.drives.addBootDrive('E', true); }
+// Windows says the drive went `after` a wake-up; it is there again, without the image.
+std::function<void(Bench&)> RemovedAfterWakeUp(std::chrono::seconds after) {
+    return [after](Bench& b) {
+        b.look(), Sleeps(b, 1min), b.now += after, b.watch.drivesRemoved(1u << ('E' - 'A')), b.looks(2);
+    };
+}
 
 std::vector<WatchRow> Rows() {
     return {
@@ -183,7 +205,7 @@ std::vector<WatchRow> Rows() {
          Device,
          [](Bench& b) {
              b.look(), Restarts(b), b.ports.openable[5] = false, b.looks(75);  // 150 s: chart software answered
-             Answers(b, "2.05"), b.looks(15), b.tick();
+             b.ports.openable[5] = true, b.looks(55), Answers(b, "2.05"), b.looks(2), b.tick();  // free, still quiet
          },
          {"held COM5", "new 2.05"}, kUncounted, false, "COM5 is no longer held"},
         {"the known port gone during the restart is asked again on its number", kOverSerial, Device,
@@ -212,7 +234,7 @@ std::vector<WatchRow> Rows() {
         {"the same version flashed again is the new one", {5, 'E', "2.05", "2.05", 6},
          [](Bench& b) { b.ports.addPort(5, versionReply("2.05")); }, [](Bench& b) { b.looks(2); }, {"new 2.05"},
          {5}, false, ""},
-        {"another device on an announced port is asked once, and again when announced again", kOverSerial,
+        {"another device on an announced port is asked again at once when announced again", kOverSerial,
          [](Bench& b) { Device(b), b.ports.addPort(7, "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4*6A\r\n"); },
          [](Bench& b) { b.watch.portArrived(7), b.looks(3), b.watch.portArrived(7), b.look(); },
          {}, {5, 7, 5, 5, 5, 7}, true, "...: another device"},
@@ -246,6 +268,52 @@ std::vector<WatchRow> Rows() {
              b.tick();
          },
          {"silent ", "new 2.05"}, std::vector<int>(66, 5), false, "has not answered"},
+        {"a freed port announced again is asked at once", kOverSerial,
+         [](Bench& b) { Device(b), b.ports.addPort(7, ""), b.ports.openable[7] = false; },
+         [](Bench& b) { b.watch.portArrived(7), b.looks(2), Answers(b, "2.5", 7), b.watch.portArrived(7), b.looks(2); },
+         {"new 2.5"}, {5, 7, 5, 5, 7}, false, ""},
+        {"a drive gone 10 s after a wake-up is USB coming back", kFromBootMode, ReadyDrive, RemovedAfterWakeUp(10s),
+         {}, {}, true, "not taken for a restart"},
+        {"a drive gone 11 s after a wake-up is a restart", kFromBootMode, ReadyDrive, RemovedAfterWakeUp(11s),
+         {"boot mode "}, {}, false, "(Windows says it was removed)"},
+        {"awake time before a sleep still counts", kOverSerial, Device,
+         [](Bench& b) { b.looks(150), Sleeps(b, 30min), b.looks(151); }, {}, kUncounted, false, "within 10 minutes"},
+        {"a stray line of another kind on the transponder's own port does not drop it", kOverSerial,
+         [](Bench& b) { Device(b), b.ports.replies[5] = kGpsLines; },
+         [](Bench& b) { b.looks(2), Answers(b, "2.05"), b.looks(2); }, {"new 2.05"}, {5, 5, 5}, false, "all the same"},
+        {"not restarted after silence was told", kOverSerial, Device,
+         [](Bench& b) { b.look(), Restarts(b), b.looks(62), Drive(b), b.looks(2); },
+         {"silent ", "not restarted "}, kUncounted, true, "with the image on it"},
+        {"the drive back at a new letter, then the restart", kOverSerial, Device,
+         [](Bench& b) { b.look(), Restarts(b), b.look(), DriveAt(b, 'G'), b.looks(70), Restarts(b, 'G'), b.looks(3); },
+         {}, kUncounted, true, "the drive G: has gone"},
+        {"a second watch asks the port the first one found another device on; its talk is no silence", kOn7,
+         [](Bench& b) { Device(b), b.ports.addPort(7, kGpsLines), b.watch.start(kOn7, b.runner), b.looks(2); },
+         [](Bench& b) {
+             b.ports.replies[7] = "", b.look(), Restarts(b), b.looks(50), b.ports.replies[7] = kGpsLines, b.looks(20);
+         },
+         {}, kUncounted, true, "COM7 answers in lines of another kind: asked at every look all the same"},
+        {"a firmware file of the wrong size on the returning drive: the boot loader", kOverSerial, Device,
+         [](Bench& b) { b.look(), Restarts(b), b.look(), DriveAt(b, 'E', 5), b.looks(2); },
+         {"boot mode "}, kUncounted, false, "a firmware file of 5 bytes"},
+        FirstAnswerOn7("a cut $AIVER after an earlier whole line is asked again at once",
+                       "$GPRMC,,V,,,,,,,,,,N*53\r\n$AIVER,AIS-B"),
+        FirstAnswerOn7("a few bytes so far are asked again at once", "$GPR"),
+        FirstAnswerOn7("the transponder's own !AIVDO line is asked again at once",
+                       "!AIVDO,1,1,,,B5NJ;PP005l4ot5Isbl03wsUkP06,0*2C\r\n"),
+        {"GPS lines first, then the version: the port asked again 30 s later", kOverSerial,
+         [](Bench& b) { Device(b), b.ports.addPort(7, kGpsLines); },
+         [](Bench& b) { b.watch.portArrived(7), b.look(), b.ports.replies[7] = versionReply("2.05"), b.looks(16); },
+         {"new 2.05"}, {5, 7, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 7}, false, "or in 30 s"},
+        {"ports announced from the copy's start on are asked at once; an earlier attempt's are not", kOverSerial,
+         [](Bench& b) {
+             Device(b), b.ports.addPort(7, versionReply("2.05")), b.ports.addPort(8, versionReply("2.05"));
+             b.watch.copyStarted(), b.watch.portArrived(8), b.watch.copyStarted(), b.watch.portArrived(7);
+         },
+         [](Bench& b) { b.looks(2); }, {"new 2.05"}, {5, 7}, false, ""},
+        {"a gap in the ticks is sleep: the silence counts afresh, the ten minutes in time awake", kOverSerial, Device,
+         [](Bench& b) { b.looks(30), Restarts(b), b.look(), b.now += 9min, b.looks(59); },  // the drive went before it
+         {}, kUncounted, true, "no tick of the watch for 542 s: the PC was asleep"},
     };
 }
 

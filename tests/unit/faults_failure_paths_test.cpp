@@ -152,7 +152,7 @@ TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
              ASSERT_EQ(r.dialogs.boxes.size(), 1u);
              EXPECT_EQ(r.dialogs.boxes[0].flags & app::kMbDefButton2, 0u) << "OK is the question's default";
          }},
-        {"Start after Finish while a look of the watch hangs: the port is the wizard's own, not another program's",
+        {"Start after Finish while a look of the watch hangs: the port is the wizard's own, then another program's",
          [](Rig& r) {
              apptest::toCompleteOverSerial(r);
              r.ports.hangNextCall(5);
@@ -160,11 +160,19 @@ TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
              r.clickFinish();
              r.drives.setReady('E', false);
              r.clickStart();
+             EXPECT_TRUE(r.ports.hanging());
+             const int scans = r.drives.scans;
+             r.ports.replies[5] = "", r.ports.release();  // the look ends with a look at the drives
+             ASSERT_TRUE(apptest::waitUntil([&r, scans] { return r.drives.scans > scans; }));
+             r.ports.openable[5] = false, r.clickStart();  // chart software takes COM5
          },
          [](Rig& r) {
-             ASSERT_EQ(r.dialogs.boxes.size(), 1u) << "the search ran on a fresh worker, and COM5 was refused";
+             ASSERT_EQ(r.dialogs.boxes.size(), 2u) << "the search ran on a fresh worker, and COM5 was refused";
              EXPECT_NE(r.dialogs.boxes[0].text.find("\n\nCOM5 does not respond"), std::string::npos);
-             EXPECT_TRUE(r.ports.hanging());
+             EXPECT_EQ(r.dialogs.boxes[0].text.find(apptest::kHeldByAnother), std::string::npos);
+             const std::string held = "\n\nCOM5 (USB Serial Port) is" + std::string(apptest::kHeldByAnother);
+             EXPECT_NE(r.dialogs.boxes[1].text.find(held), std::string::npos) << r.dialogs.boxes[1].text;
+             EXPECT_EQ(r.dialogs.boxes[1].text.find("does not respond"), std::string::npos);
          }},
     };
     // The hung call's thread may still use the fakes after its call has

@@ -87,6 +87,12 @@ void Device::onTime() {
 
 void Device::answer() {
     SleepMs(o_.replyDelayMs);
+    if (gpsLeft_ > 0) {
+        --gpsLeft_;
+        send_(GpsSentences());
+        if (o_.verbose) std::fprintf(stderr, "transponder_sim: answered with GPS sentences only\n");
+        return;
+    }
     std::string reply = ComposeReply(o_, version_);
     if (o_.gapMs > 0 && o_.gapAfter > 0 && static_cast<std::size_t>(o_.gapAfter) < reply.size()) {
         send_(reply.substr(0, static_cast<std::size_t>(o_.gapAfter)));
@@ -133,6 +139,7 @@ void Device::comeBackAsFirmware() {
     version_ = o_.versionAfter;
     booted_ = false;
     quietUntil_ = Clock::now() + std::chrono::milliseconds(o_.quietAfterRestartMs);
+    gpsLeft_ = o_.gpsFirst;
     if (!o_.linkAfter.empty()) portLink_ = o_.linkAfter;
     std::string error;
     if (!portLink_.empty() && !PublishLink(slavePath_, portLink_, error)) {

@@ -60,6 +60,7 @@ private:
     Clock::time_point readyAt_{};
     Clock::time_point rebootAt_{};
     Clock::time_point quietUntil_{};
+    int gpsLeft_ = 0;  // queries still answered with GPS sentences only
 };
 
 }  // namespace sim

@@ -122,6 +122,9 @@ const char kHelp[] =
     "  --link-after PATH  from the first restart into firmware on, the port's link\n"
     "                     is made at PATH, such as $WINEPREFIX/dosdevices/com7,\n"
     "                     instead of --link (the device came back on another port)\n"
+    "  --gps-first N      after each restart into firmware, the first N version\n"
+    "                     queries get only the device's own GPS sentences (no\n"
+    "                     fix, as at a desk), as when a read ends before the reply\n"
     "\n"
     "  --verbose          log events to standard error\n"
     "  --help             this text\n"
@@ -262,6 +265,7 @@ bool ParseOptions(int argc, char** argv, Options& o, bool& helpShown) {
         else if (!std::strcmp(a, "--drive-back-after")) o.driveBackMs = ToMs(a, value(), ok);
         else if (!std::strcmp(a, "--quiet-after-restart")) o.quietAfterRestartMs = ToMs(a, value(), ok);
         else if (!std::strcmp(a, "--link-after")) o.linkAfter = value();
+        else if (!std::strcmp(a, "--gps-first")) o.gpsFirst = ToInt(a, value(), ok);
         else if (!std::strcmp(a, "--drive-link")) o.driveLink = value();
         else if (!std::strcmp(a, "--verbose")) o.verbose = true;
         else {
@@ -273,11 +277,11 @@ bool ParseOptions(int argc, char** argv, Options& o, bool& helpShown) {
     const bool restartOption = !o.versionAfter.empty() || !o.catalogue.empty() || !o.image.empty() ||
                                o.restartInto.size() != 1 || o.restartInto[0] != Comeback::Firmware ||
                                o.driveBackMs != 3000 || o.quietAfterRestartMs > 0 ||
-                               !o.linkAfter.empty();
+                               !o.linkAfter.empty() || o.gpsFirst > 0;
     if ((restartOption && o.rebootAfterMs < 0) || (o.rebootAfterMs >= 0 && o.driveDir.empty())) {
         std::fprintf(stderr, "transponder_sim: --version-after, --catalogue, --image, --restart-into, "
-                             "--drive-back-after, --quiet-after-restart and --link-after go with --reboot-after, "
-                             "which needs --drive\n");
+                             "--drive-back-after, --quiet-after-restart, --link-after and --gps-first go with "
+                             "--reboot-after, which needs --drive\n");
         return false;
     }
     if (!o.driveLink.empty() && o.driveDir.empty()) {

@@ -50,6 +50,7 @@ struct Options {
     int driveBackMs = 3000;    // restart into the boot loader: until its drive is back
     int quietAfterRestartMs = 0;
     std::string linkAfter;     // the port's link from a restart into firmware on
+    int gpsFirst = 0;          // queries after a restart answered with GPS sentences only
     std::string driveLink;     // the boot drive's dosdevices link, made and removed
     bool verbose = false;
 };

@@ -31,6 +31,8 @@ std::string ComposeReply(const Options& o, const std::string& version) {
     return out;
 }
 
+std::string GpsSentences() { return Sentence("GPRMC,,V,,,,,,,,,,N") + Sentence("GPGSA,A,1,,,,,,,,,,,,,,,"); }
+
 Request LineReader::feed(const std::string& bytes) {
     pending_ += bytes;
     return next();

@@ -14,6 +14,10 @@ std::string Sentence(const std::string& body);
 // `version` (options.version, or options.versionAfter after a restart).
 std::string ComposeReply(const Options& options, const std::string& version);
 
+// Whole position sentences of a GPS without a fix, as the transponder sends
+// its own at a desk.
+std::string GpsSentences();
+
 // What a received line asks for.
 enum class Request { None, VersionQuery, BootCommand };
 
