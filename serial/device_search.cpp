@@ -128,7 +128,8 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
     AnsweringPorts inTurn(system, display);
     asking.ask(n, PortSteps(results, display.bytesToReport()), inTurn, decided,
                [&] { return !display.searchGoesOn(); });
-    if (!display.searchGoesOn()) chosen.reset();
+    const bool left = !display.searchGoesOn();
+    if (left) chosen.reset();
 
     // The lists, as the search in turn makes them.
     lists.OpenablePorts.clear();
@@ -179,7 +180,9 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
         display.showProgress(100);
         return;
     }
-    display.report(lists.CandidatePorts.empty() ? "no port to ask" : "no port answered as the transponder");
+    display.report(left                            ? "the search ends without a choice: the user leaves"
+                   : lists.CandidatePorts.empty() ? "no port to ask"
+                                                  : "no port answered as the transponder");
     display.showProgress(0);
     lists.CandidatePorts.clear();
 }

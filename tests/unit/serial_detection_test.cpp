@@ -102,7 +102,7 @@ TEST(DetectDeviceVersion, AskedTogether) {
          [](FakePorts& p) { p.present({3, 5}), p.hangPort = 3, p.replies[5] = kGoodReply; }, false, 5, {"2.0.1"}, 0,
          "COM3: the version query did not return within 1932 ms: left in its driver"},
         {"the user leaves during the search", [&](FakePorts& p) { silent(p, {3, 5}, 1000ms), p.replies[5] = kGoodReply; },
-         true, 0, {}, 2, "COM3: still asked as the search ended"},
+         true, 0, {}, 2, "the search ends without a choice"},
     };
     for (const TogetherRow& row : rows) {
         SCOPED_TRACE(row.name);
