@@ -88,9 +88,10 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
     auto results = std::make_shared<std::vector<PortResult>>(n);
     for (std::size_t i = 0; i < n; ++i) {
         PortLists& own = (*results)[i].own;
-        std::copy_if(lists.EnumeratedPorts.begin(), lists.EnumeratedPorts.end(), std::back_inserter(own.EnumeratedPorts),
-                     [&](int p) { return p == ports[i]; });
-        own.PortNames.emplace(ports[i], lists.PortNames[ports[i]]);
+        const int port = ports[i];
+        std::copy_if(lists.EnumeratedPorts.begin(), lists.EnumeratedPorts.end(),
+                     std::back_inserter(own.EnumeratedPorts), [port](int p) { return p == port; });
+        own.PortNames.emplace(port, lists.PortNames.at(port));
     }
 
     PortCrew inTurnOnly(system, PortCrew::Options{{}, base::SteadyNow, nullptr, kPortCallLimit});
@@ -100,7 +101,8 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
     };
     const auto ended = [&](std::size_t i) {
         const PortCrew::Standing& s = asking.standing(i);
-        return s.overdue || s.stepsDone == kStepCount || (s.stepsDone > kProbe && (*results)[i].own.CandidatePorts.empty());
+        return s.overdue || s.stepsDone == kStepCount ||
+               (s.stepsDone > kProbe && (*results)[i].own.CandidatePorts.empty());  // nothing to ask
     };
     const auto answered = [&](std::size_t i) {
         const PortCrew::Standing& s = asking.standing(i);

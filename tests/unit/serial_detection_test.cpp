@@ -101,8 +101,9 @@ TEST(DetectDeviceVersion, AskedTogether) {
         {"a hung call holds the choice only until its time-out",
          [](FakePorts& p) { p.present({3, 5}), p.hangPort = 3, p.replies[5] = kGoodReply; }, false, 5, {"2.0.1"}, 0,
          "COM3: the version query did not return within 1932 ms: left in its driver"},
-        {"the user leaves during the search", [&](FakePorts& p) { silent(p, {3, 5}, 1000ms), p.replies[5] = kGoodReply; },
-         true, 0, {}, 2, "the search ends without a choice"},
+        {"the user leaves during the search",
+         [&](FakePorts& p) { silent(p, {3, 5}, 1000ms), p.replies[5] = kGoodReply; }, true, 0, {}, 2,
+         "the search ends without a choice"},
     };
     for (const TogetherRow& row : rows) {
         SCOPED_TRACE(row.name);
