@@ -176,10 +176,11 @@ bool TFormMain::FormClose() {
         leaveBy_ = services_.clock() + kLeavePortLimit;
     }
     if (leave && startRunning_) {
-        // During the search the window stays until the port in hand is
-        // closed; the search then stops and the program ends.
+        // The search ends at once, its ports still being asked left to
+        // their workers, and the program ends; a port call made on the
+        // window's behalf (the list of ports) gets its second first.
         leaveAfterSearch_ = true;
-        services_.log.line("exit during the search: the program ends once the port in hand is closed");
+        services_.log.line("exit during the search: the program ends, the ports still being asked left");
         return false;
     }
     if (leave && Upgrade.CopyInProgress) stopCopyBeforeLeaving("exit during the copy");

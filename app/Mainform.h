@@ -126,7 +126,6 @@ public:
 
 private:
     // The detection's view of the window.
-    int progressPosition() override;
     void showProgress(int32_t percent) override;
     void showDeviceVersion(const std::string& version) override;
     void answerSystem() override;

@@ -133,12 +133,11 @@ void TFormMain::SpeedButtonStartClick() {
 
 void TFormMain::DetectDeviceVersion() {
     serial::DeviceFields device{DevicePortNumber, DeviceIdentified};
-    serial::DetectDeviceVersion(*ports_, Ports, *this, device);
+    serial::DetectDeviceVersion(*ports_, Ports, *this, device, &ports_->crew());
     DevicePortNumber = device.DevicePortNumber;
     DeviceIdentified = device.DeviceIdentified;
 }
 
-int TFormMain::progressPosition() { return ProgressBar2.position(); }
 void TFormMain::showProgress(int32_t percent) { ShowProgress(percent); }
 void TFormMain::showDeviceVersion(const std::string& version) {
     LabelFrmVerOriginal1.setCaption(version);

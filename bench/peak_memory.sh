@@ -1,11 +1,18 @@
 #!/bin/bash
-# Benchmark, not a test: the wizard's memory while it copies a 64 MiB image
-# in a whole upgrade under Wine (Start, Yes, the simulated device's boot
-# drive, the copy, Finish), measured on the Linux process that runs it:
-#   private_peak_kib         the largest anonymous resident memory (RssAnon,
+# Benchmark, not a test: the wizard's memory in a whole upgrade under Wine
+# (Start, which asks sixteen silent ports and the transponder together,
+# Yes, the simulated device's boot drive, the copy of a 64 MiB image,
+# Finish), measured on the Linux process that runs it:
+#   search_private_peak_kib  the largest anonymous resident memory (RssAnon,
 #                            what Wine reports as the process's private
-#                            bytes) seen from Yes to Finish, sampled
-#                            continuously;
+#                            bytes) seen from Start to the version page,
+#                            sampled continuously;
+#   search_threads_peak      the most threads the process had meanwhile
+#                            (Wine's own among them): under Wine each thread
+#                            holds about 1 MiB of resident memory of its own,
+#                            whatever its stack size, where Windows keeps a
+#                            thread's kernel stack outside the process;
+#   private_peak_kib         the same from Yes to Finish;
 #   wizard_working_peak_kib  the process's peak resident set (VmHWM, Wine's
 #                            peak working set), Wine's own libraries included;
 #   bare_working_peak_kib    the same for a bare Win32 window
@@ -23,8 +30,11 @@ e2e_begin bench-memory
 "${BENCH_CXX:-x86_64-w64-mingw32-g++-posix}" -std=c++17 -O2 -mwindows -static -static-libgcc -static-libstdc++ \
   "$WIZARD_SOURCE_DIR/bench/bare_window.cpp" -o "$E2E/bare_window.exe" || exit 1
 e2e_boot_drive e "VAZ UD40"
-e2e_ports 5
-e2e_sim 5 --drive "$E2E/drive" --ready-delay 500
+silent=$(seq 5 20)
+# shellcheck disable=SC2086
+e2e_ports $silent 21
+for port in $silent; do e2e_sim "$port" --silent; done
+e2e_sim 21 --drive "$E2E/drive" --ready-delay 500
 mkdir -p "$E2E/app/Bin"
 cp "$E2E_EXE" "$E2E/app/"
 cp "$WIZARD_BUILD_DIR/dist/Bin/Firmware.csv" "$E2E/app/Bin/"
@@ -34,25 +44,33 @@ e2e_start_wizard "$E2E/app"
 e2e_wait_window 90 || { echo "no window" >&2; exit 1; }
 pid=$E2E_WIZARD_PID
 e2e_wait_page start 30 || { echo "no start page" >&2; exit 1; }
-e2e_click_start
-e2e_wait_page version 30 || { echo "device not found" >&2; exit 1; }
 
-# Sampler: the largest RssAnon until told to stop (no process per sample).
+# Sampler: the largest RssAnon and the most threads until NAME.stop
+# appears, into NAME.peak and NAME.threads (no process per sample).
 sample() {
-  local max=0 key value _
-  while [ ! -e "$E2E/stop" ]; do
+  local max=0 threads=0 key value _
+  while [ ! -e "$E2E/$1.stop" ]; do
     while read -r key value _; do
       if [ "$key" = RssAnon: ] && [ "$value" -gt "$max" ]; then max=$value; fi
+      if [ "$key" = Threads: ] && [ "$value" -gt "$threads" ]; then threads=$value; fi
     done <"/proc/$pid/status"
   done
-  echo "$max" >"$E2E/private_peak"
+  echo "$max" >"$E2E/$1.peak"
+  echo "$threads" >"$E2E/$1.threads"
 }
-sample &
+sample search &
+sampler=$!
+E2E_PIDS+=("$sampler")
+e2e_click_start
+e2e_wait_page version 30 || { touch "$E2E/search.stop"; echo "device not found" >&2; exit 1; }
+touch "$E2E/search.stop"
+wait "$sampler"
+sample copy &
 sampler=$!
 E2E_PIDS+=("$sampler")
 e2e_click_yes
-wz_wait_for e2e_finish_enabled 120 || { touch "$E2E/stop"; echo "the upgrade did not finish" >&2; exit 1; }
-touch "$E2E/stop"
+wz_wait_for e2e_finish_enabled 120 || { touch "$E2E/copy.stop"; echo "the upgrade did not finish" >&2; exit 1; }
+touch "$E2E/copy.stop"
 wait "$sampler"
 cmp -s "$E2E/drive/AIS_Firmware.S19" "$E2E/app/Bin/App_K40.SBIN" || { echo "the copy differs" >&2; exit 1; }
 wizard_hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status")
@@ -64,6 +82,8 @@ E2E_PIDS+=("$bare")
 wz_wait_window 'Bare window' 60 >/dev/null || { echo "no bare window" >&2; exit 1; }
 bare_hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$bare/status")
 
-echo "private_peak_kib $(cat "$E2E/private_peak")"
+echo "search_private_peak_kib $(cat "$E2E/search.peak")"
+echo "search_threads_peak $(cat "$E2E/search.threads")"
+echo "private_peak_kib $(cat "$E2E/copy.peak")"
 echo "wizard_working_peak_kib $wizard_hwm"
 echo "bare_working_peak_kib $bare_hwm"

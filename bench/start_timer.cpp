@@ -1,17 +1,29 @@
 // Times two programs from their start to their window on screen, taking
-// turns (A B A B ...), and prints the median of each in milliseconds, and
-// the median of each round's A/B (a round's two runs share the machine's
-// load of the moment, which moves the medians apart from round to round):
+// turns, and prints what sets them apart:
 //   start_timer RUNS EXE_A CLASS_A EXE_B CLASS_B
-//   -> "a <ms>", "b <ms>" and "ratio <median of the rounds' A/B>"
+//   -> "a <ms>" and "b <ms>": each program's lower quartile;
+//      "ratio <A/B>": the ratio of the lower quartiles, the figure;
+//      "blocks <least> <most>": the same figure over each fifth of the
+//      rounds, its spread within the run;
+//      "round_ratio <median>": the median of each round's own A/B.
+// A start under Wine now and then takes 10 to 20 ms more, for either
+// program alike, and a third of the rounds may hold such a hitch: it moves
+// the medians and the rounds' ratios by more than the programs differ. The
+// lower quartile of each program's times leaves the hitches out, and over
+// 70 rounds it moves by about 0.02 from run to run where the median of the
+// rounds' ratios moved by 0.07.
 // One run: CreateProcessA, then the clock runs until a visible top-level
 // window of the class exists; the program is then ended and waited for.
-// The first rounds only warm up, and each run waits for Wine to finish with
-// the one before. Built and run by bench/run.sh.
+// The rounds alternate which program goes first (A B, B A, ...), so that
+// neither always starts on the heels of the other. The first rounds only
+// warm up, and each run waits for Wine to finish with the one before.
+// Built and run by bench/run.sh.
 #include <windows.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -80,9 +92,15 @@ double TimeToWindow(const std::string& exe, const char* windowClass) {
     return ms;
 }
 
-double Median(std::vector<double> v) {
+// The value at `fraction` of the sorted series (0: the least, 1: the most).
+double At(std::vector<double> v, double fraction) {
     std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    const auto i = static_cast<std::size_t>(std::lround(fraction * static_cast<double>(v.size() - 1)));
+    return v[std::min(i, v.size() - 1)];
+}
+
+double QuartileRatio(const std::vector<double>& a, const std::vector<double>& b) {
+    return At(a, 0.25) / At(b, 0.25);
 }
 
 }  // namespace
@@ -92,11 +110,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: start_timer RUNS EXE_A CLASS_A EXE_B CLASS_B\n");
         return 2;
     }
-    const int runs = std::max(1, std::atoi(argv[1]));
+    const int runs = std::max(5, std::atoi(argv[1]));
     std::vector<double> a, b, ratios;
     for (int i = 0; i < runs + kWarmUpRounds; ++i) {
-        const double ta = TimeToWindow(argv[2], argv[3]);
-        const double tb = TimeToWindow(argv[4], argv[5]);
+        double ta, tb;
+        if (i % 2 == 0) {
+            ta = TimeToWindow(argv[2], argv[3]);
+            tb = TimeToWindow(argv[4], argv[5]);
+        } else {
+            tb = TimeToWindow(argv[4], argv[5]);
+            ta = TimeToWindow(argv[2], argv[3]);
+        }
         if (ta < 0 || tb < 0) {
             std::fprintf(stderr, "no window (a %.0f ms, b %.0f ms)\n", ta, tb);
             return 1;
@@ -106,6 +130,15 @@ int main(int argc, char** argv) {
         b.push_back(tb);
         ratios.push_back(ta / tb);
     }
-    std::printf("a %.1f\nb %.1f\nratio %.3f\n", Median(a), Median(b), Median(ratios));
+    double least = 1e9, most = 0;
+    const std::size_t block = a.size() / 5;
+    for (std::size_t k = 0; k < 5; ++k) {
+        const auto from = static_cast<std::ptrdiff_t>(k * block), to = static_cast<std::ptrdiff_t>((k + 1) * block);
+        const double r = QuartileRatio({a.begin() + from, a.begin() + to}, {b.begin() + from, b.begin() + to});
+        least = std::min(least, r);
+        most = std::max(most, r);
+    }
+    std::printf("a %.1f\nb %.1f\nratio %.3f\nblocks %.3f %.3f\nround_ratio %.3f\n", At(a, 0.25), At(b, 0.25),
+                QuartileRatio(a, b), least, most, At(ratios, 0.5));
     return 0;
 }

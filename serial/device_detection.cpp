@@ -58,33 +58,6 @@ uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay&
     return kQueryIdentified;
 }
 
-void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDisplay& display,
-                         DeviceFields& device) {
-    EnumeratePortNumbers(system, lists, &display);
-    ProbeOpenablePorts(system, lists, &display);
-    SelectCandidatePorts(lists);
-    const std::size_t n = lists.CandidatePorts.size();
-    if (n == 0) {
-        display.report("no port to ask");
-        display.showProgress(0);
-        return;
-    }
-    const float step = static_cast<float>(100.0 / static_cast<double>(n) + 0.5);
-    for (int port : lists.CandidatePorts) {
-        const float position = static_cast<float>(display.progressPosition());
-        display.showProgress(static_cast<int32_t>(position + step));
-        display.answerSystem();
-        if (!display.searchGoesOn()) break;
-        if (QueryDeviceVersion(system, port, display, device) == kQueryIdentified) {
-            display.showProgress(100);
-            return;
-        }
-    }
-    display.report("no port answered as the transponder");
-    display.showProgress(0);
-    lists.CandidatePorts.clear();
-}
-
 Exchanged SendBootCommand(SerialPortSystem& system, int devicePortNumber, const char* bytes, std::size_t length) {
     if (devicePortNumber == 0) return Exchanged{};
     std::string ignored;

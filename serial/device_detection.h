@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "serial/version_reply.h"
 
 namespace serial {
+
+class PortCrew;
 
 // The discovery lists of the main window; a list's size is its count.
 struct PortLists {
@@ -30,21 +33,37 @@ struct PortLists {
 class DetectionDisplay {
 public:
     virtual ~DetectionDisplay() = default;
-    virtual int progressPosition() = 0;                        // ProgressBar2's position
     virtual void showProgress(int32_t percent) = 0;            // ShowProgress
     virtual void showDeviceVersion(const std::string& v) = 0;  // both installed-version labels
-    // Between ports the window answers what the system and other programs
-    // have sent it (the exchanges themselves may also run elsewhere while
-    // the window waits). Clicks, keys and timers stay queued; nothing of the
-    // scan may change here.
+    // Before each call on a port asked in turn, the window answers what
+    // the system and other programs have sent it (the exchanges themselves
+    // may also run elsewhere while the window waits). Clicks, keys and
+    // timers stay queued; nothing of the scan may change here.
     virtual void answerSystem() = 0;
     // One line of what the detection saw and decided, for the log.
     virtual void report(const std::string& line) { (void)line; }
-    // False once the user has chosen to leave: the search stops before its
-    // next port, as if none had answered.
+    // False once the user has chosen to leave: the search ends at once, as
+    // if none had answered, and ports still being asked are left.
     virtual bool searchGoesOn() { return true; }
     // How many of the bytes a port answered the report quotes.
     virtual std::size_t bytesToReport() { return kReplyBufferSize; }
+};
+
+// What a query shows, kept instead of shown: for a query made off the
+// window's thread, shown (or not) by the one who waits for it.
+class KeptDisplay final : public DetectionDisplay {
+public:
+    explicit KeptDisplay(std::size_t quoted = kReplyBufferSize) : quoted_(quoted) {}
+    void showProgress(int32_t) override {}
+    void showDeviceVersion(const std::string& v) override { version = v; }
+    void answerSystem() override {}
+    void report(const std::string& line) override { lines.push_back(line); }
+    std::size_t bytesToReport() override { return quoted_; }
+    std::optional<std::string> version;
+    std::vector<std::string> lines;
+
+private:
+    std::size_t quoted_;
 };
 
 // Identification outcome written into the main window's fields.
@@ -53,13 +72,23 @@ struct DeviceFields {
     uint8_t DeviceIdentified = 0;
 };
 
-// Enumerates, probes and selects, then queries the candidates in ascending
-// order until one answers. Afterwards lists.CandidatePorts is empty exactly
-// when no device answered. The display answers the system before each
-// probe and before each query, and hears a report of each port listed,
-// each probe, each query and the end.
+// Enumerates (through `system`), then probes each enumerated port and
+// queries it when it opens, every port side by side on `crew`'s workers.
+// The choice is what a search in turn makes: the first candidate, in
+// ascending order, that answers as the transponder once every port before
+// it has answered or stopped counting (its call hung past kPortCallLimit),
+// and once every probe is known. The search ends with the choice; ports
+// still being asked then are left to the crew. The lists come out as the
+// search in turn makes them; lists.CandidatePorts is empty exactly when no
+// device was chosen. The progress shows the share of ports done, 100 once
+// the choice is made, 0 when none answered. The display hears a report of
+// each port listed, then each probe and each query in port order, each with
+// the time it was seen since the asking began, and the end.
+// Without a crew, or when it can have no thread, the ports are asked in
+// turn through `system` (every probe, then the queries in ascending order
+// until one answers), the display answering the system before each call.
 void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDisplay& display,
-                         DeviceFields& device);
+                         DeviceFields& device, PortCrew* crew = nullptr);
 
 // Result codes of QueryDeviceVersion.
 inline constexpr uint8_t kQueryIdentified = 0;

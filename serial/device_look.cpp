@@ -1,41 +1,38 @@
 #include "serial/device_look.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "serial/device_detection.h"
+#include "serial/port_crew.h"
 #include "serial/port_discovery.h"
 
 namespace serial {
 
 namespace {
 
-// What the query shows, kept for the look instead of the window.
-class LookDisplay final : public DetectionDisplay {
-public:
-    explicit LookDisplay(DeviceLook& look) : look_(look) {}
-    int progressPosition() override { return 0; }
-    void showProgress(int32_t) override {}
-    void showDeviceVersion(const std::string& v) override { look_.version = v; }
-    void answerSystem() override {}
-    void report(const std::string& line) override { look_.seen.push_back(line); }
-    // A look every 2 s for minutes: a talkative device must not fill the log.
-    std::size_t bytesToReport() override { return 40; }
+// A look every 2 s for minutes: a talkative device must not fill the log.
+constexpr std::size_t kQuotedBytes = 40;
 
-private:
-    DeviceLook& look_;
+// What one port gave its worker.
+struct Asked {
+    KeptDisplay shown{kQuotedBytes};
+    bool identified = false;
+    QueryFacts facts;
 };
 
 }  // namespace
 
 DeviceLook LookForDevice(SerialPortSystem& system, int knownPort, const std::vector<int>& arrived) {
     DeviceLook look;
-    LookDisplay display(look);
     std::vector<int> ports;
     if (knownPort != 0) ports.push_back(knownPort);
     if (!arrived.empty()) {
         // Only ports the class lists, Bluetooth ones left out.
         PortLists lists;
-        EnumeratePortNumbers(system, lists, &display);
+        KeptDisplay listing(kQuotedBytes);
+        EnumeratePortNumbers(system, lists, &listing);
+        look.seen = std::move(listing.lines);
         for (int port : arrived) {
             const bool listed = std::find(lists.EnumeratedPorts.begin(), lists.EnumeratedPorts.end(), port) !=
                                 lists.EnumeratedPorts.end();
@@ -43,19 +40,29 @@ DeviceLook LookForDevice(SerialPortSystem& system, int knownPort, const std::vec
             if (listed && std::find(ports.begin(), ports.end(), port) == ports.end()) ports.push_back(port);
         }
     }
-    for (int port : ports) {
-        DeviceFields device;
-        look.version.reset();
-        look.asked.push_back(port);
-        QueryFacts facts;
-        if (QueryDeviceVersion(system, port, display, device, &facts) == kQueryIdentified) {
-            look.port = port;
-            return look;
+    // Every port asked at once, each on a worker of its own. The look waits
+    // for each call, however long its driver takes: the workers call
+    // `system`, which lives no longer than the look.
+    auto asked = std::make_shared<std::vector<Asked>>(ports.size());
+    PortCrew crew(system, PortCrew::Options{{}, base::SteadyNow, StartDetachedThread, std::chrono::milliseconds(0)});
+    crew.ask(ports.size(),
+             {[asked, ports](SerialPortSystem& p, std::size_t i) {
+                 Asked& a = (*asked)[i];
+                 DeviceFields device;
+                 a.identified = QueryDeviceVersion(p, ports[i], a.shown, device, &a.facts) == kQueryIdentified;
+             }},
+             system, [] { return false; }, [] { return false; });
+    look.asked = ports;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        const Asked& a = (*asked)[i];
+        look.seen.insert(look.seen.end(), a.shown.lines.begin(), a.shown.lines.end());
+        if (a.identified && look.port == 0) {
+            look.port = ports[i];
+            look.version = a.shown.version;
         }
-        if (IsHeldPortError(facts.openError)) look.held.push_back(port);
-        if (facts.anotherDevice) look.others.push_back(port);
+        if (IsHeldPortError(a.facts.openError)) look.held.push_back(ports[i]);
+        if (a.facts.anotherDevice) look.others.push_back(ports[i]);
     }
-    look.version.reset();
     return look;
 }
 

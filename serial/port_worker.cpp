@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -9,7 +10,8 @@ namespace serial {
 
 namespace {
 
-// The ports a worker's jobs call, noting the port of each call in hand.
+// The ports a worker's jobs call, noting the port of each call in hand
+// (a look's calls come from workers of its own, several at once).
 class CallNoting final : public SerialPortSystem {
 public:
     explicit CallNoting(SerialPortSystem& ports) : ports_(ports) {}
@@ -23,13 +25,14 @@ public:
         const InCall call(inCall, port);
         return ports_.exchange(port, timeouts, out, readMax, in);
     }
-    std::atomic<int> inCall{0};
+    PortsInCall inCall;
 
 private:
     struct InCall {
-        InCall(std::atomic<int>& noted, int port) : noted_(noted) { noted_.store(port); }
-        ~InCall() { noted_.store(0); }
-        std::atomic<int>& noted_;
+        InCall(PortsInCall& noted, int port) : noted_(noted), port_(port) { noted_.enter(port); }
+        ~InCall() { noted_.leave(port_); }
+        PortsInCall& noted_;
+        int port_;
     };
     SerialPortSystem& ports_;
 };
@@ -67,8 +70,8 @@ void PortWorker::leave() {
     state_->wake.notify_one();
 }
 
-std::shared_ptr<const std::atomic<int>> PortWorker::portInCall() const {
-    return std::shared_ptr<const std::atomic<int>>(state_, &state_->noting.inCall);
+std::shared_ptr<const PortsInCall> PortWorker::portsInCall() const {
+    return std::shared_ptr<const PortsInCall>(state_, &state_->noting.inCall);
 }
 
 bool PortWorker::post(Job job) {
@@ -105,7 +108,8 @@ OffThreadPorts::OffThreadPorts(SerialPortSystem& ports, Wait wait, base::Clock c
     : ports_(ports),
       wait_(std::move(wait)),
       clock_(std::move(clock)),
-      giveUp_(giveUp ? std::move(giveUp) : [] { return false; }) {}
+      giveUp_(giveUp ? std::move(giveUp) : [] { return false; }),
+      crew_(ports, PortCrew::Options{wait_, clock_, StartDetachedThread, kPortCallLimit}) {}
 
 PortWorker& OffThreadPorts::current() {
     if (!worker_) worker_ = std::make_unique<PortWorker>(ports_);
@@ -113,17 +117,18 @@ PortWorker& OffThreadPorts::current() {
 }
 
 void OffThreadPorts::freshWorker() {
+    auto fresh = std::make_unique<PortWorker>(ports_);  // throws before anything changes
     if (worker_) {
-        if (!worker_->idle()) givenUp_.push_back(worker_->portInCall());
+        if (!worker_->idle()) givenUp_.push_back(worker_->portsInCall());
         worker_->leave();
     }
-    worker_ = std::make_unique<PortWorker>(ports_);
+    worker_ = std::move(fresh);
 }
 
 bool OffThreadPorts::stillInGivenUpCall(int port) const {
-    for (const auto& call : givenUp_)
-        if (call->load() == port) return true;
-    return false;
+    for (const auto& calls : givenUp_)
+        if (calls->has(port)) return true;
+    return crew_.stillInLeftCall(port);
 }
 
 bool OffThreadPorts::settle(std::chrono::milliseconds limit) {
@@ -147,7 +152,11 @@ Result OffThreadPorts::onWorker(std::function<Result(SerialPortSystem&)> call, R
     auto handover = std::make_shared<Handover>();
     // Only the window's thread hands jobs over: a job in hand here was left
     // by a caller that did not settle first, and keeps its worker.
-    if (!current().idle()) freshWorker();
+    try {
+        if (!current().idle()) freshWorker();
+    } catch (const std::system_error&) {
+        return call(ports_);  // the system refuses a thread: the window waits here
+    }
     worker_->post([handover, call = std::move(call)](SerialPortSystem& ports) {
         Result result = call(ports);
         std::lock_guard<std::mutex> lock(handover->mutex);

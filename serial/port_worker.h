@@ -4,7 +4,6 @@
 // re-enumerates) for as long as the driver likes.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "serial/port_crew.h"
 #include "serial/serial_port_system.h"
 
 namespace serial {
@@ -54,9 +54,10 @@ public:
     // Gives up the job in hand: this worker takes no other job and goes
     // without waiting for it.
     void leave();
-    // The port of the call the job is in now (an open, an exchange); 0
-    // while it is in none. It stays readable after this worker has gone.
-    std::shared_ptr<const std::atomic<int>> portInCall() const;
+    // The ports of the calls the job is in now (an open, an exchange; a
+    // look asks several at once). It stays readable after this worker has
+    // gone.
+    std::shared_ptr<const PortsInCall> portsInCall() const;
 
 private:
     struct State;
@@ -79,6 +80,10 @@ public:
     // Where the version watch runs its looks too, one at a time with the
     // calls.
     JobRunner& worker() { return current(); }
+    // Where ports are asked side by side: workers of their own call the
+    // same ports, while the caller waits through `wait`; a call it leaves
+    // counts as given up.
+    PortCrew& crew() { return crew_; }
     // True while a job is in hand (none before the first call or look).
     bool busy() const { return worker_ && !worker_->idle(); }
     // Before a search: waits through `wait` at most `limit` for a job in
@@ -86,9 +91,9 @@ public:
     // A job still in hand then keeps its worker, and a fresh worker takes
     // the calls. True when the worker was idle in time.
     bool settle(std::chrono::milliseconds limit);
-    // True while a call given up (a look or a search left to its worker)
-    // is still in a driver on `port`: the wizard itself then holds the
-    // port open, and no other program.
+    // True while a call given up (a look or a search left to its worker,
+    // a port the crew left) is still in a driver on `port`: the wizard
+    // itself then holds the port open, and no other program.
     bool stillInGivenUpCall(int port) const;
 
     bool listPortDevices(std::vector<PortDevice>& devices) override;
@@ -98,7 +103,7 @@ public:
 
 private:
     // Runs `call` on the worker and waits for it; `ifGivenUp` when the
-    // wait was given up.
+    // wait was given up. Without a thread to be had, the call is made here.
     template <typename Result>
     Result onWorker(std::function<Result(SerialPortSystem&)> call, Result ifGivenUp);
     // The worker, started by the first call or look that needs it: the
@@ -113,7 +118,8 @@ private:
     std::function<bool()> giveUp_;
     std::unique_ptr<PortWorker> worker_;  // none until the first call
     // The calls of the workers left with a job in hand.
-    std::vector<std::shared_ptr<const std::atomic<int>>> givenUp_;
+    std::vector<std::shared_ptr<const PortsInCall>> givenUp_;
+    PortCrew crew_;
 };
 
 }  // namespace serial

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -131,6 +132,7 @@ void FakeHostPreparation::WriteResumeEntry() { log_.push_back("WriteResumeEntry"
 void FakeHostPreparation::RestartWindows() { log_.push_back("RestartWindows"); }
 
 bool FakeSerialPorts::listPortDevices(std::vector<serial::PortDevice>& out) {
+    const std::lock_guard<std::mutex> lock(recordMutex_);
     ++calls;
     out = devices;
     return true;
@@ -169,6 +171,7 @@ bool FakeSerialPorts::heldByHungCall(int port) {
 uint32_t FakeSerialPorts::openExclusive(int port) {
     const bool refused = heldByHungCall(port);
     maybeHang(port);
+    const std::lock_guard<std::mutex> lock(recordMutex_);
     ++calls;
     opens.push_back(port);
     if (refused) return serial::kErrorAccessDenied;
@@ -177,10 +180,24 @@ uint32_t FakeSerialPorts::openExclusive(int port) {
     return it->second ? serial::kPortOpened : serial::kErrorAccessDenied;
 }
 
+void FakeSerialPorts::answerAfterDelay(int port) {
+    const auto delay = delays.find(port);
+    if (delay == delays.end()) return;
+    {
+        const std::lock_guard<std::mutex> lock(recordMutex_);
+        mostAtOnce = std::max(mostAtOnce, ++inFlight_);
+    }
+    std::this_thread::sleep_for(delay->second);
+    const std::lock_guard<std::mutex> lock(recordMutex_);
+    --inFlight_;
+}
+
 serial::Exchanged FakeSerialPorts::exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
                                             std::size_t readMax, std::string& in) {
     const bool refused = heldByHungCall(port);
     maybeHang(port);
+    answerAfterDelay(port);
+    const std::lock_guard<std::mutex> lock(recordMutex_);
     ++calls;
     opens.push_back(port);
     in.clear();
@@ -189,7 +206,8 @@ serial::Exchanged FakeSerialPorts::exchange(int port, const serial::CommTimeouts
     if (it == openable.end()) return {false, 0, 0, 2};  // ERROR_FILE_NOT_FOUND
     if (!it->second) return {false, 0, 0, serial::kErrorAccessDenied};
     exchanges.push_back({port, timeouts, out, readMax});
-    if (readMax > 0) in = replies[port].substr(0, readMax);
+    const auto reply = replies.find(port);
+    if (readMax > 0 && reply != replies.end()) in = reply->second.substr(0, readMax);
     return {true, out.size(), 0};
 }
 

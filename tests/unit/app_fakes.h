@@ -179,10 +179,15 @@ public:
     std::vector<Exchange> exchanges;
     std::vector<int> opens;  // every port an open was tried on, probe or exchange, in order
     int calls = 0;  // every call of any kind
+    std::map<int, std::chrono::milliseconds> delays;  // exchanges that answer only after a while
+    std::size_t mostAtOnce = 0;  // exchanges in their delay at once, at most
 
 private:
     void maybeHang(int port);
+    void answerAfterDelay(int port);
+    std::size_t inFlight_ = 0;
     bool heldByHungCall(int port);
+    std::mutex recordMutex_;  // the calls come from workers side by side
     std::mutex hangMutex_;
     std::condition_variable hangChanged_;
     int hangPort_ = 0;

@@ -64,9 +64,9 @@ std::vector<TransitionRow> transitionRows() {
          [](Rig& r) {
              r.ports.addPort(3, "");
              serialDevice(r);
-             // A message sent to the window during the scan opens a nested
-             // loop that dispatches a queued Start.
-             r.desktop.whileAnswering = [&r, pressed = false]() mutable {
+             // A nested loop while the window waits for the scan dispatches
+             // a queued Start.
+             r.desktop.whileServing = [&r, pressed = false]() mutable {
                  if (pressed) return;
                  pressed = true;
                  r.clickStart();
@@ -74,10 +74,9 @@ std::vector<TransitionRow> transitionRows() {
          },
          [](Rig&) {}, toVersion, {1, kVersionPage, 0, 0, false, false, false, {}, "", "0%"},
          [](Rig& r) {
-             // One scan: answers before the two probes and the two queries.
-             EXPECT_EQ(r.desktop.answers, 4);
-             ASSERT_EQ(r.ports.exchanges.size(), 2u);
-             EXPECT_EQ(r.ports.exchanges[1].port, 5);
+             // One scan: each port probed and asked once.
+             EXPECT_EQ(r.ports.opens.size(), 4u);
+             EXPECT_EQ(r.ports.exchanges.size(), 2u);
              EXPECT_EQ(r.form().DevicePortNumber, 5);
              EXPECT_EQ(r.get("LabelFrmVerOriginal1").caption(), kDeviceVersion);
          }},
@@ -90,7 +89,7 @@ std::vector<TransitionRow> transitionRows() {
                  if (asked) return;
                  asked = true;
                  r.dialogs.answers = {app::kIdOk};
-                 EXPECT_FALSE(r.form().FormClose()) << "the window stays until the port in hand is closed";
+                 EXPECT_FALSE(r.form().FormClose()) << "the window stays until the search has ended";
              };
          },
          [](Rig&) {}, toVersion, {0, kStartPage, 0, 0, false, false, false, {"Are you sure to exit?"}, "", "0%"},

@@ -1,6 +1,7 @@
 // The scan over the candidates, the query on the wire and the boot command.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "serial/device_detection.h"
+#include "serial/port_crew.h"
 #include "serial/port_worker.h"
 #include "serial/version_reply.h"
 #include "serial_fakes.h"
@@ -57,15 +59,93 @@ TEST_P(ScanProgress, StepsBeforeEachQuery) {
     EXPECT_EQ(display.answeredAt, beforeEach);
 }
 
+// Asked in turn (no thread to be had): the bar shows the share of ports done.
 INSTANTIATE_TEST_SUITE_P(
     Candidates, ScanProgress,
-    ::testing::Values(ProgressCase{0, -1, {0}}, ProgressCase{1, 0, {100, 100}}, ProgressCase{1, -1, {100, 0}},
-                      ProgressCase{3, -1, {33, 66, 99, 0}}, ProgressCase{3, 2, {33, 66, 99, 100}},
-                      ProgressCase{6, -1, {17, 34, 51, 68, 85, 102, 0}},
-                      // 100 / 8 + 0.5 is 13 only when the division is not an integer one.
-                      ProgressCase{8, -1, {13, 26, 39, 52, 65, 78, 91, 104, 0}},
-                      ProgressCase{8, 7, {13, 26, 39, 52, 65, 78, 91, 104, 100}},
-                      ProgressCase{2, 1, {50, 100, 100}}));
+    ::testing::Values(ProgressCase{0, -1, {0}}, ProgressCase{1, 0, {100}}, ProgressCase{1, -1, {0}},
+                      ProgressCase{3, -1, {33, 66, 0}}, ProgressCase{3, 2, {33, 66, 100}},
+                      ProgressCase{6, -1, {16, 33, 50, 66, 83, 0}},
+                      ProgressCase{8, -1, {12, 25, 37, 50, 62, 75, 87, 0}},
+                      ProgressCase{8, 7, {12, 25, 37, 50, 62, 75, 87, 100}}, ProgressCase{2, 1, {50, 100}}));
+
+// Asked together, each port on a worker of its own. The clock stands still
+// but for the hung call's row, where it moves on once the call hangs alone.
+struct TogetherRow {
+    const char* name;
+    std::function<void(FakePorts&)> arrange;
+    bool leaves;  // the user leaves once two queries are in their call
+    int chosen;   // 0: none
+    std::vector<std::string> versions;
+    std::size_t mostAtOnce;  // queries in their call at once; 0: not checked
+    const char* logged;      // "": none
+};
+
+TEST(DetectDeviceVersion, AskedTogether) {
+    using namespace std::chrono_literals;
+    const auto silent = [](FakePorts& p, std::initializer_list<int> ports, std::chrono::milliseconds delay) {
+        for (int port : ports) p.present({port}), p.delays[port] = delay;
+    };
+    const TogetherRow rows[] = {
+        {"the device on the last of sixteen ports, the others silent",
+         [&](FakePorts& p) {
+             silent(p, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 1000ms);
+             p.replies[16] = kGoodReply;
+         },
+         false, 16, {"2.0.1"}, 16, "COM16: received"},
+        {"two transponders: the lower port, though the higher answers first",
+         [&](FakePorts& p) {
+             silent(p, {3}, 500ms), p.replies[3] = kGoodReply;
+             p.present({4}), p.replies[4] = "$AIVER,AIS-B-K40,SIM,1,0,HW1.0,,,,9.9.9,BL1.2*00\r\n";
+         },
+         false, 3, {"2.0.1"}, 0, "COM4: received"},
+        {"a hung call holds the choice only until its time-out",
+         [](FakePorts& p) { p.present({3, 5}), p.hangPort = 3, p.replies[5] = kGoodReply; }, false, 5, {"2.0.1"}, 0,
+         "COM3: the version query did not return within 1932 ms: left in its driver"},
+        {"the user leaves during the search",
+         [&](FakePorts& p) { silent(p, {3, 5}, 1000ms), p.replies[5] = kGoodReply; }, true, 0, {}, 2,
+         "the search ends without a choice"},
+    };
+    for (const TogetherRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePorts ports;
+        row.arrange(ports);
+        FakeDisplay display;
+        if (row.leaves) display.leaves = [&] { return ports.inFlight() == 2; };
+        base::TimePoint now{};
+        serial::PortCrew crew(ports, serial::PortCrew::Options{{}, [&] {
+            if (ports.hangPort != 0 && ports.asked() == 2 && ports.inFlight() == 1) now += 1s;
+            return now;
+        }});
+        serial::PortLists lists;
+        serial::DeviceFields device;
+        serial::DetectDeviceVersion(ports, lists, display, device, &crew);
+        if (row.leaves || ports.hangPort != 0) {
+            EXPECT_NE(ports.inFlight(), 0u) << "calls left to run on";
+        }
+        ports.settle();
+        EXPECT_EQ(device.DevicePortNumber, row.chosen);
+        EXPECT_EQ(display.versions, row.versions);
+        EXPECT_EQ(display.shown.back(), row.chosen != 0 ? 100 : 0);
+        if (row.mostAtOnce != 0) {
+            EXPECT_EQ(ports.mostAtOnce, row.mostAtOnce);
+        }
+        EXPECT_EQ(lists.OpenablePorts, lists.EnumeratedPorts) << "every port probed";
+        EXPECT_EQ(lists.CandidatePorts.empty(), row.chosen == 0);
+        // The queries' lines in port order: "at 0 ms: COM3: no answer ...".
+        int last = 0;
+        for (const std::string& line : display.reports) {
+            std::size_t end = 0;
+            const auto com = line.find("COM");
+            const int port = com == std::string::npos ? 0 : std::stoi(line.substr(com + 3), &end);
+            if (port == 0 || line[com + 3 + end] != ':') continue;
+            EXPECT_LE(last, port) << line;
+            last = port;
+        }
+        const bool logged = std::any_of(display.reports.begin(), display.reports.end(),
+                                        [&](const std::string& l) { return l.find(row.logged) != std::string::npos; });
+        EXPECT_TRUE(logged) << row.logged;
+    }
+}
 
 TEST(DetectDeviceVersion, FoundOnTheSecondOfThreeLeavesTheThirdUnopened) {
     FakePorts ports;

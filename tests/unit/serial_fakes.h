@@ -1,7 +1,12 @@
 // Fakes of the serial seam for the unit tests of the serial link.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -26,6 +31,7 @@ public:
         return classOpens;
     }
     uint32_t openExclusive(int port) override {
+        std::lock_guard<std::mutex> lock(mutex_);
         probed.push_back(port);
         if (busy.count(port) != 0) return serial::kErrorAccessDenied;
         auto it = openErrors.find(port);
@@ -33,13 +39,37 @@ public:
     }
     serial::Exchanged exchange(int port, const serial::CommTimeouts& t, const std::string& out, std::size_t readMax,
                                std::string& in) override {
+        std::unique_lock<std::mutex> lock(mutex_);
         opened.push_back(port);
         if (busy.count(port) != 0) return {false, 0, 0, serial::kErrorAccessDenied};
         if (openErrors.count(port) != 0) return {false, 0, 0, openErrors[port]};
         exchanges.push_back({port, t, out, readMax});
+        mostAtOnce = std::max(mostAtOnce, ++inFlight_);
+        // The answer comes after the port's delay; a hung port's once settled.
+        const auto delay = delays.find(port);
+        if (delay != delays.end()) changed_.wait_for(lock, delay->second, [] { return false; });
+        if (port == hangPort) changed_.wait(lock, [this] { return released_; });
+        --inFlight_;
+        changed_.notify_all();
         auto it = replies.find(port);
         in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
         return {true, out.size(), 0};
+    }
+    // Exchanges begun, and those in their call now.
+    std::size_t asked() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return exchanges.size();
+    }
+    std::size_t inFlight() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return inFlight_;
+    }
+    // Lets a hung exchange answer, and waits for every exchange to end.
+    void settle() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::seconds(20), [this] { return inFlight_ == 0; });
     }
     // USB devices "USB Serial Port (COMn)" for the given ports.
     void present(std::initializer_list<int> ports) {
@@ -64,23 +94,31 @@ public:
     std::vector<int> probed;
     std::vector<int> opened;  // every exchange's port, whether it opened or not
     std::vector<Exchange> exchanges;
+    std::map<int, std::chrono::milliseconds> delays;  // exchanges that answer only after a while
+    int hangPort = 0;            // its exchanges answer only once settled
+    std::size_t mostAtOnce = 0;  // exchanges in their call at once, at most
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t inFlight_ = 0;
+    bool released_ = false;
 };
 
-// ProgressBar2 keeps its position within 0..100. Each time the window
-// answers the system, records how many port operations `ports` had seen.
+// Each time the window answers the system, records how many port operations
+// `ports` had seen.
 class FakeDisplay final : public serial::DetectionDisplay {
 public:
     FakeDisplay() = default;
     explicit FakeDisplay(const FakePorts& p) : ports(&p) {}
-    int progressPosition() override { return position; }
-    void showProgress(int32_t percent) override {
-        shown.push_back(percent);
-        position = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
-    }
+    void showProgress(int32_t percent) override { shown.push_back(percent); }
     void showDeviceVersion(const std::string& v) override { versions.push_back(v); }
     void answerSystem() override { answeredAt.push_back(ports ? ports->operations() : 0); }
+    void report(const std::string& line) override { reports.push_back(line); }
+    bool searchGoesOn() override { return !leaves || !leaves(); }
     const FakePorts* ports = nullptr;
-    int position = 0;
+    std::function<bool()> leaves;  // the user has chosen to leave
+    std::vector<std::string> reports;
     std::vector<int32_t> shown;
     std::vector<std::string> versions;
     std::vector<std::size_t> answeredAt;

@@ -12,7 +12,6 @@ namespace {
 
 class Display final : public serial::DetectionDisplay {
 public:
-    int progressPosition() override { return 0; }
     void showProgress(int32_t) override {}
     void showDeviceVersion(const std::string& v) override { versions.push_back(v); }
     void answerSystem() override {}

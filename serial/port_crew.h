@@ -1,0 +1,121 @@
+// Several ports asked side by side: each port's calls run on a worker thread
+// of its own, with its own handle, while the one who asked waits (on the
+// window's thread, the window answering meanwhile). A port whose call
+// outlasts what its time-outs allow stops counting, and the ports still
+// being asked once the asker has what it needs are left to end on their
+// own: their calls are remembered, so that a port the wizard itself still
+// holds open is not taken for one that another program holds.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "base/clock.h"
+#include "serial/serial_port_system.h"
+#include "serial/version_reply.h"
+
+namespace serial {
+
+// How long one call on a port may take before it counts as hung: the
+// version query's write and read time-outs (530 and 902 ms) and half a
+// second for the open and the line's settings.
+inline constexpr std::chrono::milliseconds kPortCallLimit{
+    kQueryTimeouts.writeTotalMultiplier * kVersionQueryLength + kQueryTimeouts.writeTotalConstant +
+    kQueryTimeouts.readTotalMultiplier * kReplyBufferSize + kQueryTimeouts.readTotalConstant + 500};
+
+// At most this many workers of one round at once; the ports beyond wait
+// for a worker to be free.
+inline constexpr std::size_t kMostPortWorkers = 64;
+
+// The ports that calls are in now, of one worker or of several.
+class PortsInCall {
+public:
+    void enter(int port);
+    void leave(int port);
+    bool has(int port) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<int> ports_;
+};
+
+// Starts `body` on a detached thread; false when the system refuses one.
+using ThreadStart = std::function<bool(std::function<void()> body)>;
+bool StartDetachedThread(std::function<void()> body);
+
+class PortCrew {
+public:
+    // Waits until `done()` holds; none: this thread sleeps between looks.
+    using Wait = std::function<void(const std::function<bool()>& done)>;
+    // One step of one port's work, `index` the port's place in the round.
+    // A port's steps run in order, through the ports they are given.
+    using Step = std::function<void(SerialPortSystem& ports, std::size_t index)>;
+
+    struct Options {
+        Wait wait;
+        base::Clock clock = base::SteadyNow;  // read on the asking thread only
+        ThreadStart start = StartDetachedThread;  // none: every port in turn
+        // A call that runs longer no longer counts; zero: every call is
+        // waited for, however long (then no call is ever left).
+        std::chrono::milliseconds callLimit = kPortCallLimit;
+    };
+
+    // How a port of the last round stood when the asker last looked.
+    struct Standing {
+        std::size_t stepsDone = 0;
+        bool overdue = false;                // a call of it outlasted the limit
+        std::vector<base::TimePoint> ended;  // when each step done was seen to end
+        base::TimePoint overdueAt{};
+    };
+
+    // The workers call `ports`, which must outlive every call a round may
+    // leave: the process, unless the call limit is zero.
+    PortCrew(SerialPortSystem& ports, Options options);
+    PortCrew(const PortCrew&) = delete;
+    PortCrew& operator=(const PortCrew&) = delete;
+
+    // A round: `count` ports, each running `steps` in order on a worker of
+    // its own, at most kMostPortWorkers at once. When not one worker can be
+    // had, the ports are asked in turn on this thread through `inTurn`:
+    // every port's first step, then every port's second, and so on.
+    // `decided` is asked on this thread at the start and whenever a step
+    // ends or a port becomes overdue; `leaving` whenever the asker looks.
+    // The round ends when either holds or every port has ended (its steps
+    // done, or overdue); calls still running then are left.
+    void ask(std::size_t count, const std::vector<Step>& steps, SerialPortSystem& inTurn,
+             const std::function<bool()>& decided, const std::function<bool()>& leaving);
+    const Standing& standing(std::size_t index) const { return standings_[index]; }
+    // When the last round began.
+    base::TimePoint startedAt() const { return startedAt_; }
+    // True while a call that a round left is still in a driver on `port`.
+    bool stillInLeftCall(int port) const;
+
+private:
+    struct Round;
+    static void Work(const std::shared_ptr<Round>& round);
+    std::size_t startWorkers(const std::shared_ptr<Round>& round, std::size_t count);
+    void askInTurn(std::size_t count, const std::vector<Step>& steps, SerialPortSystem& inTurn,
+                   const std::function<bool()>& decided, const std::function<bool()>& leaving);
+    // Takes in what the workers did since the last look; true when a step
+    // ended or a port became overdue. Sets `deadline` to the moment the
+    // next call in hand becomes overdue (none: max).
+    bool look(Round& round, base::TimePoint now, base::TimePoint& deadline);
+    bool allEnded(std::size_t steps) const;
+
+    SerialPortSystem& ports_;
+    Options options_;
+    std::vector<Standing> standings_;
+    base::TimePoint startedAt_{};
+    // What the asker last saw of each port's calls: how many had begun, and
+    // since when the one in hand has run.
+    std::vector<unsigned> callsSeen_;
+    std::vector<base::TimePoint> callSince_;
+    // Rounds whose workers may still be in a call.
+    std::vector<std::shared_ptr<Round>> left_;
+};
+
+}  // namespace serial
