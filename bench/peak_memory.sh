@@ -8,10 +8,19 @@
 #                            bytes) seen from Start to the version page,
 #                            sampled continuously;
 #   search_threads_peak      the most threads the process had meanwhile
-#                            (Wine's own among them): under Wine each thread
-#                            holds about 1 MiB of resident memory of its own,
-#                            whatever its stack size, where Windows keeps a
-#                            thread's kernel stack outside the process;
+#                            (Wine's own among them), and
+#   search_threads_before    how many it had before Start;
+#   wine_thread_kib          what one more waiting thread adds to RssAnon
+#                            under Wine, measured on bench/idle_threads.cpp
+#                            with none and with sixteen threads of 64 KiB:
+#                            Wine gives each thread a region of its own of
+#                            about 1 MiB, whatever its stack size, where
+#                            Windows keeps a thread's kernel stack outside
+#                            the process's private bytes;
+#   search_private_net_kib   search_private_peak_kib less that share for each
+#                            thread the search added: the figure Windows
+#                            would report, but for each thread's few pages
+#                            of stack and its TEB;
 #   private_peak_kib         the same from Yes to Finish;
 #   wizard_working_peak_kib  the process's peak resident set (VmHWM, Wine's
 #                            peak working set), Wine's own libraries included;
@@ -29,6 +38,8 @@ source "$WIZARD_SOURCE_DIR/tests/lib/e2e.sh"
 e2e_begin bench-memory
 "${BENCH_CXX:-x86_64-w64-mingw32-g++-posix}" -std=c++17 -O2 -mwindows -static -static-libgcc -static-libstdc++ \
   "$WIZARD_SOURCE_DIR/bench/bare_window.cpp" -o "$E2E/bare_window.exe" || exit 1
+"${BENCH_CXX:-x86_64-w64-mingw32-g++-posix}" -std=c++17 -O2 -static -static-libgcc -static-libstdc++ \
+  "$WIZARD_SOURCE_DIR/bench/idle_threads.cpp" -o "$E2E/idle_threads.exe" || exit 1
 e2e_boot_drive e "VAZ UD40"
 silent=$(seq 5 20)
 # shellcheck disable=SC2086
@@ -58,6 +69,7 @@ sample() {
   echo "$max" >"$E2E/$1.peak"
   echo "$threads" >"$E2E/$1.threads"
 }
+threads_before=$(awk '/^Threads:/ { print $2 }' "/proc/$pid/status")
 sample search &
 sampler=$!
 E2E_PIDS+=("$sampler")
@@ -82,8 +94,30 @@ E2E_PIDS+=("$bare")
 wz_wait_window 'Bare window' 60 >/dev/null || { echo "no bare window" >&2; exit 1; }
 bare_hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$bare/status")
 
-echo "search_private_peak_kib $(cat "$E2E/search.peak")"
-echo "search_threads_peak $(cat "$E2E/search.threads")"
+# RssAnon of idle_threads.exe with N waiting threads.
+idle_kib() {
+  local ready="$E2E/idle-$1.ready" kib
+  "$(wz_loader "$E2E/idle_threads.exe")" "$E2E/idle_threads.exe" "$1" "$(winepath -w "$ready" 2>/dev/null)" \
+    >/dev/null 2>&1 &
+  local idle=$!
+  E2E_PIDS+=("$idle")
+  wz_wait_for "[ -e '$ready' ]" 60 || { echo "no idle threads" >&2; exit 1; }
+  kib=$(awk '/^RssAnon:/ { print $2 }' "/proc/$idle/status")
+  kill "$idle" 2>/dev/null
+  echo "$kib"
+}
+none=$(idle_kib 0)
+sixteen=$(idle_kib 16)
+per_thread=$(((sixteen - none) / 16))
+search_peak=$(cat "$E2E/search.peak")
+search_threads=$(cat "$E2E/search.threads")
+added=$((search_threads - threads_before))
+[ "$added" -gt 0 ] || added=0
+echo "search_private_peak_kib $search_peak"
+echo "search_threads_peak $search_threads"
+echo "search_threads_before $threads_before"
+echo "wine_thread_kib $per_thread"
+echo "search_private_net_kib $((search_peak - added * per_thread))"
 echo "private_peak_kib $(cat "$E2E/copy.peak")"
 echo "wizard_working_peak_kib $wizard_hwm"
 echo "bare_working_peak_kib $bare_hwm"
