@@ -70,20 +70,21 @@ sample() {
   echo "$threads" >"$E2E/$1.threads"
 }
 threads_before=$(awk '/^Threads:/ { print $2 }' "/proc/$pid/status")
-sample search &
-sampler=$!
-E2E_PIDS+=("$sampler")
-e2e_click_start
-e2e_wait_page version 30 || { touch "$E2E/search.stop"; echo "device not found" >&2; exit 1; }
-touch "$E2E/search.stop"
-wait "$sampler"
-sample copy &
-sampler=$!
-E2E_PIDS+=("$sampler")
-e2e_click_yes
-wz_wait_for e2e_finish_enabled 120 || { touch "$E2E/copy.stop"; echo "the upgrade did not finish" >&2; exit 1; }
-touch "$E2E/copy.stop"
-wait "$sampler"
+# sampled NAME ACTION FAILURE CONDITION...: samples as NAME from ACTION until
+# CONDITION holds; FAILURE is said when it does not.
+sampled() {
+  local name=$1 action=$2 failure=$3
+  shift 3
+  sample "$name" &
+  local sampler=$!
+  E2E_PIDS+=("$sampler")
+  "$action"
+  "$@" || { touch "$E2E/$name.stop"; echo "$failure" >&2; exit 1; }
+  touch "$E2E/$name.stop"
+  wait "$sampler"
+}
+sampled search e2e_click_start "device not found" e2e_wait_page version 30
+sampled copy e2e_click_yes "the upgrade did not finish" wz_wait_for e2e_finish_enabled 120
 cmp -s "$E2E/drive/AIS_Firmware.S19" "$E2E/app/Bin/App_K40.SBIN" || { echo "the copy differs" >&2; exit 1; }
 wizard_hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status")
 
