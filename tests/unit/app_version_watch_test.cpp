@@ -315,6 +315,9 @@ std::vector<WatchRow> Rows() {
         {"a gap in the ticks is sleep: the silence counts afresh, the ten minutes in time awake", kOverSerial, Device,
          [](Bench& b) { b.looks(30), Restarts(b), b.look(), b.now += 9min, b.looks(59); },  // the drive went before it
          {}, kUncounted, true, "no tick of the watch for 542 s: the PC was asleep"},
+        {"a gap of 15 s is sleep too", kOverSerial, Device,
+         [](Bench& b) { b.looks(30), Restarts(b), b.look(), b.now += 13s, b.looks(59); }, {}, kUncounted, true,
+         "no tick of the watch for 15 s"},
         {"two announced ports asked in one look", kOverSerial,
          [](Bench& b) {
              Device(b), b.ports.addPort(7, ""), b.ports.addPort(8, versionReply("2.05"));

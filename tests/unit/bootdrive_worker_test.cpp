@@ -239,6 +239,8 @@ TEST(CopyEnd, DecidedByTheStepItsErrorAndWhatWasSeenAfter) {
         EXPECT_EQ(static_cast<int>(v.end), static_cast<int>(row.end));
         EXPECT_EQ(v.error, row.error);
         EXPECT_EQ(bootdrive::RootDecides(row.facts), row.looks);
+        // Only a file held by another program is asked for again, for 3 s.
+        EXPECT_EQ(bootdrive::HeldByAnotherProgram(row.facts), v.why.find("another program") != std::string::npos);
         EXPECT_EQ(*row.fault ? v.fault.find(row.fault) != std::string::npos : v.fault.empty(), true) << v.fault;
         EXPECT_NE(v.why.find(row.why), std::string::npos);
     }

@@ -257,6 +257,7 @@ TEST(SRecordCheck, FindsTheFirstLineThatFails) {
         {"24-bit records and count", kLines[0] + "\n" + Record('2', "00000011") + "\n" + Record('3', "0000000022") +
              "\n" + Record('6', "000002") + "\n" + Record('8', "000000") + "\n", true, 0, ""},
         {"a binary image", std::string("\x7f" "ELF\x01S0\0\n", 10), false, 0, ""},
+        {"a binary image that begins with S", std::string("SZ\0\x01\n", 5), false, 0, ""},
         {"one checksum wrong", wrongSum, true, 2, "the checksum is E9, its bytes give E8"},
         {"a byte count wrong", wrongCount, true, 2, "its byte count says 9 bytes, 8 follow"},
         {"cut mid-line", kGood.substr(0, kGood.find(kLines[2]) + 5), true, 3,

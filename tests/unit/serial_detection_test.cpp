@@ -69,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgressCase{8, 7, {12, 25, 37, 50, 62, 75, 87, 100}}, ProgressCase{2, 1, {50, 100}}));
 
 // Asked together, each port on a worker of its own. The clock stands still
-// but for the hung call's row, where it moves on once the call hangs alone.
+// but for the hung call's row, where it moves on once the call hangs alone,
+// and the rows with a call limit of their own, on the real clock.
 struct TogetherRow {
     const char* name;
     std::function<void(FakePorts&)> arrange;
@@ -78,6 +79,7 @@ struct TogetherRow {
     std::vector<std::string> versions;
     std::size_t mostAtOnce;  // queries in their call at once; 0: not checked
     const char* logged;      // "": none
+    std::chrono::milliseconds callLimit{0};
 };
 
 TEST(DetectDeviceVersion, AskedTogether) {
@@ -101,6 +103,12 @@ TEST(DetectDeviceVersion, AskedTogether) {
         {"a hung call holds the choice only until its time-out",
          [](FakePorts& p) { p.present({3, 5}), p.hangPort = 3, p.replies[5] = kGoodReply; }, false, 5, {"2.0.1"}, 0,
          "COM3: the version query did not return within 1932 ms: left in its driver"},
+        {"a slow probe on a higher port is waited for, so that every port is listed",
+         [](FakePorts& p) { p.present({3, 5}), p.replies[3] = kGoodReply, p.openDelays[5] = 300ms; }, false, 3,
+         {"2.0.1"}, 0, "COM3: received"},
+        {"a slow open, then a slow reply: each call within the limit, so the port is chosen",
+         [](FakePorts& p) { p.present({3}), p.openDelays[3] = p.delays[3] = 400ms, p.replies[3] = kGoodReply; },
+         false, 3, {"2.0.1"}, 0, "COM3: received", 700ms},
         {"the user leaves during the search",
          [&](FakePorts& p) { silent(p, {3, 5}, 1000ms), p.replies[5] = kGoodReply; }, true, 0, {}, 2,
          "the search ends without a choice"},
@@ -112,15 +120,18 @@ TEST(DetectDeviceVersion, AskedTogether) {
         FakeDisplay display;
         if (row.leaves) display.leaves = [&] { return ports.inFlight() == 2; };
         base::TimePoint now{};
-        serial::PortCrew crew(ports, serial::PortCrew::Options{{}, [&] {
+        serial::PortCrew::Options options{{}, [&] {
             if (ports.hangPort != 0 && ports.asked() == 2 && ports.inFlight() == 1) now += 1s;
             return now;
-        }});
+        }};
+        if (row.callLimit.count() != 0) options.clock = base::SteadyNow, options.callLimit = row.callLimit;
+        serial::PortCrew crew(ports, options);
         serial::PortLists lists;
         serial::DeviceFields device;
         serial::DetectDeviceVersion(ports, lists, display, device, &crew);
         if (row.leaves || ports.hangPort != 0) {
             EXPECT_NE(ports.inFlight(), 0u) << "calls left to run on";
+            EXPECT_TRUE(crew.stillInLeftCall(3)) << "a port left in its call is not blamed on another program";
         }
         ports.settle();
         EXPECT_EQ(device.DevicePortNumber, row.chosen);

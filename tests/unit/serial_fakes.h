@@ -31,8 +31,10 @@ public:
         return classOpens;
     }
     uint32_t openExclusive(int port) override {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
         probed.push_back(port);
+        if (const auto delay = openDelays.find(port); delay != openDelays.end())
+            changed_.wait_for(lock, delay->second, [] { return false; });
         if (busy.count(port) != 0) return serial::kErrorAccessDenied;
         auto it = openErrors.find(port);
         return it == openErrors.end() ? serial::kPortOpened : it->second;
@@ -95,6 +97,7 @@ public:
     std::vector<int> opened;  // every exchange's port, whether it opened or not
     std::vector<Exchange> exchanges;
     std::map<int, std::chrono::milliseconds> delays;  // exchanges that answer only after a while
+    std::map<int, std::chrono::milliseconds> openDelays;  // probes that open only after a while
     int hangPort = 0;            // its exchanges answer only once settled
     std::size_t mostAtOnce = 0;  // exchanges in their call at once, at most
 
