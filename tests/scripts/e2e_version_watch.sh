@@ -7,9 +7,8 @@
 # same, and no box. It comes back 3 s after the image is whole:
 # 1. with the version it had: "Still version 2.0.1!" and "Please run the
 #    upgrade again.";
-# 2. with the catalogue's, on COM7, which Windows announces, silent for its
-#    first 4 s, then answering first with its own GPS sentences (a desk
-#    without a fix): "Now running version 2.05.118." within 60 s;
+# 2. with the catalogue's, on COM7, which Windows announces, and silent for
+#    its first 4 s, then talking GPS: "Now running version 2.05.118.";
 # 3. on COM5, which chart software holds as it comes back: "COM5 is in use
 #    by another program.", then the catalogue's version once it is free;
 # 4. replugged before its restart, its drive back as it was, the image on
@@ -66,9 +65,8 @@ upgrade() {
   e2e_check "$1: no box at \"Finish!\"" no_box
 }
 
-# [within=S] told NAME RETURNED ITEM...: once RETURNED holds, the items
-# that tell what the transponder runs (each within S s, 20 by default), with
-# the window measured meanwhile.
+# told NAME RETURNED ITEM...: once RETURNED holds, the items that tell
+# what the transponder runs, with the window measured meanwhile.
 told() {
   local name=$1 returned=$2 limit=${within:-20} since item
   shift 2
@@ -103,7 +101,6 @@ e2e_check "start page after Finish" e2e_wait_page start 10
 
 # Back on another port, silent at first, and half a second slow to answer:
 # a look made on the window's thread would hold it that long.
-# Its first answer is its own GPS sentences.
 e2e_restart_sim 5 --version 2.0.1 --reply-delay 500 "${restarting[@]}" --link-after "$WINEPREFIX/dosdevices/com7" \
   --quiet-after-restart 4 --gps-first 1
 upgrade "new version"

@@ -183,12 +183,9 @@ uint32_t FakeSerialPorts::openExclusive(int port) {
 void FakeSerialPorts::answerAfterDelay(int port) {
     const auto delay = delays.find(port);
     if (delay == delays.end()) return;
-    {
-        const std::lock_guard<std::mutex> lock(recordMutex_);
-        mostAtOnce = std::max(mostAtOnce, ++inFlight_);
-    }
-    std::this_thread::sleep_for(delay->second);
-    const std::lock_guard<std::mutex> lock(recordMutex_);
+    std::unique_lock<std::mutex> lock(recordMutex_);
+    mostAtOnce = std::max(mostAtOnce, ++inFlight_);
+    lock.unlock(), std::this_thread::sleep_for(delay->second), lock.lock();
     --inFlight_;
 }
 

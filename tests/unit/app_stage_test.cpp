@@ -64,8 +64,8 @@ std::vector<TransitionRow> transitionRows() {
          [](Rig& r) {
              r.ports.addPort(3, "");
              serialDevice(r);
-             // A nested loop while the window waits for the scan dispatches
-             // a queued Start.
+             // A message sent to the window during the scan opens a nested
+             // loop that dispatches a queued Start.
              r.desktop.whileServing = [&r, pressed = false]() mutable {
                  if (pressed) return;
                  pressed = true;

@@ -225,8 +225,6 @@ TEST(CopyEnd, DecidedByTheStepItsErrorAndWhatWasSeenAfter) {
         {{CopyStep::Flush, e::kSemTimeout, false, true}, CopyEnd::Delivered, 0, true, "", "write-through, then"},
         {{CopyStep::Flush, e::kSemTimeout, false, false}, CopyEnd::Failed, 121, true, kAdvice, "drive stayed"},
         {{CopyStep::Look, e::kGenFailure, false, true}, CopyEnd::Delivered, 0, true, "", kNoAnswer},
-        {{CopyStep::Look, e::kIoDevice, false, false}, CopyEnd::Failed, 1117, true, kAdvice, "drive stayed"},
-        {{CopyStep::Measure, e::kGenFailure, false, true}, CopyEnd::Delivered, 0, true, "", kNoAnswer},
         {{CopyStep::Measure, e::kIoDevice, false, false}, CopyEnd::Failed, 1117, true, kAdvice, "drive stayed"},
         {{CopyStep::Copy, e::kIoDevice, true, true}, CopyEnd::Delivered, 0, true, "", kNoAnswer},
         {{CopyStep::Copy, e::kGenFailure, true, false}, CopyEnd::Failed, 31, true, kAdvice, "drive stayed"},

@@ -33,8 +33,7 @@ public:
     uint32_t openExclusive(int port) override {
         std::unique_lock<std::mutex> lock(mutex_);
         probed.push_back(port);
-        if (const auto delay = openDelays.find(port); delay != openDelays.end())
-            changed_.wait_for(lock, delay->second, [] { return false; });
+        pause(lock, openDelays, port);
         if (busy.count(port) != 0) return serial::kErrorAccessDenied;
         auto it = openErrors.find(port);
         return it == openErrors.end() ? serial::kPortOpened : it->second;
@@ -47,30 +46,20 @@ public:
         if (openErrors.count(port) != 0) return {false, 0, 0, openErrors[port]};
         exchanges.push_back({port, t, out, readMax});
         mostAtOnce = std::max(mostAtOnce, ++inFlight_);
-        // The answer comes after the port's delay; a hung port's once settled.
-        const auto delay = delays.find(port);
-        if (delay != delays.end()) changed_.wait_for(lock, delay->second, [] { return false; });
+        pause(lock, delays, port);  // a hung port answers once settled
         if (port == hangPort) changed_.wait(lock, [this] { return released_; });
-        --inFlight_;
-        changed_.notify_all();
+        --inFlight_, changed_.notify_all();
         auto it = replies.find(port);
         in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
         return {true, out.size(), 0};
     }
     // Exchanges begun, and those in their call now.
-    std::size_t asked() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return exchanges.size();
-    }
-    std::size_t inFlight() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return inFlight_;
-    }
+    std::size_t asked() { std::lock_guard<std::mutex> lock(mutex_); return exchanges.size(); }
+    std::size_t inFlight() { std::lock_guard<std::mutex> lock(mutex_); return inFlight_; }
     // Lets a hung exchange answer, and waits for every exchange to end.
     void settle() {
         std::unique_lock<std::mutex> lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
+        released_ = true, changed_.notify_all();
         changed_.wait_for(lock, std::chrono::seconds(20), [this] { return inFlight_ == 0; });
     }
     // USB devices "USB Serial Port (COMn)" for the given ports.
@@ -96,12 +85,15 @@ public:
     std::vector<int> probed;
     std::vector<int> opened;  // every exchange's port, whether it opened or not
     std::vector<Exchange> exchanges;
-    std::map<int, std::chrono::milliseconds> delays;  // exchanges that answer only after a while
-    std::map<int, std::chrono::milliseconds> openDelays;  // probes that open only after a while
+    std::map<int, std::chrono::milliseconds> delays, openDelays;  // exchanges, probes, that end after a while
     int hangPort = 0;            // its exchanges answer only once settled
     std::size_t mostAtOnce = 0;  // exchanges in their call at once, at most
 
 private:
+    void pause(std::unique_lock<std::mutex>& lock, const std::map<int, std::chrono::milliseconds>& after, int port) {
+        const auto it = after.find(port);
+        if (it != after.end()) changed_.wait_for(lock, it->second, [] { return false; });
+    }
     std::mutex mutex_;
     std::condition_variable changed_;
     std::size_t inFlight_ = 0;
