@@ -133,7 +133,7 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
     const bool left = !display.searchGoesOn();
     if (left) chosen.reset();
 
-    // The lists, as the search in turn makes them.
+    // The lists, as the search in turn makes them: the ports come in ascending order.
     lists.OpenablePorts.clear();
     lists.BusyPorts.clear();
     for (std::size_t i = 0; i < n; ++i) {
@@ -142,8 +142,6 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
         lists.OpenablePorts.insert(lists.OpenablePorts.end(), own.OpenablePorts.begin(), own.OpenablePorts.end());
         lists.BusyPorts.insert(lists.BusyPorts.end(), own.BusyPorts.begin(), own.BusyPorts.end());
     }
-    std::stable_sort(lists.OpenablePorts.begin(), lists.OpenablePorts.end());
-    std::stable_sort(lists.BusyPorts.begin(), lists.BusyPorts.end());
     SelectCandidatePorts(lists);
 
     // The log: every probe, then every query, in port order, each with the
