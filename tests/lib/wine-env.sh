@@ -6,6 +6,18 @@ WZ_WINE=${WIZARD_WINE:-8}
 
 wz_log() { printf '[wine-env] %s\n' "$*" >&2; }
 
+# True when this machine runs 32-bit programs. Some kernels have 32-bit
+# emulation off (a virtual machine's kernel may switch it off at boot): Wine's
+# 32-bit loader, and every 32-bit Windows program with it, then fails to start.
+wz_runs_32bit() { [ ! -x /usr/lib/wine/wine ] || /usr/lib/wine/wine --version >/dev/null 2>&1; }
+# There, `wine` is Wine's 64-bit loader, which runs the 64-bit tools.
+if ! wz_runs_32bit; then
+  case ":$PATH:" in
+    *"/tests/lib/wine64-only:"*) ;;
+    *) PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-only:$PATH" ;;
+  esac
+fi
+
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
 
