@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "ui/window_failure.h"
+
 namespace app {
 
 namespace {
@@ -11,6 +13,12 @@ void showEntryError(Dialogs& dialogs, const char* text) {
 }
 
 }  // namespace
+
+std::string WindowFailedMessage(const std::string& reason) {
+    return "The window of the firmware upgrade could not be opened.\n\n" + reason +
+           "\n\nNothing was changed on your Class B Device. Please start the program again; if this happens "
+           "again, restart your Computer first.";
+}
 
 int RunWizard(Services& services) {
     try {
@@ -22,6 +30,11 @@ int RunWizard(Services& services) {
         services.log.startWriting();
         if (!form.terminated()) form.FormShow();
         services.desktop.runMessageLoop();
+    } catch (const ui::WindowFailure& e) {
+        // Nothing is on the screen: the program must not go on unseen,
+        // holding the lock that keeps a second start from running.
+        services.log.line("no window: " + std::string(e.what()));
+        showEntryError(services.dialogs, WindowFailedMessage(e.reason()).c_str());
     } catch (const std::exception& e) {
         showEntryError(services.dialogs, e.what());
     } catch (...) {

@@ -1,8 +1,10 @@
 #include "ui/window_win.h"
 
 #include "base/system_dpi_win.h"
+#include "base/system_message_win.h"
 #include "ui/dpi_win.h"
 #include "ui/painter_win.h"
+#include "ui/window_failure.h"
 
 namespace ui {
 
@@ -14,6 +16,17 @@ constexpr DWORD kOwnerStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 constexpr UINT kActivateMain = WM_APP + 1;
 // Posted to the main window once it is on screen.
 constexpr UINT kCreateTooltip = WM_APP + 2;
+
+// How long a shown window may take to paint itself on a monitor.
+constexpr DWORD kShowLimitMs = 30000;
+
+// A window call failed: the error the system gave for it, in its words.
+[[noreturn]] void Fail(const std::string& what, DWORD error) {
+    if (error == 0) throw WindowFailure(what, "Windows gave no reason.");
+    std::string words = win::SystemMessage(error);
+    throw WindowFailure(what, "Windows says: " + (words.empty() ? "" : words + " ") + "(error " +
+                                  std::to_string(error) + ")");
+}
 
 // The program's icon, large or small, loaded once for both window classes
 // (shared icons from the program's resources: the system frees them).
@@ -55,8 +68,10 @@ void MainWindow::createOwner(HINSTANCE instance) {
     wc.lpszClassName = form_->ownerClass.c_str();
     RegisterClassExA(&wc);
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
-    CreateWindowExA(0, form_->ownerClass.c_str(), form_->applicationTitle.c_str(), kOwnerStyle, x, y, 0, 0, nullptr,
-                    nullptr, instance, this);
+    SetLastError(0);
+    if (!CreateWindowExA(0, form_->ownerClass.c_str(), form_->applicationTitle.c_str(), kOwnerStyle, x, y, 0, 0,
+                         nullptr, nullptr, instance, this))
+        Fail("the task bar's window could not be made", GetLastError());
 }
 
 void MainWindow::create(Form& form) {
@@ -83,9 +98,11 @@ void MainWindow::create(Form& form) {
     painter_->setScale(scale_);
     const RECT place = centredPlace();
     outer_ = Extent{place.right - place.left, place.bottom - place.top};
-    hwnd_ = CreateWindowExA(kMainExStyle, form.windowClass.c_str(), form.root().caption().c_str(), kMainStyle,
-                            place.left, place.top, place.right - place.left, place.bottom - place.top, owner_, nullptr,
-                            instance, this);
+    SetLastError(0);
+    if (!CreateWindowExA(kMainExStyle, form.windowClass.c_str(), form.root().caption().c_str(), kMainStyle,
+                         place.left, place.top, place.right - place.left, place.bottom - place.top, owner_, nullptr,
+                         instance, this))
+        Fail("the main window could not be made", GetLastError());
 
     for (const auto& c : form.all()) {
         c->setObserver(this);
@@ -110,6 +127,26 @@ void MainWindow::show() {
     // Its task bar button, and the tooltip, come right after the window.
     ShowWindow(owner_, SW_SHOWNA);
     PostMessageA(hwnd_, kCreateTooltip, 0, 0);
+    // The window has painted itself as it was shown. Should it not have,
+    // its paint is awaited (the rest of its messages stay queued); a window
+    // that never comes up on a monitor must not leave the program running
+    // unseen.
+    const DWORD shownAt = GetTickCount();
+    while (!onScreen() && GetTickCount() - shownAt < kShowLimitMs) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_PAINT | QS_SENDMESSAGE);
+        MSG msg;
+        while (PeekMessageA(&msg, hwnd_, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+    if (!onScreen())
+        throw WindowFailure("the main window was not shown",
+                            IsWindowVisible(hwnd_) ? "It did not appear on the screen within 30 seconds."
+                                                   : "Windows did not show it.");
+}
+
+bool MainWindow::onScreen() const {
+    // Minimised as the program's shortcut asks, it is its task bar button.
+    if (!IsWindowVisible(hwnd_)) return false;
+    return IsIconic(hwnd_) || (painted_ && MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONULL) != nullptr);
 }
 
 void MainWindow::invalidate(const Component& c) {
@@ -179,6 +216,7 @@ void MainWindow::syncTimer(Component& timer) {
 void MainWindow::paint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
+    painted_ = true;
     RECT client;
     GetClientRect(hwnd_, &client);
     // Paint off screen, then copy: no flicker while colours change.

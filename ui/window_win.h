@@ -32,9 +32,11 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     // Creates the window, hidden, with its controls, and the hidden owner
-    // window that stands for the program on the task bar.
+    // window that stands for the program on the task bar. Throws
+    // WindowFailure when either cannot be made.
     void create(Form& form);
-    // Shows it centred on the desktop, with its task bar button.
+    // Shows it centred on the desktop, with its task bar button. Throws
+    // WindowFailure when it has not painted itself on a monitor within 30 s.
     void show();
     HWND handle() const { return hwnd_; }
     // The owner window: the task bar button, titled with the application
@@ -113,8 +115,12 @@ private:
     Component* hitTest(int x, int y, bool clickableOnly) const;
     void setHot(Component* c);
 
+    // Shown, painted, and on a monitor.
+    bool onScreen() const;
+
     HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
+    bool painted_ = false;
     Scale scale_;
     Extent outer_;  // the window's outer size at its scale
     HWND tooltip_ = nullptr;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/window_failure.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -59,9 +61,14 @@ void FakeDesktop::createWindow(ui::Form& layout) {
     window_ = &layout;
     for (const auto& c : layout.all()) c->setObserver(&observer);
     dialogs_.layout = &layout;
+    // As the real one, made as far as the failing call.
+    if (!createFails.empty()) throw ui::WindowFailure("the main window could not be made", createFails);
 }
 
-void FakeDesktop::showWindow() { log_.push_back("showWindow"); }
+void FakeDesktop::showWindow() {
+    if (!showFails.empty()) throw ui::WindowFailure("the main window was not shown", showFails);
+    log_.push_back("showWindow");
+}
 
 void FakeDesktop::runMessageLoop() {
     log_.push_back("runMessageLoop");

@@ -122,6 +122,8 @@ public:
     RecordingObserver observer;
     std::function<bool()> closeRequest;
     std::function<void()> messageLoop;  // what the message loop does; nothing by default
+    // The system's reason when the window cannot be made, or is not shown.
+    std::string createFails, showFails;
 
 private:
     void letGo();

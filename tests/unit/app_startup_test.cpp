@@ -281,11 +281,18 @@ TEST(ProgramEntry, ErrorsEndInTheEntrysBoxWithExitCode0) {
         bootdrive::WorkerLauncher launch;
         bool errorBox;
         std::string text;
+        std::string createFails = "", showFails = "";
     };
     const Row rows[] = {
         {"worker refused", [&](std::function<void()>) { throw refused; }, true, refused.what()},
         {"not a standard error", [](std::function<void()>) { throw 42; }, true, ""},
         {"normal run", bootdrive::LaunchDetachedThread, false, ""},
+        // No window on the screen: said in plain words, and the program ends.
+        {"window not made", bootdrive::LaunchDetachedThread, true,
+         app::WindowFailedMessage("Windows says: Invalid window handle. (error 1400)"),
+         "Windows says: Invalid window handle. (error 1400)"},
+        {"window not shown", bootdrive::LaunchDetachedThread, true,
+         app::WindowFailedMessage("Windows did not show it."), "", "Windows did not show it."},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -293,6 +300,8 @@ TEST(ProgramEntry, ErrorsEndInTheEntrysBoxWithExitCode0) {
         options.buildForm = false;
         Rig rig(options);
         rig.services.launchWorker = row.launch;
+        rig.desktop.createFails = row.createFails;
+        rig.desktop.showFails = row.showFails;
         rig.desktop.messageLoop = [&] { EXPECT_NE(rig.desktop.closeRequest, nullptr); };
 
         EXPECT_EQ(app::RunWizard(rig.services), 0);
