@@ -151,8 +151,6 @@ void TFormMain::bindHandlers() {
 }
 
 void TFormMain::FormCreate() {
-    services_.desktop.registerPortNotifications();
-    CopyWorker = std::make_unique<bootdrive::CopyFileThread>(services_.copier, services_.launchWorker);
     ports_ = std::make_unique<serial::OffThreadPorts>(
         services_.ports, [this](const std::function<bool()>& done) { services_.desktop.waitServing(done); },
         services_.clock,
@@ -193,6 +191,7 @@ void TFormMain::stopCopyBeforeLeaving(const std::string& why) {
     // A copy that does not end within the bound is left to the end of the
     // process. The window keeps answering meanwhile, so that Windows does
     // not offer to end the program as hung, which would cut the copy.
+    if (!CopyWorker) return;  // the window never came up: nothing was copied
     CopyWorker->RequestStop();
     const bool ended = services_.desktop.waitAnswering([this] { return CopyWorker->IsWaiting(); }, kCopyStopLimit);
     const auto last = CopyWorker->lastCopy();
@@ -282,6 +281,10 @@ void TFormMain::showImageTrouble(const package::ImageTrouble& trouble) {
 }
 
 void TFormMain::FormShow() {
+    // What the first page does not need waits until the window has painted
+    // itself: the copy worker's thread, and Windows' word of new ports.
+    CopyWorker = std::make_unique<bootdrive::CopyFileThread>(services_.copier, services_.launchWorker);
+    services_.desktop.registerPortNotifications();
     if (bootdrive::FirmwareImagePath[0] == '\0') return;  // no image: its box has been shown
     imageCheck_.start(services_.files, bootdrive::FirmwareImagePath, services_.launchWorker);
     TimerImageCheck.setEnabled(true);

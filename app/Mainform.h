@@ -83,7 +83,8 @@ public:
 
     // Event handlers, bound to their components by the constructor.
     void FormCreate();
-    // The window is on screen: the image's content is checked meanwhile.
+    // The window is on screen: the copy worker starts, the window hears of
+    // new ports, and the image's content is checked meanwhile.
     void FormShow();
     // Asks "Are you sure to exit?"; true when the window is to be freed.
     bool FormClose();

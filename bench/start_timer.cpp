@@ -2,7 +2,11 @@
 // turns, and prints what sets them apart:
 //   start_timer RUNS EXE_A CLASS_A EXE_B CLASS_B
 //   -> "a <ms>" and "b <ms>": each program's lower quartile;
-//      "ratio <A/B>": the ratio of the lower quartiles, the figure;
+//      "added <ms> <low> <high>": the median of what A takes more than B in
+//      the same round, with its 95 % confidence interval (order statistics
+//      of the rounds' differences);
+//      "ratio <A/B>": B's lower quartile and what A adds to it, against B's
+//      lower quartile, the figure;
 //      "blocks <least> <most>": the same figure over each fifth of the
 //      rounds, its spread within the run;
 //      "round_ratio <median>": the median of each round's own A/B.
@@ -14,6 +18,9 @@
 // rounds' ratios moved by 0.07.
 // One run: CreateProcessA, then the clock runs until a visible top-level
 // window of the class exists; the program is then ended and waited for.
+// A round's difference leaves out what slows both alike (the machine's
+// load moves both starts of a round), and its median leaves out the rounds
+// where a hitch fell on one program only.
 // The rounds alternate which program goes first (A B, B A, ...), so that
 // neither always starts on the heels of the other. The first rounds only
 // warm up, and each run waits for Wine to finish with the one before.
@@ -99,8 +106,11 @@ double At(std::vector<double> v, double fraction) {
     return v[std::min(i, v.size() - 1)];
 }
 
-double QuartileRatio(const std::vector<double>& a, const std::vector<double>& b) {
-    return At(a, 0.25) / At(b, 0.25);
+// The figure: B's lower quartile and A's median added time, against B's.
+double AddedRatio(const std::vector<double>& a, const std::vector<double>& b) {
+    std::vector<double> added(a.size());
+    for (std::size_t i = 0; i < a.size(); ++i) added[i] = a[i] - b[i];
+    return (At(b, 0.25) + At(added, 0.5)) / At(b, 0.25);
 }
 
 }  // namespace
@@ -111,7 +121,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int runs = std::max(5, std::atoi(argv[1]));
-    std::vector<double> a, b, ratios;
+    std::vector<double> a, b, ratios, added;
     for (int i = 0; i < runs + kWarmUpRounds; ++i) {
         double ta, tb;
         if (i % 2 == 0) {
@@ -129,16 +139,24 @@ int main(int argc, char** argv) {
         a.push_back(ta);
         b.push_back(tb);
         ratios.push_back(ta / tb);
+        added.push_back(ta - tb);
     }
     double least = 1e9, most = 0;
     const std::size_t block = a.size() / 5;
     for (std::size_t k = 0; k < 5; ++k) {
         const auto from = static_cast<std::ptrdiff_t>(k * block), to = static_cast<std::ptrdiff_t>((k + 1) * block);
-        const double r = QuartileRatio({a.begin() + from, a.begin() + to}, {b.begin() + from, b.begin() + to});
+        const double r = AddedRatio({a.begin() + from, a.begin() + to}, {b.begin() + from, b.begin() + to});
         least = std::min(least, r);
         most = std::max(most, r);
     }
-    std::printf("a %.1f\nb %.1f\nratio %.3f\nblocks %.3f %.3f\nround_ratio %.3f\n", At(a, 0.25), At(b, 0.25),
-                QuartileRatio(a, b), least, most, At(ratios, 0.5));
+    // The median's 95 % interval: the rounds' differences ranked n/2 -+ 0.98 sqrt(n).
+    std::sort(added.begin(), added.end());
+    const double n = static_cast<double>(added.size()), half = 0.98 * std::sqrt(n);
+    const auto rank = [&](double r) {
+        return added[static_cast<std::size_t>(std::clamp(r, 0.0, n - 1))];
+    };
+    std::printf("a %.1f\nb %.1f\nadded %.1f %.1f %.1f\nratio %.3f\nblocks %.3f %.3f\nround_ratio %.3f\n", At(a, 0.25),
+                At(b, 0.25), At(added, 0.5), rank(std::floor(n / 2 - half)), rank(std::ceil(n / 2 + half) - 1),
+                AddedRatio(a, b), least, most, At(ratios, 0.5));
     return 0;
 }

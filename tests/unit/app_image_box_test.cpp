@@ -71,10 +71,12 @@ TEST(AppStartup, ImageBoxSaysWhatStandsInTheWay) {
             r.desktop.path = folder + "FirmwareUpgrade.exe";
             r.desktop.temp = row.temp.rfind("{dir}", 0) == 0 ? r.dir.path() + row.temp.substr(5) : row.temp;
             r.desktop.longNames[r.dir.path() + "ANNAMA~1/"] = r.dir.path() + "Anna Maria/";
-            // The first thread is the copy worker's, the second the check's.
+            // Once the window is shown, the first thread is the copy
+            // worker's, the second the check's; a Start before that asks
+            // for the check's alone.
             if (row.launch != Launch::Thread)
                 r.services.launchWorker = [&, launches = 0](std::function<void()> body) mutable {
-                    if (++launches == 1) return bootdrive::LaunchDetachedThread(std::move(body));
+                    if (++launches == 1 && !row.startAtOnce) return bootdrive::LaunchDetachedThread(std::move(body));
                     if (row.launch == Launch::Refused) throw std::system_error(EAGAIN, std::generic_category());
                     check = std::move(body);
                 };
