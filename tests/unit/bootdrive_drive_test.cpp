@@ -10,7 +10,9 @@
 
 #include "bootdrive/Copyfilethread.h"
 #include "bootdrive/boot_drive.h"
+#include "bootdrive/copy_end.h"
 #include "bootdrive/drive_paths.h"
+#include "bootdrive/volume_gone.h"
 
 namespace {
 
@@ -23,6 +25,7 @@ struct FakeDrive {
     std::string label;
     std::vector<std::string> rootNames;
     bool listed = true;  // GetLogicalDrives has its bit
+    bool rootOpens = true;
 };
 
 class FakeDrives final : public bootdrive::DriveSystem {
@@ -61,7 +64,7 @@ public:
         names = it->second.rootNames;
         return true;
     }
-    bool rootOpens(char letter) override { return drives.count(letter) != 0; }
+    bool rootOpens(char letter) override { return drives.count(letter) != 0 && drives[letter].rootOpens; }
     std::optional<uint64_t> rootFileSize(char, const std::string&) override { return std::nullopt; }
 };
 
@@ -171,6 +174,48 @@ TEST(StatusFileWithoutBootDrive, TouchesNoDrive) {
 
     EXPECT_FALSE(bootdrive::BootDriveHasFile(fake, bootdrive::kNoBootDrive, bootdrive::kReadyFile));
     EXPECT_EQ(fake.calls, 0);
+}
+
+// A drive has gone once its volume has: its letter unlisted, its root no
+// longer a drive, or its removal announced during the copy. A drive still
+// listed whose root does not open (a device Windows has not given up) has
+// not.
+TEST(VolumeGone, OnlyTheVolumeGoingCounts) {
+    const struct {
+        const char* what;
+        FakeDrive drive;
+        uint32_t announced;  // before the look, after the copy forgot E:'s
+        const char* how;     // null: still there
+    } rows[] = {
+        {"there", Removable("VAZ UD40"), 0, nullptr},
+        {"listed, its root not opening", {bootdrive::kDriveRemovable, false, "", {}, true, false}, 0, nullptr},
+        {"unlisted", {bootdrive::kDriveRemovable, true, "", {}, false}, 0, "its letter went"},
+        {"no root directory", {kNoRootDir, true, "", {}}, 0, "its root is no longer a drive"},
+        {"type unknown", {0, true, "", {}}, 0, "its root is no longer a drive"},
+        {"announced, and back already", Removable("VAZ UD40"), 1u << 4, "Windows announced its removal"},
+        {"another drive announced", Removable("VAZ UD40"), 1u << 5, nullptr},
+    };
+    for (const auto& row : rows) {
+        FakeDrives fake;
+        fake.drives['E'] = row.drive;
+        bootdrive::NoteVolumesRemoved(1u << 4);
+        bootdrive::ForgetVolumeRemoval('E');
+        bootdrive::NoteVolumesRemoved(row.announced);
+        const char* how = bootdrive::VolumeGone(fake, 'E');
+        EXPECT_STREQ(how, row.how) << row.what;
+        bootdrive::VolumesAnnouncedGone.store(0);
+    }
+}
+
+// The settling's bound follows the image at 4 KB/s, with a minute's room,
+// and is never below two minutes.
+TEST(SettleLimit, FollowsTheImageAtTheSlowestPace) {
+    const struct {
+        int64_t imageBytes;
+        uint32_t seconds;
+    } rows[] = {{-1, 120}, {0, 120}, {245760, 120}, {245761, 121}, {320068, 139}, {3 << 20, 828}};
+    for (const auto& row : rows)
+        EXPECT_EQ(bootdrive::SettleLimitSeconds(row.imageBytes), row.seconds) << row.imageBytes;
 }
 
 // What the Windows side searches and writes for a letter.
