@@ -82,7 +82,7 @@ CopyEndVerdict Failed(const CopyEndFacts& facts, std::string fault, const std::s
 
 CopyEndVerdict Delivered(const CopyEndFacts& facts, const std::string& why) {
     const std::string how = facts.rootGone && *facts.goneHow ? std::string("; ") + facts.goneHow : "";
-    return {CopyEnd::Delivered, 0, "", why + how + Code(facts.error)};
+    return {CopyEnd::Delivered, 0, "", why + Code(facts.error) + how};
 }
 
 }  // namespace

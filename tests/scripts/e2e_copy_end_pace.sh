@@ -12,24 +12,18 @@ e2e_slow_drive 40000
 e2e_launch
 e2e_start_to_version
 e2e_click_yes
-e2e_check "upgrade page after Yes" e2e_wait_page upgrade 10
-e2e_check "the close of the whole image lingers" wz_wait_for "grep -q '^close of fd' '$E2E/slow-drive.txt'" 30
+e2e_check "the close of the whole image lingers" wz_wait_for "grep -q '^close of fd' '$E2E/slow-drive.txt'" 40
 lingering=$(e2e_now)
-status() { wine "$E2E_PROBE" tree 2>/dev/null | tr -d '\r' | grep -o 'The transponder is storing the firmware: [0-9]* s'; }
-e2e_check "the status line counts the seconds of the settling" \
-  wz_wait_for "status | grep -q ': [1-9][0-9]* s'" 20
-e2e_shot settling
+counts() { wine "$E2E_PROBE" tree 2>/dev/null | tr -d '\r' | grep -qE "The transponder is storing the firmware: $1 s"; }
+e2e_check "the status line counts the seconds of the settling" wz_wait_for "counts '[1-9][0-9]*'" 20
 # The stall rule would have shown its box 31 s after the last byte.
-left=$(awk -v t="$(e2e_elapsed "$lingering")" 'BEGIN {printf "%d", t < 36 ? 36 - t : 0}')
-e2e_check "no box 36 s after the last byte" wine "$E2E_DRIVER" nobox Error "$left"
-e2e_check "the status line still counts" wz_wait_for "status | grep -qE ': (3[1-9]|[4-9][0-9]) s'" 10
+e2e_check "no box 36 s after the last byte" wine "$E2E_DRIVER" nobox Error \
+  "$(awk -v t="$(e2e_elapsed "$lingering")" 'BEGIN {printf "%d", t < 36 ? 36 - t : 0}')"
+e2e_check "the status line still counts" wz_wait_for "counts '(3[1-9]|[4-9][0-9])'" 10
 e2e_check "Finish enabled once the close is done" wz_wait_for e2e_finish_enabled 60
-took=$(e2e_elapsed "$lingering")
-e2e_check "\"Finish!\" ${took} s after the last byte, not before the close" e2e_between "$took" 35 100
 e2e_check "no box at \"Finish!\"" [ "$(wine "$E2E_DRIVER" boxes Error 2>/dev/null | tr -d '\r')" = 0 ]
-e2e_check "the image whole on the drive" cmp -s "$E2E/drive/AIS_Firmware.S19" "$E2E_APP/Bin/App_K40.SBIN"
-e2e_check "written through before \"Finish!\"" e2e_flushed_before "$E2E/drive/AIS_Firmware.S19" "$(e2e_now)"
-e2e_check "the log: settling from the last byte" e2e_log_has ' copy settling at [0-9]+%: every byte is out'
+whole() { cmp -s "$E2E/drive/AIS_Firmware.S19" "$E2E_APP/Bin/App_K40.SBIN" && e2e_flushed_before "$E2E/drive/AIS_Firmware.S19" "$(e2e_now)"; }
+e2e_check "the image whole on the drive, written through" whole
 e2e_check "the log: settling from the last byte, 40 s before the close ended" \
   e2e_log_has ' copy settled in [3-9][0-9]\.[0-9] s$'
 e2e_end

@@ -10,8 +10,6 @@
 #include <fstream>
 #include <thread>
 
-#include "bootdrive/volume_gone.h"
-
 namespace apptest {
 
 namespace fs = std::filesystem;
@@ -338,7 +336,6 @@ void resetGlobals() {
     app::ProgramFolder.clear();
     bootdrive::CopyProgressPercent.store(0);
     bootdrive::CopySettlingSince.store(0);
-    bootdrive::VolumesAnnouncedGone.store(0);
     bootdrive::FirmwareImagePath[0] = '\0';
     bootdrive::FirmwareTargetPath[0] = '\0';
 }

@@ -232,7 +232,7 @@ TEST(CopyEnd, DecidedByTheStepItsErrorAndWhatWasSeenAfter) {
         // A boot loader that took its file at the close and went silent to
         // flash: the reopen is decided as the look is, by the drive going.
         {{CopyStep::Reopen, e::kSemTimeout, false, true, 0, 0, "its letter went"}, CopyEnd::Delivered, 0, true, "",
-         "reopening, then its drive went away: the transponder took the file; its letter went"},
+         "reopening, then its drive went away: the transponder took the file (Windows error 121); its letter went"},
         {{CopyStep::Reopen, e::kGenFailure, false, false}, CopyEnd::Failed, 31, true, kAdvice, "drive stayed"},
         // No error code is a failure, never a device's silence.
         {{CopyStep::Copy, bootdrive::kErrorNoCode, true, true}, CopyEnd::Failed, bootdrive::kErrorNoCode, false,
