@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/failure_messages.h"
+#include "bootdrive/volume_gone.h"
 #include "package/catalogue.h"
 
 namespace app {
@@ -228,7 +229,11 @@ bool TFormMain::cancelAutoPlay() {
 
 void TFormMain::portArrived(int port) { watch_.portArrived(port); }
 
-void TFormMain::drivesRemoved(uint32_t letters) { watch_.drivesRemoved(letters); }
+void TFormMain::drivesRemoved(uint32_t letters) {
+    // The copy's end rests on it too: a drive Windows removed has gone.
+    bootdrive::NoteVolumesRemoved(letters);
+    watch_.drivesRemoved(letters);
+}
 
 void TFormMain::powerChanged(bool suspending) {
     services_.log.line(suspending ? "Windows goes to sleep" : "Windows has woken up");

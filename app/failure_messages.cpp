@@ -87,9 +87,9 @@ std::string NoDeviceMessage(const serial::PortLists& lists, const std::vector<in
 
 std::string CopyFailedMessage(const std::string& targetPath, const bootdrive::CopyResult& result) {
     const std::string drive = targetPath.substr(0, 2);
-    // A file of the wrong size is no error of Windows: only the wizard's
-    // words tell it.
-    std::string reason = result.error == bootdrive::kErrorWrongSize ? std::string()
+    // A file of the wrong size, a failure without a code: no error of
+    // Windows, only the wizard's words tell them.
+    std::string reason = bootdrive::IsWizardError(result.error) ? std::string()
                          : result.reason.empty() ? "Windows reports error " + std::to_string(result.error) + "."
                                                  : "Windows says: " + result.reason;
     if (!result.fault.empty()) reason += (reason.empty() ? "" : " ") + result.fault;

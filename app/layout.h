@@ -48,6 +48,8 @@ inline constexpr int kClientWidth = 554;
 inline constexpr int kClientHeight = 420;
 // The status line's text that ends an upgrade; it is raised as an alert.
 inline constexpr const char* kFinishedStatus = "Finish!";
+// The status line while the copy settles, followed by its seconds: "12 s".
+inline constexpr const char* kSettlingStatus = "The transponder is storing the firmware: ";
 // What the transponder runs after its restart: "Now running version 2.05.",
 // or "Still version 2.0.1!" and "Please run the upgrade again.".
 inline constexpr const char* kRunningVersionText = "Now running version ";

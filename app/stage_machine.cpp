@@ -6,21 +6,21 @@
 #include "app/Mainform.h"
 #include "app/failure_messages.h"
 #include "bootdrive/boot_drive.h"
+#include "bootdrive/copy_end.h"
 #include "serial/port_discovery.h"
 
 namespace app {
 
 namespace {
 
-// Ticks of settling after which the copy counts as stalled: two minutes,
-// for a flush that a hung USB driver never returns.
-constexpr uint32_t kSettleTickLimit = 120;
-
 std::string Seconds(int64_t milliseconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(milliseconds) / 1000.0);
     return text;
 }
+
+// The status line while the copy settles, its seconds counted.
+std::string SettlingStatus(uint32_t seconds) { return kSettlingStatus + std::to_string(seconds) + " s"; }
 
 }  // namespace
 
@@ -244,13 +244,19 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
 
     // Watching the copy.
     const int32_t percent = readCopyProgress_();
-    // A copy that settles (its bytes out, the file written through and
-    // looked at) shows no progress: the stall count holds meanwhile.
+    // A copy that settles (its every byte out, the drive taking them at its
+    // own pace, the file written through and looked at) shows no progress:
+    // the stall count holds meanwhile, and the settling has its own bound,
+    // which follows the image's size.
+    const uint32_t settleLimit = bootdrive::SettleLimitSeconds(imageBytes_);
     if (bootdrive::CopySettlingSince.load(std::memory_order_relaxed) != 0) {
         if (Upgrade.SettleTicks++ == 0)
             services_.log.line("copy settling at " + std::to_string(percent) +
-                               "%: the file is written through to the drive and looked at");
+                               "%: every byte is out; the drive takes the file at its own pace, then it is "
+                               "written through and looked at (given up after " +
+                               std::to_string(settleLimit) + " s)");
         Upgrade.StallTicks = 0;
+        lblUpgradeStatus.setCaption(SettlingStatus(Upgrade.SettleTicks));
     } else if (Upgrade.LastProgressPercent == percent) {
         ++Upgrade.StallTicks;
     } else {
@@ -259,10 +265,10 @@ void TFormMain::TimerCopyFileProgressCTLTimer() {
     Upgrade.LastProgressPercent = percent;
 
     // A copy that failed is told at once, with its reason; one that neither
-    // ends nor moves, after 31 ticks; one that settles, after two minutes.
+    // ends nor moves, after 31 ticks; one that settles, after its bound.
     auto failed = CopyWorker->lastCopy();
     if (failed && failed->result.error == 0) failed.reset();
-    if (failed || Upgrade.StallTicks > 30 || Upgrade.SettleTicks > kSettleTickLimit) {
+    if (failed || Upgrade.StallTicks > 30 || Upgrade.SettleTicks > settleLimit) {
         // A copy that stands still is told to stop: it ends the next time
         // Windows reports its progress, and its cut file goes.
         if (!failed) CopyWorker->RequestStop();
@@ -314,7 +320,7 @@ void TFormMain::endFailedCopy(const std::optional<bootdrive::CopyFileThread::Cop
                            (failed->result.why.empty() ? std::string() : failed->result.why + ": ") +
                            "Windows error " + std::to_string(failed->result.error) + " \"" + failed->result.reason +
                            "\"" + (failed->result.cutTargetRemoved ? "; the cut target was deleted" : ""));
-    } else if (Upgrade.SettleTicks > kSettleTickLimit) {
+    } else if (Upgrade.SettleTicks > bootdrive::SettleLimitSeconds(imageBytes_)) {
         services_.log.line("copy still settling after " + std::to_string(Upgrade.SettleTicks) +
                            " s: the drive does not answer");
     } else {

@@ -26,8 +26,10 @@ int64_t SteadyMilliseconds(std::chrono::steady_clock::time_point at) {
 }  // namespace
 
 void MarkCopySettling() {
-    CopySettlingSince.store(std::max<int64_t>(1, SteadyMilliseconds(std::chrono::steady_clock::now())),
-                            std::memory_order_relaxed);
+    int64_t unmarked = 0;
+    CopySettlingSince.compare_exchange_strong(
+        unmarked, std::max<int64_t>(1, SteadyMilliseconds(std::chrono::steady_clock::now())),
+        std::memory_order_relaxed);
 }
 
 // Shared by the window's handle and the thread, so that either may go first.

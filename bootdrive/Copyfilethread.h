@@ -25,11 +25,14 @@ extern std::atomic<int32_t> CopyProgressPercent;
 
 // Where the copy under way began to settle, in milliseconds of the steady
 // clock (never 0), or 0 while it copies and between copies. Settling, its
-// bytes are out and the copier makes sure of the file: the reopen, the
-// flush, the retries while another program holds it, the look at the
-// drive's root. That may take seconds with no progress to show, or hang
-// with a USB driver. The copier marks it (MarkCopySettling); the worker
-// clears it when the copy returns, before it tells how the copy ended.
+// every byte is out: the drive takes them (the close that makes the file
+// whole, Windows' cache written out), and the copier makes sure of the
+// file: the reopen, the flush, the retries while another program holds it,
+// the watch of the drive. That may take minutes with no progress to show
+// on a slow boot loader, or hang with a USB driver. The copier marks it
+// once the last byte is seen (MarkCopySettling: the first mark of a copy
+// stands); the worker clears it when the copy returns, before it tells how
+// the copy ended.
 extern std::atomic<int64_t> CopySettlingSince;
 void MarkCopySettling();
 

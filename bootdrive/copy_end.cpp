@@ -71,7 +71,9 @@ std::string PlainFault(uint32_t error) {
     }
 }
 
-std::string Code(uint32_t error) { return " (Windows error " + std::to_string(error) + ")"; }
+std::string Code(uint32_t error) {
+    return IsWizardError(error) ? std::string() : " (Windows error " + std::to_string(error) + ")";
+}
 
 CopyEndVerdict Failed(const CopyEndFacts& facts, std::string fault, const std::string& why) {
     return {CopyEnd::Failed, facts.error, std::move(fault),
@@ -79,7 +81,8 @@ CopyEndVerdict Failed(const CopyEndFacts& facts, std::string fault, const std::s
 }
 
 CopyEndVerdict Delivered(const CopyEndFacts& facts, const std::string& why) {
-    return {CopyEnd::Delivered, 0, "", why + Code(facts.error)};
+    const std::string how = facts.rootGone && *facts.goneHow ? std::string("; ") + facts.goneHow : "";
+    return {CopyEnd::Delivered, 0, "", why + Code(facts.error) + how};
 }
 
 }  // namespace
@@ -87,13 +90,23 @@ CopyEndVerdict Delivered(const CopyEndFacts& facts, const std::string& why) {
 bool RootDecides(const CopyEndFacts& facts) {
     switch (ClassOfError(facts.error)) {
         case ErrorClass::DriveGone:
-            return facts.step != CopyStep::Copy || facts.everyByteSeen;
         case ErrorClass::NoAnswer:
-            // A reopen that meets no answer never began to write the file out.
-            return facts.step == CopyStep::Copy ? facts.everyByteSeen : facts.step != CopyStep::Reopen;
+            // A boot loader may take its file at the close that made it
+            // whole and go silent to write its flash: the reopen that
+            // follows meets no answer as the flush would.
+            return facts.step != CopyStep::Copy || facts.everyByteSeen;
         default:
             return false;
     }
+}
+
+uint32_t SettleLimitSeconds(int64_t imageBytes) {
+    if (imageBytes < 0) return kSettleFloorSeconds;
+    const uint64_t atSlowestPace =
+        (static_cast<uint64_t>(imageBytes) + kSlowestDriveBytesPerSecond - 1) / kSlowestDriveBytesPerSecond;
+    const uint64_t limit = atSlowestPace + kSettleMarginSeconds;
+    if (limit < kSettleFloorSeconds) return kSettleFloorSeconds;
+    return limit > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(limit);
 }
 
 bool HeldByAnotherProgram(const CopyEndFacts& facts) { return ClassOfError(facts.error) == ErrorClass::Held; }
@@ -147,6 +160,8 @@ CopyEndVerdict DecideCopyEnd(const CopyEndFacts& facts) {
         case ErrorClass::Other:
             break;
     }
+    if (facts.error == kErrorNoCode)
+        return Failed(facts, "Windows gave no reason for it.", "failed without an error code");
     return Failed(facts, "", "failed");
 }
 

@@ -39,10 +39,15 @@ inline constexpr uint32_t kDiskCorrupt = 1393;
 inline constexpr uint32_t kDeviceRemoved = 1617;
 }  // namespace winerror
 
-// The error of a copy that Windows reported whole but that left a file of
-// another size on the drive: an application's own code (bit 29), which no
-// Windows error carries, so that no words of Windows are given for it.
+// Errors of the wizard's own: an application's code (bit 29), which no
+// Windows error carries, so that no words of Windows are given for them.
+// A copy that Windows reported whole but that left a file of another size
+// on the drive:
 inline constexpr uint32_t kErrorWrongSize = 0x20000001;
+// A step that failed with no error code from Windows (GetLastError 0):
+// a failure, not a device that stopped answering.
+inline constexpr uint32_t kErrorNoCode = 0x20000002;
+inline constexpr bool IsWizardError(uint32_t error) { return (error & 0x20000000u) != 0; }
 
 enum class ErrorClass {
     WriteOrMedia,      // the drive did not take what was written: a cut file may be left
@@ -71,12 +76,15 @@ enum class CopyStep {
 struct CopyEndFacts {
     CopyStep step = CopyStep::Copy;  // the step that failed, or the last one
     uint32_t error = 0;              // that step's Windows error; 0 when every step went through
-    bool everyByteSeen = false;      // the progress routine saw the data stream's every byte go out
+    // The data stream's every byte went out: the progress routine said so
+    // (or, where it is never called, the new file reached the image's size).
+    bool everyByteSeen = false;
     // Where RootDecides: once the file's handle was closed, the drive's
-    // root stopped opening within kRootGoneLimitMs.
+    // volume went (VolumeGone) within kRootWatchLimitMs.
     bool rootGone = false;
     uint64_t measuredBytes = 0;  // the size read, when every step went through
     uint64_t imageBytes = 0;     // the image's size: what the file must have
+    const char* goneHow = "";    // rootGone: how the volume was seen to go, for the log
 };
 
 enum class CopyEnd {
@@ -99,20 +107,33 @@ struct CopyEndVerdict {
 CopyEndVerdict DecideCopyEnd(const CopyEndFacts& facts);
 
 // True when the verdict on `facts` rests on whether the drive went: the
-// caller closes the file's handle, looks at the drive's root (rootGone) and
-// then asks DecideCopyEnd. So it is for a drive-gone error, and for a device
-// that stopped answering, at the look, the flush or the size read, and at
-// the copy once every byte was seen; never at the copy before that.
+// caller closes the file's handle, watches the drive (rootGone) and then
+// asks DecideCopyEnd. So it is for a drive-gone error and for a device that
+// stopped answering, at every step after the copy (the look, the reopen,
+// the flush, the size read) and at the copy once every byte was seen;
+// never at the copy before that.
 bool RootDecides(const CopyEndFacts& facts);
 
 // True when the step of `facts` was refused by another program holding the
 // new file, and is worth asking again for kHeldRetryLimitMs.
 bool HeldByAnotherProgram(const CopyEndFacts& facts);
 
-// How long the drive's root is watched where RootDecides: a device that
-// took its file and restarted drops its drive within it.
-inline constexpr int kRootGoneLimitMs = 2000;
+// How long the drive is watched where RootDecides: a boot loader that
+// stops answering to write its flash is reported by Windows only once its
+// own time-out has run out and a reset of the device failed; then the
+// volume goes. The watch ends as soon as it does (docs/DESIGN.md).
+inline constexpr int kRootWatchLimitMs = 30000;
 // How long a new file held by another program is asked for again.
 inline constexpr int kHeldRetryLimitMs = 3000;
+
+// How long a copy may settle (its every byte out, the drive taking them)
+// before it counts as stalled, in seconds: the image at the pace of the
+// slowest boot loader known to take files (4 KB/s), plus room for the
+// watch of the drive and the file system's own writes, and never less than
+// two minutes. `imageBytes` below 0: not known, the two minutes.
+inline constexpr uint32_t kSlowestDriveBytesPerSecond = 4096;
+inline constexpr uint32_t kSettleMarginSeconds = 60;
+inline constexpr uint32_t kSettleFloorSeconds = 120;
+uint32_t SettleLimitSeconds(int64_t imageBytes);
 
 }  // namespace bootdrive

@@ -3,12 +3,13 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <tuple>
 
 #include "base/system_message_win.h"
 #include "base/unique_handle_win.h"
 #include "bootdrive/Copyfilethread.h"
 #include "bootdrive/copy_progress.h"
+#include "bootdrive/last_byte_watch_win.h"
+#include "bootdrive/volume_gone.h"
 
 namespace bootdrive {
 
@@ -35,12 +36,15 @@ DWORD CALLBACK ReportCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER tot
                         static_cast<uint64_t>(totalBytesTransferred.QuadPart));
     auto* const progress = static_cast<CopyProgressData*>(data);
     if (!progress) return PROGRESS_CONTINUE;
+    progress->called.store(true, std::memory_order_relaxed);
     // The data stream's own counts: the totals also count other streams,
     // such as the Zone.Identifier of a downloaded image, which a FAT drive
     // cannot take.
     if (streamNumber == 1 && callbackReason == CALLBACK_CHUNK_FINISHED &&
-        streamBytesTransferred.QuadPart >= streamSize.QuadPart)
+        streamBytesTransferred.QuadPart >= streamSize.QuadPart) {
         progress->everyByteSeen = true;
+        MarkCopySettling();
+    }
     // Asked to stop: Windows ends the copy and deletes the target.
     if (progress->stop && progress->stop->load()) return PROGRESS_CANCEL;
     return PROGRESS_CONTINUE;
@@ -51,8 +55,20 @@ namespace {
 // Milliseconds since the system started, for the waits below.
 uint64_t Now() { return GetTickCount64(); }
 
-// The drive's letter of a path "X:\...", or 0.
-char LetterOf(const char* path) { return path[0] != '\0' && path[1] == ':' ? path[0] : 0; }
+// The drive's letter of a path "X:\...", in capitals, or 0.
+char LetterOf(const char* path) {
+    const char c = path[0];
+    if (path[1] != ':') return 0;
+    if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
+    return c >= 'A' && c <= 'Z' ? c : 0;
+}
+
+// The error of the call that just failed; one that gave none is a failure
+// without a code, never taken for success or for a device's silence.
+uint32_t FailureError() {
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : kErrorNoCode;
+}
 
 // Reopens the copied file, writes it through and measures it, once.
 void WriteThrough(const char* path, CopyEndFacts& facts) {
@@ -64,13 +80,13 @@ void WriteThrough(const char* path, CopyEndFacts& facts) {
     facts.error = ERROR_SUCCESS;
     if (!file.valid()) {
         facts.step = CopyStep::Reopen;
-        facts.error = GetLastError();
+        facts.error = FailureError();
     } else if (!FlushFileBuffers(file.get())) {
         facts.step = CopyStep::Flush;
-        facts.error = GetLastError();
+        facts.error = FailureError();
     } else if (!GetFileSizeEx(file.get(), &size)) {
         facts.step = CopyStep::Measure;
-        facts.error = GetLastError();
+        facts.error = FailureError();
     } else {
         facts.step = CopyStep::Measure;
         facts.measuredBytes = static_cast<uint64_t>(size.QuadPart);
@@ -79,18 +95,23 @@ void WriteThrough(const char* path, CopyEndFacts& facts) {
 
 }  // namespace
 
-bool DriveRootGoes(const char* path, DriveSystem& drives) {
+void WatchDrive(const char* path, DriveSystem& drives, int watchMs, CopyEndFacts& facts) {
+    facts.rootGone = false;
     const char letter = LetterOf(path);
-    if (letter == 0) return false;
-    const uint64_t until = Now() + kRootGoneLimitMs;
+    if (letter == 0) return;
+    const uint64_t until = Now() + static_cast<uint64_t>(watchMs);
     for (;;) {
-        if (!drives.rootOpens(letter)) return true;
-        if (Now() >= until) return false;
+        if (const char* how = VolumeGone(drives, letter)) {
+            facts.rootGone = true;
+            facts.goneHow = how;
+            return;
+        }
+        if (Now() >= until) return;
         Sleep(100);
     }
 }
 
-CopyEndVerdict SettleCopiedFile(const char* path, uint64_t imageBytes, DriveSystem& drives) {
+CopyEndVerdict SettleCopiedFile(const char* path, uint64_t imageBytes, DriveSystem& drives, int watchMs) {
     // Under the removal policy "Better performance" the last clusters and
     // the directory entry may still sit in the cache when CopyFileExA has
     // returned, and a directory entry that cannot be written when the file
@@ -102,7 +123,7 @@ CopyEndVerdict SettleCopiedFile(const char* path, uint64_t imageBytes, DriveSyst
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         facts.step = CopyStep::Look;
-        facts.error = GetLastError();
+        facts.error = FailureError();
     } else {
         if (attributes & FILE_ATTRIBUTE_READONLY) {
             const DWORD others = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
@@ -118,23 +139,11 @@ CopyEndVerdict SettleCopiedFile(const char* path, uint64_t imageBytes, DriveSyst
             Sleep(100);
         }
     }
-    if (RootDecides(facts)) facts.rootGone = DriveRootGoes(path, drives);
+    if (RootDecides(facts)) WatchDrive(path, drives, watchMs, facts);
     return DecideCopyEnd(facts);
 }
 
 namespace {
-
-// What tells a file's content changed: its size and last write time.
-using FileStamp = std::tuple<DWORD, DWORD, DWORD, DWORD>;
-
-std::optional<FileStamp> StampOf(const char* path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return std::nullopt;
-    return FileStamp{data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime.dwHighDateTime,
-                     data.ftLastWriteTime.dwLowDateTime};
-}
-
-uint64_t BytesOf(const FileStamp& stamp) { return (uint64_t{std::get<0>(stamp)} << 32) | std::get<1>(stamp); }
 
 // Deletes a file, also one that the copy made read-only.
 bool RemoveFile(const char* path) {
@@ -151,20 +160,28 @@ public:
         // The image is only ever read: its size before the copy is the size
         // the target must have.
         const auto image = StampOf(from);
+        // Only a removal Windows announces during this copy counts.
+        ForgetVolumeRemoval(LetterOf(to));
         CopyProgressData progress;
         progress.stop = &stop;
         CopyEndVerdict verdict;
-        const bool written = CopyFileExA(from, to, ReportCopyProgress, &progress, nullptr, 0) != FALSE;
+        bool written = false;
+        uint32_t error = ERROR_SUCCESS;
+        {
+            std::optional<LastByteWatch> lastByte;
+            if (image) lastByte.emplace(to, BytesOf(*image), before, progress);
+            written = CopyFileExA(from, to, ReportCopyProgress, &progress, nullptr, 0) != FALSE;
+            if (!written) error = FailureError();
+        }
         if (!written) {
             CopyEndFacts facts;
-            facts.error = GetLastError();
-            if (facts.error == ERROR_SUCCESS) facts.error = ERROR_GEN_FAILURE;
+            facts.error = error;
             // A device that takes its file once the last bytes are in may
-            // drop its drive before Windows has closed it.
+            // drop its drive, or go silent, before Windows has closed it.
             facts.everyByteSeen = progress.everyByteSeen;
             if (RootDecides(facts)) {
                 MarkCopySettling();
-                facts.rootGone = DriveRootGoes(to, *drives_);
+                WatchDrive(to, *drives_, kRootWatchLimitMs, facts);
             }
             verdict = DecideCopyEnd(facts);
         } else if (!image) {
@@ -187,7 +204,7 @@ public:
         // not sure to be on the device.
         const auto after = StampOf(to);
         if (after && (written || after != before)) result.cutTargetRemoved = RemoveFile(to);
-        if (verdict.error != kErrorWrongSize) result.reason = win::SystemMessage(verdict.error);
+        if (!IsWizardError(verdict.error)) result.reason = win::SystemMessage(verdict.error);
         return result;
     }
     void nameThisThread(const char* name) override { NameCurrentThreadForDebuggers(name); }

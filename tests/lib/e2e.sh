@@ -18,6 +18,8 @@ declare -A E2E_SIM_PIDS=()
 E2E_HELD=()  # real paths of the terminals of held ports, or their links (whatever is behind them then)
 E2E_HELD_WHILE=  # a file: the ports are held only while it exists (chart software, for a while)
 E2E_DRIVE_GONE_LINK=  # the link of the boot drive that goes at the close of a whole image
+E2E_BOOT_LETTER=      # the boot drive's letter (e2e_boot_drive)
+E2E_SLOW_CLOSE_MS=0 E2E_SLOW_FLUSH_MS=0  # the boot drive's pace (e2e_slow_drive)
 E2E_FAILED=0
 # The display scaling the case runs at (Wine's LogPixels); every place the
 # harness clicks or looks at is given at 96 DPI and scaled to it.
@@ -117,7 +119,36 @@ e2e_boot_drive() {
   ln -sfn "$E2E/drive" "$WINEPREFIX/dosdevices/${letter}:"
   wine reg add 'HKLM\Software\Wine\Drives' /v "${letter}:" /d floppy /f /reg:64 >/dev/null 2>&1
   wineserver -w
+  E2E_BOOT_LETTER=$letter
 }
+
+# e2e_removal_notices LETTER: while the case runs, each time the drive
+# LETTER: goes (its link taken away: tools/drive_gone, the simulator's
+# restart, the case itself), the wizard's window is told, as Windows tells
+# every window that a volume went (DBT_DEVICEREMOVECOMPLETE); Wine keeps a
+# drive whose link went, its letter and its type, and says nothing. A link
+# that came and went between two looks is known by tools/drive_gone's
+# line. e2e_start_wizard runs it for the boot drive.
+e2e_removal_notices() {
+  local link="$WINEPREFIX/dosdevices/$1:" there=1 taken=0 now
+  while sleep 0.1; do
+    now=$(cat "$E2E/drive-gone.txt" 2>/dev/null | wc -l)
+    if [ -L "$link" ]; then
+      there=1
+    elif [ "$there" = 1 ] || [ "$now" != "$taken" ]; then
+      there=0
+      wine "$E2E_DRIVER" removed "$1" >/dev/null 2>&1 || true
+    fi
+    taken=$now
+  done
+}
+
+# e2e_slow_drive CLOSE_MS [FLUSH_MS]: the boot drive takes the image at its
+# own pace, as a boot loader busy writing its flash: the close that makes
+# the firmware file whole waits CLOSE_MS, each flush of it FLUSH_MS, then
+# each succeeds (tools/slow_drive, in the wizard's process; each wait gets
+# a line in $E2E/slow-drive.txt). Before e2e_start_wizard.
+e2e_slow_drive() { E2E_SLOW_CLOSE_MS=$1 E2E_SLOW_FLUSH_MS=${2:-0}; }
 
 # e2e_windows_version 6.2|6.1. Each program reads the version keys in the
 # registry view of its own bitness: both views are set.
@@ -196,8 +227,11 @@ e2e_start_wizard() {
   local loader tools=$WIZARD_NATIVE_BUILD_DIR/tools
   # Shims for the Wine server, which opens and closes files for its
   # clients; without any, the wizard's loader starts it with its own.
-  local server=() wizard=("$tools/flush_log.so" "$tools/flush_log32.so") gone=()
+  local server=() wizard=("$tools/flush_log.so" "$tools/flush_log32.so") gone=() slow=()
   [ ${#E2E_HELD[@]} -gt 0 ] && server+=("$tools/held_port.so")
+  # A Wine server started by the wizard's loader would take the wizard's
+  # shims, and a server that waits holds every program of the prefix.
+  [ "$E2E_SLOW_CLOSE_MS" = 0 ] && [ "$E2E_SLOW_FLUSH_MS" = 0 ] || server+=("$tools/flush_log.so")
   if [ -n "$E2E_DRIVE_GONE_LINK" ]; then
     gone=(WZ_DRIVE_GONE_LINK="$E2E_DRIVE_GONE_LINK" WZ_DRIVE_GONE_FILE="$E2E_DRIVE_GONE_FILE"
           WZ_DRIVE_GONE_SIZE="$(stat -c %s "$E2E_APP/Bin/App_K40.SBIN")" WZ_DRIVE_GONE_LOG="$E2E/drive-gone.txt")
@@ -210,13 +244,23 @@ e2e_start_wizard() {
     (IFS=:; exec env "${gone[@]}" WZ_FLUSH_LOG="$E2E/flushes.txt" WZ_HELD_PORTS="${E2E_HELD[*]}" \
        LD_PRELOAD="${server[*]}" wineserver -p) 2>>"$E2E/wineserver.log"
   fi
+  if [ "$E2E_SLOW_CLOSE_MS" != 0 ] || [ "$E2E_SLOW_FLUSH_MS" != 0 ]; then
+    slow=(WZ_SLOW_FILE="$(readlink -f "$E2E/drive")/AIS_Firmware.S19" WZ_SLOW_SIZE="$(stat -c %s "$E2E_APP/Bin/App_K40.SBIN")"
+          WZ_SLOW_CLOSE_MS="$E2E_SLOW_CLOSE_MS" WZ_SLOW_FLUSH_MS="$E2E_SLOW_FLUSH_MS" WZ_SLOW_LOG="$E2E/slow-drive.txt")
+    wizard+=("$tools/slow_drive.so" "$tools/slow_drive32.so")
+  fi
   loader=$(wz_loader "$E2E_APP/FirmwareUpgrade.exe")
   # What the program has written through to a disk, in $E2E/flushes.txt
   # (tools/flush_log; the loader skips the shims of the other width).
-  (cd "$E2E" && IFS=: && exec env "${gone[@]}" WZ_FLUSH_LOG="$E2E/flushes.txt" LD_PRELOAD="${wizard[*]}" \
+  (cd "$E2E" && IFS=: && exec env "${gone[@]}" "${slow[@]}" WZ_FLUSH_LOG="$E2E/flushes.txt" LD_PRELOAD="${wizard[*]}" \
      "$loader" "$E2E_APP/FirmwareUpgrade.exe" >"$E2E/wizard.log" 2>&1) &
   E2E_WIZARD_PID=$!
   E2E_PIDS+=($E2E_WIZARD_PID)
+  if [ -n "$E2E_BOOT_LETTER" ] && [ -z "${E2E_NOTICES:-}" ]; then
+    e2e_removal_notices "$E2E_BOOT_LETTER" &
+    E2E_NOTICES=$!
+    E2E_PIDS+=($E2E_NOTICES)
+  fi
 }
 
 # Starts the program again beside the running one; prints its exit code,

@@ -39,6 +39,10 @@ inline void setProgress(int32_t percent) { bootdrive::CopyProgressPercent.store(
 
 // Ways to arrange the fakes before the window is built.
 inline void bootModeDevice(Rig& r) { r.drives.addBootDrive('E', true); }
+inline void bigImageBootModeDevice(Rig& r) {
+    r.dir.writeBin("App_K40.SBIN", std::string(3 << 20, 'x'));
+    bootModeDevice(r);
+}
 inline void serialDevice(Rig& r) { r.ports.addPort(5, apptest::versionReply(kDeviceVersion)); }
 inline void noDevice(Rig&) {}
 

@@ -295,6 +295,21 @@ std::vector<TransitionRow> transitionRows() {
         {"copying_settles_past_two_minutes", bootModeDevice,
          [](Rig& r) { toCopying(r); bootdrive::MarkCopySettling(); r.tick(120); },
          [](Rig& r) { r.tick(); }, {0, kStartPage, 0, 0, false, false, false, {kStalled}, "", "0%"}, nullptr},
+        // The last byte seen, the close lingers: no stall, the seconds told;
+        // Exit asks as ever, and Cancel lets the copy settle on.
+        {"copying_settles_from_the_last_byte_past_31_ticks", bootModeDevice,
+         [](Rig& r) { toCopying(r); setProgress(99); r.tick(); bootdrive::MarkCopySettling(); },
+         [](Rig& r) { r.tick(40); r.dialogs.answers = {app::kIdCancel}; EXPECT_FALSE(r.form().FormClose()); r.tick(); },
+         {2, kUpgradePage, 0, 1, true, true, false, {"Are you sure to exit?"},
+          "The transponder is storing the firmware: 41 s", "99%"},
+         nullptr},
+        {"copying_of_a_3_MB_image_settles_150_s_then_completes", bigImageBootModeDevice,
+         [](Rig& r) { toCopying(r); bootdrive::MarkCopySettling(); r.tick(150); ASSERT_TRUE(endCopy(r)); },
+         [](Rig& r) { r.tick(); }, {2, kUpgradePage, 0, 0, false, false, true, {}, "Finish!", "100%"}, nullptr},
+        {"copying_of_a_3_MB_image_settles_past_its_bound", bigImageBootModeDevice,
+         [](Rig& r) { toCopying(r); bootdrive::MarkCopySettling(); r.tick(828); },
+         [](Rig& r) { r.tick(); }, {0, kStartPage, 0, 0, false, false, false, {kStalled}, "", "0%"}, nullptr},
+
         {"complete_finish", bootModeDevice, toComplete, [](Rig& r) { r.clickFinish(); },
          {0, kStartPage, 0, 0, false, false, false, {}, "", "0%"},
          [](Rig& r) {

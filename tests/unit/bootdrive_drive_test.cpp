@@ -11,6 +11,7 @@
 #include "bootdrive/Copyfilethread.h"
 #include "bootdrive/boot_drive.h"
 #include "bootdrive/drive_paths.h"
+#include "bootdrive/volume_gone.h"
 
 namespace {
 
@@ -171,6 +172,32 @@ TEST(StatusFileWithoutBootDrive, TouchesNoDrive) {
 
     EXPECT_FALSE(bootdrive::BootDriveHasFile(fake, bootdrive::kNoBootDrive, bootdrive::kReadyFile));
     EXPECT_EQ(fake.calls, 0);
+}
+
+// A drive has gone once its volume has: its letter unlisted, its root no
+// longer a drive, or its removal announced during the copy (also when it
+// is back). A drive still listed as removable has not, whatever fails to
+// open on it.
+TEST(VolumeGone, OnlyTheVolumeGoingCounts) {
+    const struct {
+        FakeDrive drive;
+        uint32_t announced;  // after the copy forgot E:'s removal
+        const char* how;     // null: still there
+    } rows[] = {{{}, 0, nullptr},
+                {{}, 1u << 5, nullptr},
+                {{bootdrive::kDriveRemovable, true, "", {}, false}, 0, "its letter went"},
+                {{kNoRootDir, true, "", {}}, 0, "its root is no longer a drive"},
+                {{0, true, "", {}}, 0, "its root is no longer a drive"},
+                {{}, 1u << 4, "Windows announced its removal"}};
+    for (const auto& row : rows) {
+        FakeDrives fake;
+        fake.drives['E'] = row.drive;
+        bootdrive::NoteVolumesRemoved(1u << 4);
+        bootdrive::ForgetVolumeRemoval('E');
+        bootdrive::NoteVolumesRemoved(row.announced);
+        EXPECT_STREQ(bootdrive::VolumeGone(fake, 'E'), row.how) << row.announced << " " << row.drive.type;
+        bootdrive::VolumesAnnouncedGone.store(0);
+    }
 }
 
 // What the Windows side searches and writes for a letter.

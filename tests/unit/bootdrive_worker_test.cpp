@@ -229,7 +229,15 @@ TEST(CopyEnd, DecidedByTheStepItsErrorAndWhatWasSeenAfter) {
         {{CopyStep::Copy, e::kIoDevice, true, true}, CopyEnd::Delivered, 0, true, "", kNoAnswer},
         {{CopyStep::Copy, e::kGenFailure, true, false}, CopyEnd::Failed, 31, true, kAdvice, "drive stayed"},
         {{CopyStep::Copy, e::kSemTimeout, false, true}, CopyEnd::Failed, 121, false, kAdvice, kNoAnswer},
-        {{CopyStep::Reopen, e::kSemTimeout, false, true}, CopyEnd::Failed, 121, false, kAdvice, kNoAnswer},
+        // A boot loader that took its file at the close and went silent to
+        // flash: the reopen is decided as the look is, by the drive going.
+        {{CopyStep::Reopen, e::kSemTimeout, false, true, 0, 0, "its letter went"}, CopyEnd::Delivered, 0, true, "",
+         "reopening, then its drive went away: the transponder took the file (Windows error 121); its letter went"},
+        {{CopyStep::Reopen, e::kGenFailure, false, false}, CopyEnd::Failed, 31, true, kAdvice, "drive stayed"},
+        // No error code is a failure, never a device's silence.
+        {{CopyStep::Copy, bootdrive::kErrorNoCode, true, true}, CopyEnd::Failed, bootdrive::kErrorNoCode, false,
+         "gave no reason", "the copy failed without an error code"},
+        {{CopyStep::Flush, bootdrive::kErrorNoCode}, CopyEnd::Failed, bootdrive::kErrorNoCode, false, "no reason", ""},
     };
     for (const auto& row : rows) {
         const bootdrive::CopyEndVerdict v = bootdrive::DecideCopyEnd(row.facts);

@@ -14,6 +14,8 @@
 #include "bootdrive/Copyfilethread.h"
 #include "bootdrive/boot_drive.h"
 #include "bootdrive/file_copier_win.h"
+#include "bootdrive/last_byte_watch_win.h"
+#include "bootdrive/volume_gone.h"
 #include "tests/win/bootdrive/wine_drives.h"
 
 namespace {
@@ -52,6 +54,7 @@ TEST(ReportCopyProgressOnWine, PublishesFromTheFirstTwoTotalsAndContinues) {
         {(uint64_t{1} << 32) + 100, uint64_t{1} << 32, CALLBACK_STREAM_SWITCH, 0},
         {(uint64_t{0x7F} << 32) + 100000, (uint64_t{0x7E} << 32) + 75000, CALLBACK_CHUNK_FINISHED, 75},
     };
+    bootdrive::CopySettlingSince.store(0);
     for (const RoutineCase& c : cases) {
         CopyProgressPercent.store(-1);
         const DWORD answer = routine(Large(c.total), Large(c.transferred), Large(c.total), Large(c.transferred), 1,
@@ -72,9 +75,12 @@ TEST(ReportCopyProgressOnWine, PublishesFromTheFirstTwoTotalsAndContinues) {
     // stream (a download's Zone.Identifier), which a FAT drive cannot take.
     routine(Large(126), Large(126), Large(26), Large(26), 2, CALLBACK_CHUNK_FINISHED, nullptr, nullptr, &data);
     EXPECT_FALSE(data.everyByteSeen) << "the second stream whole";
+    EXPECT_EQ(bootdrive::CopySettlingSince.load(), 0) << "settling before the last byte";
     routine(Large(126), Large(100), Large(100), Large(100), 1, CALLBACK_CHUNK_FINISHED, INVALID_HANDLE_VALUE,
             INVALID_HANDLE_VALUE, &data);
     EXPECT_TRUE(data.everyByteSeen);
+    // From the last byte on, the close is the drive's: the copy settles.
+    EXPECT_NE(bootdrive::CopySettlingSince.exchange(0), 0);
     routine(Large(126), Large(110), Large(26), Large(10), 2, CALLBACK_CHUNK_FINISHED, nullptr, nullptr, &data);
     EXPECT_TRUE(data.everyByteSeen) << "the second stream under way";
 }
@@ -238,6 +244,8 @@ TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
          CopyEnd::Confirmed, ""},
         {"gone from a drive that stays", nullptr, nullptr, kNormal, 0, 0, nullptr, CopyEnd::Failed, "drive stayed"},
         {"on a drive that went", "I:\\Settled.S19", nullptr, kNormal, 0, 0, nullptr, CopyEnd::Delivered, "went away"},
+        {"on a drive whose root no longer opens, not removed", "I:\\Settled.S19", nullptr, kNormal, 0, 0, nullptr,
+         CopyEnd::Failed, "drive stayed"},
         {"held by a scanner that shares no writing", nullptr, "abcdef", kNormal, kRead, 0, nullptr, CopyEnd::Delivered,
          "another program"},
         {"held by a scanner for a second", nullptr, "abcdef", kNormal, kRead, 1000, nullptr, CopyEnd::Confirmed, ""},
@@ -271,8 +279,25 @@ TEST_F(CopyOnWine, CopiedFileIsWrittenThroughAndMeasured) {
             holder = CreateFileA(path.c_str(), GENERIC_READ | (row.share & FILE_SHARE_WRITE ? GENERIC_WRITE : 0),
                                  row.share, nullptr, OPEN_EXISTING, 0, nullptr);
         std::thread letGo([&] { row.heldMs > 0 && (Sleep(row.heldMs), CloseHandle(holder)); });
-        const bootdrive::CopyEndVerdict settled = bootdrive::SettleCopiedFile(path.c_str(), 6, *drives);
+        // Wine keeps the letter of a drive whose link went and announces
+        // nothing: Windows' announcement is played here for the drives that
+        // go, those delivered on a drive of their own. A drive that stays is
+        // watched for 3 s; one that goes ends the whole watch at once.
+        const bool goes = row.path && row.end == CopyEnd::Delivered;
+        bootdrive::VolumesAnnouncedGone.store(0);
+        std::atomic<bool> decided{false};
+        std::thread notice([&] {
+            while (goes && !decided && GetFileAttributesA(path.substr(0, 3).c_str()) != INVALID_FILE_ATTRIBUTES)
+                Sleep(20);
+            if (goes && !decided) bootdrive::NoteVolumesRemoved(1u << (path[0] - 'A'));
+        });
+        const auto started = std::chrono::steady_clock::now();
+        const bootdrive::CopyEndVerdict settled =
+            bootdrive::SettleCopiedFile(path.c_str(), 6, *drives, goes ? bootdrive::kRootWatchLimitMs : 3000);
+        decided = true;
+        notice.join();
         letGo.join();
+        EXPECT_TRUE(!goes || std::chrono::steady_clock::now() - started < 20s) << row.what << ": watched on";
         if (holder != INVALID_HANDLE_VALUE && row.heldMs == 0) CloseHandle(holder);
         EXPECT_EQ(static_cast<int>(settled.end), static_cast<int>(row.end)) << row.what << ": " << settled.why;
         EXPECT_NE(settled.why.find(row.why), std::string::npos) << row.what << ": " << settled.why;
@@ -303,6 +328,27 @@ TEST_F(CopyOnWine, ReadOnlyImageIsCopiedAndLeftAsItIs) {
     std::string copied;
     ASSERT_TRUE(ReadWholeFile(target, copied));
     EXPECT_TRUE(copied == Image());
+}
+
+// Where CopyFileExA never calls the progress routine (Wine's), the new file
+// at the image's size is the last byte out; where the routine was called
+// (Windows calls it first), the watch leaves the drive alone.
+TEST(LastByteWatchOnWine, SeesTheWholeFileOnlyWhereTheRoutineIsSilent) {
+    const char* const target = "F:\\Watched.S19";
+    for (const bool called : {false, true}) {
+        DeleteFileA(target);
+        bootdrive::CopySettlingSince.store(0);
+        bootdrive::CopyProgressData progress;
+        progress.called = called;
+        bootdrive::LastByteWatch watch(target, 6, bootdrive::StampOf(target), progress);
+        ASSERT_TRUE(WriteWholeFile(target, "abc"));
+        for (int i = 0; i < 50 && !progress.everyByteSeen; ++i) Sleep(20);
+        EXPECT_FALSE(progress.everyByteSeen) << "before the last byte";
+        ASSERT_TRUE(WriteWholeFile(target, "abcdef"));
+        for (int i = 0; i < (called ? 75 : 500) && !progress.everyByteSeen; ++i) Sleep(20);
+        EXPECT_EQ(progress.everyByteSeen && bootdrive::CopySettlingSince.exchange(0) != 0, !called);
+    }
+    DeleteFileA(target);
 }
 
 // An old target the failed copy never touched stays as it was.

@@ -20,11 +20,14 @@
 //                                              wide registry calls, to FILE in UTF-8
 //   wizard_driver announce COMn                tell the wizard that serial port COMn has come, as
 //                                              Windows does when a USB serial device is plugged in
+//   wizard_driver removed X                    tell the wizard that the volume X: has gone, as Windows
+//                                              does when a drive is pulled or its device restarts
 #include <windows.h>
 
 #include <dbt.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -175,6 +178,22 @@ int main(int argc, char** argv) {
         port->dbcp_devicetype = DBT_DEVTYP_PORT;
         DWORD_PTR answer = 0;
         return SendMessageTimeoutA(w, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(port),
+                                   SMTO_NORMAL, 10000, &answer)
+                   ? 0
+                   : 1;
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "removed") == 0) {
+        // Windows broadcasts this to top-level windows; Wine keeps a drive
+        // whose link went (its letter, its type) and says nothing.
+        HWND w = FindWindowA("TFormMain", nullptr);
+        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(argv[2][0])));
+        if (!w || letter < 'A' || letter > 'Z') return 1;
+        DEV_BROADCAST_VOLUME volume{};
+        volume.dbcv_size = sizeof volume;
+        volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+        volume.dbcv_unitmask = 1u << (letter - 'A');
+        DWORD_PTR answer = 0;
+        return SendMessageTimeoutA(w, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume),
                                    SMTO_NORMAL, 10000, &answer)
                    ? 0
                    : 1;
