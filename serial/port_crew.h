@@ -111,6 +111,8 @@ public:
     bool stillInLeftCall(int port) const;
     // Gives up again every call the rounds left (the program ends).
     void stopLeftCalls();
+    // Rounds kept for a call still in hand (dropped at the next round).
+    std::size_t roundsLeft() const { return left_.size(); }
 
 private:
     struct Round;
