@@ -61,8 +61,7 @@ std::string NoDeviceMessage(const serial::PortLists& lists, const std::vector<in
     std::vector<std::string> ours;
     for (int port : stuck) {
         const auto busy = std::find(others.BusyPorts.begin(), others.BusyPorts.end(), port);
-        if (busy == others.BusyPorts.end()) continue;
-        others.BusyPorts.erase(busy);
+        if (busy != others.BusyPorts.end()) others.BusyPorts.erase(busy);
         ours.push_back(serial::ComName(port));
     }
     std::string paragraphs;

@@ -13,9 +13,10 @@ namespace app {
 
 // The box of a Start that found no transponder, from the search's lists:
 // the ports another program holds, or that Windows lists no COM port at
-// all; the text alone when ports were there and none answered. A busy port
-// in `stuck` is held by a call of the wizard's own still in its driver: it
-// does not respond, and only plugging the device in again frees it.
+// all; the text alone when ports were there and none answered. A port in
+// `stuck` hung in the search, or is held by a call of the wizard's own
+// still in its driver: it does not respond, and only plugging the device
+// in again frees it (it is not named as another program's).
 std::string NoDeviceMessage(const serial::PortLists& lists, const std::vector<int>& stuck = {});
 
 // The box of a copy that failed, with the drive of `targetPath` and the

@@ -13,7 +13,7 @@ void TFormMain::startVersionWatch() {
     setup.versionBefore = versionBefore_;
     setup.newVersion = NewFirmwareVersion;
     if (imageBytes_ >= 0) setup.imageBytes = static_cast<uint64_t>(imageBytes_);
-    watch_.start(setup, ports_->worker());
+    watch_.start(setup, ports_->worker(), [this](int port) { return ports_->stillInGivenUpCall(port); });
     TimerVersionWatch.setEnabled(true);
     // Asleep, the PC could neither see the transponder come back nor tell
     // silence from sleep.

@@ -115,9 +115,10 @@ void TFormMain::SpeedButtonStartClick() {
         return;
     }
     if (Ports.CandidatePorts.empty()) {
-        // A port refused because a call given up earlier is still in its
-        // driver is the wizard's own doing, not another program's.
-        std::vector<int> stuck;
+        // A port whose call hung in this search, or that is refused because
+        // a call given up earlier is still in its driver, is the driver's
+        // doing, not another program's.
+        std::vector<int> stuck = Ports.HungPorts;  // never busy: their probe did not end
         for (int port : Ports.BusyPorts)
             if (ports_->stillInGivenUpCall(port)) stuck.push_back(port);
         for (int port : stuck)

@@ -21,9 +21,10 @@ struct VersionWatch::Look {
 VersionWatch::VersionWatch(bootdrive::DriveSystem& drives, base::Log& log, base::Clock clock)
     : drives_(drives), log_(log), clock_(std::move(clock)) {}
 
-void VersionWatch::start(const Setup& setup, serial::JobRunner& runner) {
+void VersionWatch::start(const Setup& setup, serial::JobRunner& runner, std::function<bool(int)> ownCall) {
     setup_ = setup;
     runner_ = &runner;
+    ownCall_ = std::move(ownCall);
     running_ = true;
     startedAt_ = lastTickAt_ = clock_();
     asleep_ = {};
@@ -230,6 +231,10 @@ std::optional<WatchNews> VersionWatch::read(const Look& look) {
 void VersionWatch::readPorts(const Look& look) {
     const auto& held = look.device.held;
     for (int port : held) {
+        if (ownCall_ && ownCall_(port)) {
+            log_.line(serial::ComName(port) + " is held by the wizard's own call, still in its driver: asked again");
+            continue;
+        }
         if (held_.count(port) == 0)
             log_.line(serial::ComName(port) +
                       " is held by another program: asked again when Windows announces it, or in 30 s");

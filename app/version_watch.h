@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -68,7 +69,9 @@ public:
     VersionWatch(bootdrive::DriveSystem& drives, base::Log& log, base::Clock clock);
 
     // Begins the watch afresh; its looks run on `runner`, one at a time.
-    void start(const Setup& setup, serial::JobRunner& runner);
+    // `ownCall` tells a port that a call the wizard gave up is still in:
+    // its refused open is no other program's.
+    void start(const Setup& setup, serial::JobRunner& runner, std::function<bool(int port)> ownCall = {});
     // Ends it; a look in hand ends unread.
     void stop(const std::string& why);
     bool running() const { return running_; }
@@ -116,6 +119,7 @@ private:
     base::Clock clock_;
 
     serial::JobRunner* runner_ = nullptr;
+    std::function<bool(int)> ownCall_;
     Setup setup_;
     bool running_ = false;
     bool keeping_ = false;  // a copy runs: announcements are kept for the watch

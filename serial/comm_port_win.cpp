@@ -4,10 +4,10 @@
 
 namespace serial {
 
-UniqueHandle OpenComPort(int port, DWORD flags) {
+UniqueHandle OpenComPort(int port) {
     const std::string path = ComDevicePath(port);
     return UniqueHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    flags, nullptr));
+                                    FILE_FLAG_OVERLAPPED, nullptr));
 }
 
 void ConfigureComPort(HANDLE port, const CommTimeouts& t) {

@@ -10,9 +10,9 @@
 namespace serial {
 
 // CreateFileA on "\\.\COMn", read and write, no sharing, OPEN_EXISTING,
-// with `flags` (FILE_FLAG_OVERLAPPED for the probe, 0 for an exchange).
+// FILE_FLAG_OVERLAPPED, so that a write or read given up can be cancelled.
 // When the handle is not valid, GetLastError() tells why.
-UniqueHandle OpenComPort(int port, DWORD flags);
+UniqueHandle OpenComPort(int port);
 
 // 115200 8N1 from the port's current settings, the time-outs, DTR then RTS.
 // Failures are not reported: the device decides by answering or not.

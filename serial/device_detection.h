@@ -27,6 +27,9 @@ struct PortLists {
     // Enumerated ports whose open failed as a port held by another program
     // fails (IsHeldPortError), ascending.
     std::vector<int> BusyPorts = {};
+    // Ports whose call in the last search did not return within
+    // kPortCallLimit (their driver hangs), ascending.
+    std::vector<int> HungPorts = {};
 };
 
 // How the detection shows itself on the main window, and tells what it saw.
@@ -78,7 +81,8 @@ struct DeviceFields {
 // ascending order, that answers as the transponder once every port before
 // it has answered or stopped counting (its call hung past kPortCallLimit),
 // and once every probe is known. The search ends with the choice; ports
-// still being asked then are left to the crew. The lists come out as the
+// still being asked then are given up and left to the crew. Each port is
+// asked once, however many devices carry its number. The lists come out as the
 // search in turn makes them; lists.CandidatePorts is empty exactly when no
 // device was chosen. The progress shows the share of ports done, 100 once
 // the choice is made, 0 when none answered. The display hears a report of

@@ -44,7 +44,12 @@ DeviceLook LookForDevice(SerialPortSystem& system, int knownPort, const std::vec
     // for each call, however long its driver takes: the workers call
     // `system`, which lives no longer than the look.
     auto asked = std::make_shared<std::vector<Asked>>(ports.size());
-    PortCrew crew(system, PortCrew::Options{{}, base::SteadyNow, StartDetachedThread, std::chrono::milliseconds(0)});
+    PortCrew crew(system, PortCrew::Options{{},
+                                            base::SteadyNow,
+                                            [&system](std::function<void()> body) {
+                                                return system.startPortThread(std::move(body));
+                                            },
+                                            std::chrono::milliseconds(0)});
     crew.ask(ports.size(),
              {[asked, ports](SerialPortSystem& p, std::size_t i) {
                  Asked& a = (*asked)[i];

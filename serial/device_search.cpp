@@ -59,14 +59,13 @@ std::vector<PortCrew::Step> PortSteps(const std::shared_ptr<std::vector<PortResu
             },
             [results, quoted](SerialPortSystem& ports, std::size_t i) {
                 PortResult& r = (*results)[i];
-                for (int port : r.own.CandidatePorts) {  // a number twice enumerated is asked in turn
-                    KeptDisplay kept(quoted);
-                    DeviceFields found;
-                    r.identified = QueryDeviceVersion(ports, port, kept, found) == kQueryIdentified;
-                    r.queried.insert(r.queried.end(), kept.lines.begin(), kept.lines.end());
-                    r.version = kept.version;
-                    if (r.identified) break;
-                }
+                // A number enumerated twice is one port: it is asked once.
+                if (r.own.CandidatePorts.empty()) return;
+                KeptDisplay kept(quoted);
+                DeviceFields found;
+                r.identified = QueryDeviceVersion(ports, r.own.CandidatePorts[0], kept, found) == kQueryIdentified;
+                r.queried = std::move(kept.lines);
+                r.version = kept.version;
             }};
 }
 
@@ -136,8 +135,11 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
     // The lists, as the search in turn makes them: the ports come in ascending order.
     lists.OpenablePorts.clear();
     lists.BusyPorts.clear();
+    lists.HungPorts.clear();
     for (std::size_t i = 0; i < n; ++i) {
-        if (asking.standing(i).stepsDone <= kProbe) continue;
+        const PortCrew::Standing& s = asking.standing(i);
+        if (s.overdue) lists.HungPorts.push_back(ports[i]);
+        if (s.stepsDone <= kProbe) continue;
         const PortLists& own = (*results)[i].own;
         lists.OpenablePorts.insert(lists.OpenablePorts.end(), own.OpenablePorts.begin(), own.OpenablePorts.end());
         lists.BusyPorts.insert(lists.BusyPorts.end(), own.BusyPorts.begin(), own.BusyPorts.end());
@@ -152,12 +154,13 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
     };
     const std::string hung = " did not return within " + std::to_string(kPortCallLimit.count()) +
                              " ms: left in its driver";
+    // A port's result is read only once its step is seen to have ended:
+    // the worker of an overdue port may still be writing it.
     for (std::size_t i = 0; i < n; ++i) {
         const PortCrew::Standing& s = asking.standing(i);
-        for (const std::string& line : (*results)[i].probed) {
-            if (s.stepsDone > kProbe) display.report(at(s.ended[kProbe]) + line);
-        }
-        if (s.stepsDone <= kProbe && s.overdue)
+        if (s.stepsDone > kProbe)
+            for (const std::string& line : (*results)[i].probed) display.report(at(s.ended[kProbe]) + line);
+        else if (s.overdue)
             display.report(at(s.overdueAt) + PortForLog(lists, ports[i]) + ": the open" + hung);
     }
     for (std::size_t i = 0; i < n; ++i) {

@@ -8,21 +8,36 @@
 
 namespace serial {
 
-void PortsInCall::enter(int port) {
+bool PortsInCall::enter(int port, std::shared_ptr<PortCall> call) {
     std::lock_guard<std::mutex> lock(mutex_);
-    ports_.push_back(port);
+    if (stopped_) return false;
+    calls_.push_back({port, std::move(call)});
+    return true;
 }
 
 void PortsInCall::leave(int port) {
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = std::find(ports_.begin(), ports_.end(), port);
-    if (it != ports_.end()) ports_.erase(it);
+    const auto it = std::find_if(calls_.begin(), calls_.end(), [port](const Call& c) { return c.port == port; });
+    if (it != calls_.end()) calls_.erase(it);
 }
 
 bool PortsInCall::has(int port) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return std::find(ports_.begin(), ports_.end(), port) != ports_.end();
+    return std::any_of(calls_.begin(), calls_.end(), [port](const Call& c) { return c.port == port; });
 }
+
+void PortsInCall::stopAll() {
+    std::vector<std::shared_ptr<PortCall>> inHand;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopped_ = true;
+        for (const Call& c : calls_)
+            if (c.call) inHand.push_back(c.call);
+    }
+    for (const auto& call : inHand) call->stop();
+}
+
+bool SerialPortSystem::startPortThread(std::function<void()> body) { return StartDetachedThread(std::move(body)); }
 
 bool StartDetachedThread(std::function<void()> body) {
     try {
@@ -41,7 +56,8 @@ struct PortCrew::Round {
         std::size_t stepsDone = 0;
         unsigned calls = 0;  // calls begun
         bool inCall = false;
-        bool overdue = false;  // set by the asker: the worker takes no further step of it
+        bool overdue = false;  // set by the asker: the worker makes no further call of it
+        std::shared_ptr<PortCall> call;  // the call in hand
     };
     // The ports a worker's calls go to, each call noted for the asker.
     class Noting;
@@ -52,6 +68,7 @@ struct PortCrew::Round {
     std::atomic<unsigned> changes{0};  // a call began or ended, or a step ended
     std::size_t next = 0;              // the first port no worker has taken
     std::size_t workers = 0;           // workers not yet through
+    std::size_t counting = 0;          // workers whose port is not overdue
     bool over = false;                 // the asker has gone: nothing more is begun
     std::vector<Port> state;
     PortsInCall inCall;
@@ -62,33 +79,45 @@ public:
     Noting(Round& round, std::size_t index) : round_(round), index_(index) {}
     bool listPortDevices(std::vector<PortDevice>& devices) override { return round_.ports.listPortDevices(devices); }
     uint32_t openExclusive(int port) override {
-        const Call call(*this, port);
-        return round_.ports.openExclusive(port);
+        return inCall(port, kErrorOpenGivenUp, [&] { return round_.ports.openExclusive(port); });
     }
     Exchanged exchange(int port, const CommTimeouts& timeouts, const std::string& out, std::size_t readMax,
                        std::string& in) override {
-        const Call call(*this, port);
-        return round_.ports.exchange(port, timeouts, out, readMax, in);
+        return inCall(port, Exchanged{false, 0, 0, kErrorOpenGivenUp},
+                      [&] { return round_.ports.exchange(port, timeouts, out, readMax, in); });
     }
 
 private:
-    struct Call {
-        Call(Noting& n, int p) : noting(n), port(p) { noting.note(port, true); }
-        ~Call() { noting.note(port, false); }
-        Noting& noting;
-        int port;
-    };
-    void note(int port, bool in) {
+    // Makes `call` unless the round no longer wants this port: it is over,
+    // or the port is overdue. That is asked before every call, also
+    // between the calls of one step.
+    template <typename Result, typename Call>
+    Result inCall(int port, Result givenUp, Call call) {
+        std::shared_ptr<PortCall> portCall = PortCall::Current();
+        if (!portCall) portCall = std::make_shared<PortCall>();
+        const PortCall::InHand inHand(portCall);
+        if (!note(port, portCall)) return givenUp;
+        struct Leave {
+            ~Leave() { noting.note(port, nullptr); }
+            Noting& noting;
+            int port;
+        } leave{*this, port};
+        return call();
+    }
+    bool note(int port, std::shared_ptr<PortCall> call) {
         std::lock_guard<std::mutex> lock(round_.mutex);
         Port& p = round_.state[index_];
-        p.inCall = in;
-        if (in) {
+        if (call) {
+            if (round_.over || p.overdue) return false;
             ++p.calls;
             round_.inCall.enter(port);
         } else {
             round_.inCall.leave(port);
         }
+        p.inCall = call != nullptr;
+        p.call = std::move(call);
         round_.changes.fetch_add(1);
+        return true;
     }
     Round& round_;
     std::size_t index_;
@@ -99,7 +128,8 @@ PortCrew::PortCrew(SerialPortSystem& ports, Options options) : ports_(ports), op
 void PortCrew::Work(const std::shared_ptr<Round>& round) {
     Round& r = *round;
     std::unique_lock<std::mutex> lock(r.mutex);
-    while (!r.over && r.next < r.state.size()) {
+    bool counts = true;
+    while (counts && !r.over && r.next < r.state.size()) {
         const std::size_t index = r.next++;
         Round::Noting noting(r, index);
         for (const Step& step : r.steps) {
@@ -110,25 +140,41 @@ void PortCrew::Work(const std::shared_ptr<Round>& round) {
             ++r.state[index].stepsDone;
             r.changes.fetch_add(1);
         }
+        // A port that became overdue took this worker's place with it: a
+        // fresh worker has it now.
+        counts = !r.state[index].overdue;
     }
+    if (counts) --r.counting;
     --r.workers;
 }
 
 std::size_t PortCrew::startWorkers(const std::shared_ptr<Round>& round, std::size_t count) {
     if (!options_.start) return 0;
     std::size_t started = 0;
-    for (; started < std::min(count, kMostPortWorkers); ++started) {
+    for (; started < count; ++started) {
         {
             std::lock_guard<std::mutex> lock(round->mutex);
+            if (round->workers >= kMostPortThreads || round->counting >= kMostPortWorkers ||
+                round->next >= round->state.size())
+                break;
             ++round->workers;
+            ++round->counting;
         }
         if (!options_.start([round] { Work(round); })) {
             std::lock_guard<std::mutex> lock(round->mutex);
             --round->workers;
+            --round->counting;
             break;
         }
     }
     return started;
+}
+
+std::vector<std::shared_ptr<PortCall>> PortCrew::CallsInHand(Round& round) {
+    std::vector<std::shared_ptr<PortCall>> calls;
+    for (const Round::Port& port : round.state)
+        if (port.call) calls.push_back(port.call);
+    return calls;
 }
 
 void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPortSystem& inTurn,
@@ -145,7 +191,7 @@ void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPort
     startedAt_ = options_.clock();
     if (count == 0 || decided() || leaving()) return;
     auto round = std::make_shared<Round>(ports_, steps, count);
-    if (startWorkers(round, count) == 0) {
+    if (startWorkers(round, std::min(count, kMostPortWorkers)) == 0) {
         // No thread to be had: the ports are asked one after another.
         askInTurn(count, steps, inTurn, decided, leaving);
         return;
@@ -153,7 +199,12 @@ void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPort
     for (;;) {
         const unsigned seen = round->changes.load();
         base::TimePoint deadline;
-        const bool changed = look(*round, options_.clock(), deadline);
+        std::vector<std::shared_ptr<PortCall>> overdue;
+        const bool changed = look(*round, options_.clock(), deadline, overdue);
+        for (const auto& call : overdue) call->stop();
+        // Each overdue port's place goes to a fresh worker, for the ports
+        // no worker has taken yet.
+        if (!overdue.empty()) startWorkers(round, overdue.size());
         if ((changed && decided()) || allEnded(steps.size()) || leaving()) break;
         const auto moved = [&] {
             return round->changes.load() != seen ||
@@ -165,9 +216,15 @@ void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPort
             while (!moved()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
-    std::lock_guard<std::mutex> lock(round->mutex);
-    round->over = true;
-    if (round->workers > 0) left_.push_back(round);
+    std::vector<std::shared_ptr<PortCall>> inHand;
+    {
+        std::lock_guard<std::mutex> lock(round->mutex);
+        round->over = true;
+        inHand = CallsInHand(*round);
+        if (round->workers > 0) left_.push_back(round);
+    }
+    // No port gets a byte the round no longer wants.
+    for (const auto& call : inHand) call->stop();
 }
 
 void PortCrew::askInTurn(std::size_t count, const std::vector<Step>& steps, SerialPortSystem& inTurn,
@@ -183,7 +240,8 @@ void PortCrew::askInTurn(std::size_t count, const std::vector<Step>& steps, Seri
     }
 }
 
-bool PortCrew::look(Round& round, base::TimePoint now, base::TimePoint& deadline) {
+bool PortCrew::look(Round& round, base::TimePoint now, base::TimePoint& deadline,
+                    std::vector<std::shared_ptr<PortCall>>& overdue) {
     std::lock_guard<std::mutex> lock(round.mutex);
     bool changed = false;
     deadline = base::TimePoint::max();
@@ -203,6 +261,8 @@ bool PortCrew::look(Round& round, base::TimePoint now, base::TimePoint& deadline
         if (now - callSince_[i] >= options_.callLimit) {
             standing.overdue = port.overdue = true;
             standing.overdueAt = now;
+            --round.counting;
+            if (port.call) overdue.push_back(port.call);
             changed = true;
         } else {
             deadline = std::min(deadline, callSince_[i] + options_.callLimit);
@@ -219,6 +279,17 @@ bool PortCrew::allEnded(std::size_t steps) const {
 bool PortCrew::stillInLeftCall(int port) const {
     return std::any_of(left_.begin(), left_.end(),
                        [port](const std::shared_ptr<Round>& r) { return r->inCall.has(port); });
+}
+
+void PortCrew::stopLeftCalls() {
+    for (const auto& round : left_) {
+        std::vector<std::shared_ptr<PortCall>> inHand;
+        {
+            std::lock_guard<std::mutex> lock(round->mutex);
+            inHand = CallsInHand(*round);
+        }
+        for (const auto& call : inHand) call->stop();
+    }
 }
 
 }  // namespace serial

@@ -1,10 +1,12 @@
 // Several ports asked side by side: each port's calls run on a worker thread
 // of its own, with its own handle, while the one who asked waits (on the
 // window's thread, the window answering meanwhile). A port whose call
-// outlasts what its time-outs allow stops counting, and the ports still
-// being asked once the asker has what it needs are left to end on their
-// own: their calls are remembered, so that a port the wizard itself still
-// holds open is not taken for one that another program holds.
+// outlasts what its time-outs allow stops counting: its call is given up
+// and its worker's place goes to a fresh worker. Once the asker has what it
+// needs, the calls still in hand are given up too, and no port gets another
+// call of that round. A call given up ends as soon as its driver lets it;
+// until then it is remembered, so that a port the wizard itself still holds
+// open is not taken for one that another program holds.
 #pragma once
 
 #include <chrono>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "serial/port_call.h"
 #include "serial/serial_port_system.h"
 #include "serial/version_reply.h"
 
@@ -27,25 +30,38 @@ inline constexpr std::chrono::milliseconds kPortCallLimit{
     kQueryTimeouts.writeTotalMultiplier * kVersionQueryLength + kQueryTimeouts.writeTotalConstant +
     kQueryTimeouts.readTotalMultiplier * kReplyBufferSize + kQueryTimeouts.readTotalConstant + 500};
 
-// At most this many workers of one round at once; the ports beyond wait
-// for a worker to be free.
+// At most this many ports of one round are asked at once; the ports beyond
+// wait for a worker to be free. A worker whose call is overdue gives its
+// place up, within at most kMostPortThreads threads a round, those left in
+// their calls included.
 inline constexpr std::size_t kMostPortWorkers = 64;
+inline constexpr std::size_t kMostPortThreads = 2 * kMostPortWorkers;
 
-// The ports that calls are in now, of one worker or of several.
+// The calls in hand now, of one worker or of several.
 class PortsInCall {
 public:
-    void enter(int port);
+    // False, and nothing noted, once these calls were given up.
+    bool enter(int port, std::shared_ptr<PortCall> call = nullptr);
     void leave(int port);
     bool has(int port) const;
+    // Gives up every call in hand, and every later one before it begins.
+    void stopAll();
 
 private:
+    struct Call {
+        int port;
+        std::shared_ptr<PortCall> call;
+    };
     mutable std::mutex mutex_;
-    std::vector<int> ports_;
+    bool stopped_ = false;
+    std::vector<Call> calls_;
 };
 
 // Starts `body` on a detached thread; false when the system refuses one.
 using ThreadStart = std::function<bool(std::function<void()> body)>;
 bool StartDetachedThread(std::function<void()> body);
+// The stack a port worker reserves: its calls go a few frames deep.
+inline constexpr std::size_t kPortWorkerStack = 64 * 1024;
 
 class PortCrew {
 public:
@@ -85,7 +101,7 @@ public:
     // `decided` is asked on this thread at the start and whenever a step
     // ends or a port becomes overdue; `leaving` whenever the asker looks.
     // The round ends when either holds or every port has ended (its steps
-    // done, or overdue); calls still running then are left.
+    // done, or overdue); calls still running then are given up and left.
     void ask(std::size_t count, const std::vector<Step>& steps, SerialPortSystem& inTurn,
              const std::function<bool()>& decided, const std::function<bool()>& leaving);
     const Standing& standing(std::size_t index) const { return standings_[index]; }
@@ -93,17 +109,24 @@ public:
     base::TimePoint startedAt() const { return startedAt_; }
     // True while a call that a round left is still in a driver on `port`.
     bool stillInLeftCall(int port) const;
+    // Gives up again every call the rounds left (the program ends).
+    void stopLeftCalls();
+    // Rounds kept for a call still in hand (dropped at the next round).
+    std::size_t roundsLeft() const { return left_.size(); }
 
 private:
     struct Round;
     static void Work(const std::shared_ptr<Round>& round);
     std::size_t startWorkers(const std::shared_ptr<Round>& round, std::size_t count);
+    static std::vector<std::shared_ptr<PortCall>> CallsInHand(Round& round);
     void askInTurn(std::size_t count, const std::vector<Step>& steps, SerialPortSystem& inTurn,
                    const std::function<bool()>& decided, const std::function<bool()>& leaving);
     // Takes in what the workers did since the last look; true when a step
     // ended or a port became overdue. Sets `deadline` to the moment the
-    // next call in hand becomes overdue (none: max).
-    bool look(Round& round, base::TimePoint now, base::TimePoint& deadline);
+    // next call in hand becomes overdue (none: max), and adds the calls
+    // that became overdue to `overdue`.
+    bool look(Round& round, base::TimePoint now, base::TimePoint& deadline,
+              std::vector<std::shared_ptr<PortCall>>& overdue);
     bool allEnded(std::size_t steps) const;
 
     SerialPortSystem& ports_;

@@ -17,23 +17,31 @@ public:
     explicit CallNoting(SerialPortSystem& ports) : ports_(ports) {}
     bool listPortDevices(std::vector<PortDevice>& devices) override { return ports_.listPortDevices(devices); }
     uint32_t openExclusive(int port) override {
-        const InCall call(inCall, port);
-        return ports_.openExclusive(port);
+        return inCall_(port, kErrorOpenGivenUp, [&] { return ports_.openExclusive(port); });
     }
     Exchanged exchange(int port, const CommTimeouts& timeouts, const std::string& out, std::size_t readMax,
                        std::string& in) override {
-        const InCall call(inCall, port);
-        return ports_.exchange(port, timeouts, out, readMax, in);
+        return inCall_(port, Exchanged{false, 0, 0, kErrorOpenGivenUp},
+                       [&] { return ports_.exchange(port, timeouts, out, readMax, in); });
     }
+    bool startPortThread(std::function<void()> body) override { return ports_.startPortThread(std::move(body)); }
     PortsInCall inCall;
 
 private:
-    struct InCall {
-        InCall(PortsInCall& noted, int port) : noted_(noted), port_(port) { noted_.enter(port); }
-        ~InCall() { noted_.leave(port_); }
-        PortsInCall& noted_;
-        int port_;
-    };
+    // Makes `call` unless the job was given up.
+    template <typename Result, typename Call>
+    Result inCall_(int port, Result givenUp, Call call) {
+        std::shared_ptr<PortCall> portCall = PortCall::Current();
+        if (!portCall) portCall = std::make_shared<PortCall>();
+        const PortCall::InHand inHand(portCall);
+        if (!inCall.enter(port, portCall)) return givenUp;
+        struct Leave {
+            ~Leave() { noted.leave(port); }
+            PortsInCall& noted;
+            int port;
+        } leave{inCall, port};
+        return call();
+    }
     SerialPortSystem& ports_;
 };
 
@@ -60,18 +68,23 @@ PortWorker::~PortWorker() {
     std::unique_lock<std::mutex> lock(state_->mutex);
     state_->ending = true;
     state_->wake.notify_one();
-    state_->ended.wait_for(lock, endLimit_, [this] { return state_->through; });
+    if (state_->ended.wait_for(lock, endLimit_, [this] { return state_->through; })) return;
+    lock.unlock();
+    state_->noting.inCall.stopAll();  // the job in hand is left: its calls are given up
 }
 
 void PortWorker::leave() {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->ending = true;
-    endLimit_ = std::chrono::milliseconds(0);
-    state_->wake.notify_one();
+    {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        state_->ending = true;
+        endLimit_ = std::chrono::milliseconds(0);
+        state_->wake.notify_one();
+    }
+    state_->noting.inCall.stopAll();
 }
 
-std::shared_ptr<const PortsInCall> PortWorker::portsInCall() const {
-    return std::shared_ptr<const PortsInCall>(state_, &state_->noting.inCall);
+std::shared_ptr<PortsInCall> PortWorker::portsInCall() const {
+    return std::shared_ptr<PortsInCall>(state_, &state_->noting.inCall);
 }
 
 bool PortWorker::post(Job job) {
@@ -109,7 +122,18 @@ OffThreadPorts::OffThreadPorts(SerialPortSystem& ports, Wait wait, base::Clock c
       wait_(std::move(wait)),
       clock_(std::move(clock)),
       giveUp_(giveUp ? std::move(giveUp) : [] { return false; }),
-      crew_(ports, PortCrew::Options{wait_, clock_, StartDetachedThread, kPortCallLimit}) {}
+      crew_(ports, PortCrew::Options{wait_, clock_,
+                                     [&ports](std::function<void()> body) {
+                                         return ports.startPortThread(std::move(body));
+                                     },
+                                     kPortCallLimit}) {}
+
+OffThreadPorts::~OffThreadPorts() {
+    // Whatever is still in a driver is given up once more as the program
+    // ends: a cancel that came before its call reached the driver.
+    for (const auto& calls : givenUp_) calls->stopAll();
+    crew_.stopLeftCalls();
+}
 
 PortWorker& OffThreadPorts::current() {
     if (!worker_) worker_ = std::make_unique<PortWorker>(ports_);

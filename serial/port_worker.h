@@ -44,20 +44,20 @@ public:
     // Its jobs call `ports`, which must live as long as the process.
     explicit PortWorker(SerialPortSystem& ports, std::chrono::milliseconds endLimit = kWorkerEndLimit);
     // Waits at most the end limit for the job in hand (none once left),
-    // then goes; the thread ends as soon as it has no job.
+    // then gives up its calls and goes; the thread ends as soon as it has
+    // no job.
     ~PortWorker() override;
     PortWorker(const PortWorker&) = delete;
     PortWorker& operator=(const PortWorker&) = delete;
 
     bool post(Job job) override;
     bool idle() const override;
-    // Gives up the job in hand: this worker takes no other job and goes
-    // without waiting for it.
+    // Gives up the job in hand: its calls are given up, and this worker
+    // takes no other job and goes without waiting for it.
     void leave();
-    // The ports of the calls the job is in now (an open, an exchange; a
-    // look asks several at once). It stays readable after this worker has
-    // gone.
-    std::shared_ptr<const PortsInCall> portsInCall() const;
+    // The calls the job is in now (an open, an exchange; a look asks
+    // several at once). It stays after this worker has gone.
+    std::shared_ptr<PortsInCall> portsInCall() const;
 
 private:
     struct State;
@@ -70,12 +70,16 @@ private:
 // caller waits through `wait` (which returns once the condition holds: the
 // window keeps answering meanwhile). `ports` must live as long as the
 // process: a call given up may still run. A call in hand is given up once
-// `giveUp` holds (the user has chosen to leave): it then counts as a port
-// that did not open, and its worker is left to end on its own.
+// `giveUp` holds (the user has chosen to leave): it is cancelled, counts as
+// a port that did not open, and its worker is left to end on its own.
 class OffThreadPorts final : public SerialPortSystem {
 public:
     using Wait = std::function<void(const std::function<bool()>& done)>;
     OffThreadPorts(SerialPortSystem& ports, Wait wait, base::Clock clock, std::function<bool()> giveUp = {});
+    // Gives up once more every call still in a driver.
+    ~OffThreadPorts() override;
+    OffThreadPorts(const OffThreadPorts&) = delete;
+    OffThreadPorts& operator=(const OffThreadPorts&) = delete;
 
     // Where the version watch runs its looks too, one at a time with the
     // calls.
@@ -118,7 +122,7 @@ private:
     std::function<bool()> giveUp_;
     std::unique_ptr<PortWorker> worker_;  // none until the first call
     // The calls of the workers left with a job in hand.
-    std::vector<std::shared_ptr<const PortsInCall>> givenUp_;
+    std::vector<std::shared_ptr<PortsInCall>> givenUp_;
     PortCrew crew_;
 };
 

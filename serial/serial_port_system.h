@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,6 +65,9 @@ public:
     // port before returning. The read follows even when the write failed.
     virtual Exchanged exchange(int port, const CommTimeouts& timeouts, const std::string& out,
                           std::size_t readMax, std::string& in) = 0;
+    // Starts `body` on a detached thread for the calls of one port, with
+    // the small stack they need; false when the system refuses one.
+    virtual bool startPortThread(std::function<void()> body);
 };
 
 // The serial ports of this Windows machine (serial/*_win.cpp).

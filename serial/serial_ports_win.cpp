@@ -4,8 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "serial/call_in_driver_win.h"
 #include "serial/comm_port_win.h"
 #include "serial/handles_win.h"
+#include "serial/port_crew.h"
 #include "serial/serial_port_system.h"
 
 namespace serial {
@@ -64,17 +66,23 @@ public:
     }
 
     uint32_t openExclusive(int port) override {
-        const UniqueHandle handle = OpenComPort(port, FILE_FLAG_OVERLAPPED);
+        CallInDriver call(PortCall::Current());
+        const UniqueHandle handle = call.open(port);
         if (handle.valid()) return kPortOpened;
         const DWORD error = GetLastError();
         return error != kPortOpened ? error : ERROR_OPEN_FAILED;
     }
 
+    // The port is opened overlapped (as the probe opens it), so that a
+    // write or read of a call given up can be cancelled; each waits for
+    // its end as a synchronous one does, with the same time-outs. A call
+    // given up goes no further than the step it is in.
     Exchanged exchange(int port, const CommTimeouts& timeouts, const std::string& out, std::size_t readMax,
                        std::string& in) override {
         in.clear();
         Exchanged result;
-        UniqueHandle handle = OpenComPort(port, 0);
+        CallInDriver call(PortCall::Current());
+        UniqueHandle handle = call.open(port);
         if (!handle.valid()) {
             const DWORD error = GetLastError();
             result.openError = error != ERROR_SUCCESS ? error : ERROR_OPEN_FAILED;
@@ -82,17 +90,36 @@ public:
         }
         result.opened = true;
         ConfigureComPort(handle.get(), timeouts);
+        std::string sent = out;
         DWORD written = 0;
-        if (!WriteFile(handle.get(), out.data(), static_cast<DWORD>(out.size()), &written, nullptr))
+        if (!call.transfer(handle.get(), true, sent.data(), static_cast<DWORD>(sent.size()), written))
             result.writeError = GetLastError();
         result.written = written;
         if (readMax > 0) {
             std::vector<char> buffer(readMax);
             DWORD got = 0;
-            ReadFile(handle.get(), buffer.data(), static_cast<DWORD>(readMax), &got, nullptr);
+            call.transfer(handle.get(), false, buffer.data(), static_cast<DWORD>(readMax), got);
             in.assign(buffer.data(), got);
         }
         return result;
+    }
+
+    // A port worker's calls go a few frames deep: it reserves a small
+    // stack rather than the program's 2 MiB (64 workers would reserve
+    // 128 MiB of a 32-bit program's address space).
+    bool startPortThread(std::function<void()> body) override {
+        auto* work = new std::function<void()>(std::move(body));
+        const UniqueHandle thread(CreateThread(nullptr, kPortWorkerStack, RunPortThread, work,
+                                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+        if (!thread.valid()) delete work;
+        return thread.valid();
+    }
+
+private:
+    static DWORD WINAPI RunPortThread(void* work) {
+        const std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(work));
+        (*body)();
+        return 0;
     }
 };
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the wizard and runs its whole test suite: native unit tests, the
-# same under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz
+# same under AddressSanitizer and UndefinedBehaviorSanitizer, and under
+# ThreadSanitizer, the fuzz
 # targets for a bounded number of runs, then the 64-bit and the 32-bit
 # Windows builds' tests under Wine 8 (the Win32 layer and the real program
 # in a real window; the 32-bit one under WoW64), and the main end-to-end
@@ -62,6 +63,19 @@ if cmake -S "$root" -B "$out/sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWIZAR
   fi
 else
   step_failed "sanitizer build"
+fi
+
+log "Unit tests under ThreadSanitizer"
+if cmake -S "$root" -B "$out/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWIZARD_TSAN=ON >/dev/null &&
+   ninja -C "$out/tsan" -j "$jobs" unit_tests; then
+  # The rows side by side with their workers: any race fails the step.
+  if TSAN_OPTIONS=halt_on_error=1 timeout 900 "$out/tsan/tests/unit_tests" --gtest_brief=1; then
+    passed=$((passed + 1))
+  else
+    step_failed "unit tests under ThreadSanitizer"
+  fi
+else
+  step_failed "ThreadSanitizer build"
 fi
 
 log "Fuzz targets ($fuzz_runs runs each)"

@@ -1,5 +1,7 @@
 #include "tests/unit/app_fakes.h"
 
+#include "serial/port_call.h"
+
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -163,11 +165,31 @@ void FakeSerialPorts::release() {
 }
 
 void FakeSerialPorts::maybeHang(int port) {
+    const auto call = serial::PortCall::Current();
     std::unique_lock<std::mutex> lock(hangMutex_);
     if (hang_ != Hang::Armed || port != hangPort_) return;
     hang_ = Hang::Hanging;
-    hangChanged_.wait(lock, [this] { return hang_ == Hang::Released; });
+    while (hang_ != Hang::Released && !(cancellable && call && call->stopped()))
+        hangChanged_.wait_for(lock, std::chrono::milliseconds(1));
     hang_ = Hang::Over;
+}
+
+// Counts a call from its beginning to its return.
+struct FakeSerialPorts::Counted {
+    explicit Counted(FakeSerialPorts& p) : ports(p) {
+        const std::lock_guard<std::mutex> lock(ports.recordMutex_);
+        ++ports.inHand_;
+    }
+    ~Counted() {
+        const std::lock_guard<std::mutex> lock(ports.recordMutex_);
+        --ports.inHand_;
+    }
+    FakeSerialPorts& ports;
+};
+
+std::size_t FakeSerialPorts::callsInHand() {
+    const std::lock_guard<std::mutex> lock(recordMutex_);
+    return inHand_;
 }
 
 bool FakeSerialPorts::heldByHungCall(int port) {
@@ -176,6 +198,7 @@ bool FakeSerialPorts::heldByHungCall(int port) {
 }
 
 uint32_t FakeSerialPorts::openExclusive(int port) {
+    const Counted counted(*this);
     const bool refused = heldByHungCall(port);
     maybeHang(port);
     const std::lock_guard<std::mutex> lock(recordMutex_);
@@ -198,6 +221,7 @@ void FakeSerialPorts::answerAfterDelay(int port) {
 
 serial::Exchanged FakeSerialPorts::exchange(int port, const serial::CommTimeouts& timeouts, const std::string& out,
                                             std::size_t readMax, std::string& in) {
+    const Counted counted(*this);
     const bool refused = heldByHungCall(port);
     maybeHang(port);
     answerAfterDelay(port);

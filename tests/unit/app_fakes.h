@@ -174,6 +174,8 @@ public:
     void hangNextCall(int port);
     bool hanging();  // the call hangs now
     void release();
+    // Calls begun and not yet returned.
+    std::size_t callsInHand();
 
     std::vector<serial::PortDevice> devices;
     std::map<int, bool> openable;
@@ -183,11 +185,14 @@ public:
     int calls = 0;  // every call of any kind
     std::map<int, std::chrono::milliseconds> delays;  // exchanges that answer only after a while
     std::size_t mostAtOnce = 0;  // exchanges in their delay at once, at most
+    bool cancellable = false;    // a hung call also returns once given up, as its driver lets it
 
 private:
     void maybeHang(int port);
     void answerAfterDelay(int port);
     std::size_t inFlight_ = 0;
+    std::size_t inHand_ = 0;
+    struct Counted;
     bool heldByHungCall(int port);
     std::mutex recordMutex_;  // the calls come from workers side by side
     std::mutex hangMutex_;

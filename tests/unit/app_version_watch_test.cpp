@@ -153,6 +153,13 @@ std::vector<WatchRow> Rows() {
         {"a port another program holds is asked again every 30 s, and named only after the restart", kOverSerial,
          [](Bench& b) { Device(b), b.ports.openable[5] = false; },
          [](Bench& b) { b.looks(16); }, {}, {5, 5}, true, "COM5 is held by another program: asked again"},
+        {"the transponder's port held by a call the wizard gave up: never named as another program's", kOverSerial,
+         [](Bench& b) { Device(b), b.ports.openable[5] = false; },
+         [](Bench& b) {
+             b.watch.start(kOverSerial, b.runner, [](int port) { return port == 5; });
+             Restarts(b), b.looks(3);
+         },
+         {}, kUncounted, true, "COM5 is held by the wizard's own call, still in its driver"},
         {"a start in boot mode asks only announced ports", kFromBootMode,
          [](Bench& b) {
              b.drives.addBootDrive('E', true);

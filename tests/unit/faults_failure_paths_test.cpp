@@ -101,7 +101,8 @@ TEST(FaultsBootCommand, PortThatCannotBeOpenedEndsInTheNotReadyBox) {
 // wizard never waits on it without a bound: an exit ends the program a
 // second later at most, and Start after "Finish!" waits 3 s for a look of
 // the watch still in hand, then searches on a fresh worker. The clock is
-// the test's; the hung call keeps its thread until released.
+// the test's; the hung call keeps its thread until released, or until it
+// is given up where its driver lets it go.
 TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
     using namespace std::chrono_literals;
     const struct {
@@ -156,6 +157,7 @@ TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
         {"Start after Finish while a look of the watch hangs: the port is the wizard's own, then another program's",
          [](Rig& r) {
              apptest::toCompleteOverSerial(r);
+             ASSERT_TRUE(apptest::endCopy(r));
              r.ports.hangNextCall(5);
              r.click("TimerVersionWatch");  // a look that hangs on COM5
              r.clickFinish();
@@ -175,26 +177,39 @@ TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
              EXPECT_NE(r.dialogs.boxes[1].text.find(held), std::string::npos) << r.dialogs.boxes[1].text;
              EXPECT_EQ(r.dialogs.boxes[1].text.find("does not respond"), std::string::npos);
          }},
+        {"a probe that hangs in the search: the first box says to unplug; given up, the port is free again",
+         [](Rig& r) {
+             r.ports.cancellable = true;
+             r.ports.hangNextCall(5);
+             r.clickStart();
+             ASSERT_TRUE(apptest::waitUntil([&r] { return !r.ports.hanging(); })) << "the hung open was not given up";
+             r.ports.openable[5] = false, r.clickStart();  // chart software takes COM5
+         },
+         [](Rig& r) {
+             ASSERT_EQ(r.dialogs.boxes.size(), 2u);
+             EXPECT_NE(r.dialogs.boxes[0].text.find("\n\nCOM5 does not respond"), std::string::npos);
+             EXPECT_EQ(r.dialogs.boxes[0].text.find(apptest::kHeldByAnother), std::string::npos);
+             EXPECT_NE(r.dialogs.boxes[1].text.find("COM5 (USB Serial Port) is"), std::string::npos);
+         }},
     };
-    // The hung call's thread may still use the fakes after its call has
-    // returned: each rig stays until the tests end.
-    static std::vector<std::unique_ptr<Rig>> rigs;
-    static base::TimePoint now{};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        rigs.push_back(std::make_unique<Rig>(Rig::Options{}, [](Rig& r) {
+        base::TimePoint now{};
+        Rig rig(Rig::Options{}, [&now](Rig& r) {
             r.ports.addPort(3, "");
             r.ports.addPort(5, apptest::versionReply("V1.0.7"));
             // Each look at the clock while the window waits moves it on.
-            r.services.clock = [] { return now += 100ms; };
-        }));
-        Rig& rig = *rigs.back();
+            r.services.clock = [&now] { return now += 100ms; };
+        });
         row.act(rig);
         row.check(rig);
         const auto before = std::chrono::steady_clock::now();
         rig.endProgram();
         EXPECT_LT(std::chrono::steady_clock::now() - before, 2s) << "the window went without the hung call";
+        // The hung call's thread may still use the fakes: the rig goes once
+        // every call has returned.
         rig.ports.release();
+        EXPECT_TRUE(apptest::waitUntil([&rig] { return rig.ports.callsInHand() == 0; }));
     }
 }
 

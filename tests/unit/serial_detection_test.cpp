@@ -24,6 +24,12 @@ using serial_test::kGoodReply;
 
 const std::string kQuery = std::string("!AIAIQ,VER*3C\r\n") + '\0';
 
+// True once `condition` holds, looked at for up to 5 s.
+bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 1000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return condition();
+}
+
 bool SameTimeouts(const serial::CommTimeouts& a, const serial::CommTimeouts& b) {
     return a.readInterval == b.readInterval && a.readTotalMultiplier == b.readTotalMultiplier &&
            a.readTotalConstant == b.readTotalConstant && a.writeTotalMultiplier == b.writeTotalMultiplier &&
@@ -148,6 +154,101 @@ TEST(DetectDeviceVersion, AskedTogether) {
         const bool logged = std::any_of(display.reports.begin(), display.reports.end(),
                                         [&](const std::string& l) { return l.find(row.logged) != std::string::npos; });
         EXPECT_TRUE(logged) << row.logged;
+    }
+}
+
+// What a search leaves behind: no call a round no longer wants, no call
+// left uncancelled, no port left unasked. The real clock runs, with a call
+// limit of 100 ms.
+TEST(DetectDeviceVersion, LeavesNothingBehind) {
+    using namespace std::chrono_literals;
+    struct Row {
+        const char* name;
+        std::function<void(FakePorts&, FakeDisplay&)> arrange;
+        int chosen;
+        std::function<void(FakePorts&, const serial::PortLists&, serial::PortCrew&)> check;
+    };
+    const auto queried = [](FakePorts& p, int port) {
+        const auto q = p.queried();
+        return std::count(q.begin(), q.end(), port);
+    };
+    const Row rows[] = {
+        {"a probe that hangs: given up, listed as hung, never queried, free once its driver lets go",
+         [](FakePorts& p, FakeDisplay&) {
+             p.present({3, 5}), p.hangProbes = {3}, p.cancellable = true, p.replies[5] = kGoodReply;
+         },
+         5,
+         [&](FakePorts& p, const serial::PortLists& l, serial::PortCrew& crew) {
+             EXPECT_EQ(l.HungPorts, std::vector<int>{3});
+             EXPECT_TRUE(WaitFor([&] { return p.hung() == 0 && !crew.stillInLeftCall(3); }));
+             EXPECT_EQ(queried(p, 3), 0);
+         }},
+        {"an open overdue, then returning while the round goes on, gets no query",
+         [](FakePorts& p, FakeDisplay&) {
+             // COM5's four calls each within the limit, the round going on past COM3's open.
+             p.present({3, 5, 5, 5}), p.openDelays[3] = 130ms, p.openDelays[5] = p.delays[5] = 50ms;
+         },
+         0,
+         [&](FakePorts& p, const serial::PortLists& l, serial::PortCrew&) {
+             EXPECT_EQ(l.HungPorts, std::vector<int>{3});
+             EXPECT_EQ(queried(p, 3), 0);
+         }},
+        {"a port enumerated twice is asked once",
+         [](FakePorts& p, FakeDisplay&) { p.present({5, 5}), p.replies[5] = kGoodReply; }, 5,
+         [&](FakePorts& p, const serial::PortLists& l, serial::PortCrew&) {
+             EXPECT_EQ(queried(p, 5), 1);
+             EXPECT_EQ(l.CandidatePorts, (std::vector<int>{5, 5, 5, 5}));
+         }},
+        {"the user leaves within a port's probe: its second open and its query are not made",
+         [](FakePorts& p, FakeDisplay& d) {
+             p.present({5, 5}), p.openDelays[5] = 200ms;
+             d.leaves = [&p] { return !p.probedPorts().empty(); };
+         },
+         0, [&](FakePorts& p, const serial::PortLists&, serial::PortCrew&) {
+             p.settle();
+             EXPECT_EQ(p.probedPorts(), std::vector<int>{5});
+             EXPECT_EQ(p.asked(), 0u);
+         }},
+        {"the user leaves just as the device answers: no choice",
+         [](FakePorts& p, FakeDisplay& d) {
+             p.present({3}), p.replies[3] = kGoodReply;
+             d.leaves = [&p] { return p.asked() == 1 && p.inFlight() == 0; };
+         },
+         0, [](FakePorts&, const serial::PortLists&, serial::PortCrew&) {}},
+        {"the choice gives up the silent ports still asked: their calls end at once",
+         [](FakePorts& p, FakeDisplay&) {
+             p.present({3, 5}), p.replies[3] = kGoodReply, p.hangPort = 5, p.cancellable = true;
+         },
+         3,
+         [&](FakePorts& p, const serial::PortLists&, serial::PortCrew& crew) {
+             EXPECT_TRUE(WaitFor([&] { return p.inFlight() == 0; }));
+             EXPECT_FALSE(crew.stillInLeftCall(5));
+         }},
+        {"64 probes hang: their workers give their places up, and the 65th port is asked",
+         [](FakePorts& p, FakeDisplay&) {
+             for (int port = 1; port <= 65; ++port) p.present({port});
+             for (int port = 1; port <= 64; ++port) p.hangProbes.insert(port);
+             p.replies[65] = kGoodReply;
+         },
+         65, [](FakePorts&, const serial::PortLists& l, serial::PortCrew&) { EXPECT_EQ(l.HungPorts.size(), 64u); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakePorts ports;
+        FakeDisplay display;
+        row.arrange(ports, display);
+        serial::PortCrew crew(ports, serial::PortCrew::Options{{}, base::SteadyNow, serial::StartDetachedThread, 100ms});
+        serial::PortLists lists;
+        serial::DeviceFields device;
+        serial::DetectDeviceVersion(ports, lists, display, device, &crew);
+        EXPECT_EQ(device.DevicePortNumber, row.chosen);
+        row.check(ports, lists, crew);
+        ports.settle();
+        // A round whose calls have all ended is dropped at the next round.
+        EXPECT_TRUE(WaitFor([&] {
+            crew.ask(0, {}, ports, [] { return true; }, [] { return false; });
+            return crew.roundsLeft() == 0;
+        }));
     }
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "serial/device_detection.h"
+#include "serial/port_call.h"
 #include "serial/serial_port_system.h"
 
 namespace serial_test {
@@ -34,6 +35,7 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         probed.push_back(port);
         pause(lock, openDelays, port);
+        if (hangProbes.count(port) != 0) hang(lock);
         if (busy.count(port) != 0) return serial::kErrorAccessDenied;
         auto it = openErrors.find(port);
         return it == openErrors.end() ? serial::kPortOpened : it->second;
@@ -47,7 +49,7 @@ public:
         exchanges.push_back({port, t, out, readMax});
         mostAtOnce = std::max(mostAtOnce, ++inFlight_);
         pause(lock, delays, port);  // a hung port answers once settled
-        if (port == hangPort) changed_.wait(lock, [this] { return released_; });
+        if (port == hangPort) hang(lock);
         --inFlight_, changed_.notify_all();
         auto it = replies.find(port);
         in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
@@ -60,7 +62,7 @@ public:
     void settle() {
         std::unique_lock<std::mutex> lock(mutex_);
         released_ = true, changed_.notify_all();
-        changed_.wait_for(lock, std::chrono::seconds(20), [this] { return inFlight_ == 0; });
+        changed_.wait_for(lock, std::chrono::seconds(20), [this] { return inFlight_ == 0 && hung_ == 0; });
     }
     // USB devices "USB Serial Port (COMn)" for the given ports.
     void present(std::initializer_list<int> ports) {
@@ -71,7 +73,9 @@ public:
     }
     // Port operations so far: exclusive probes and exchanges.
     std::size_t operations() const { return probed.size() + exchanges.size(); }
-    std::vector<int> queried() const {
+    std::vector<int> probedPorts() { std::lock_guard<std::mutex> lock(mutex_); return probed; }
+    std::vector<int> queried() {
+        std::lock_guard<std::mutex> lock(mutex_);
         std::vector<int> ports;
         for (const auto& e : exchanges) ports.push_back(e.port);
         return ports;
@@ -87,7 +91,21 @@ public:
     std::vector<Exchange> exchanges;
     std::map<int, std::chrono::milliseconds> delays, openDelays;  // exchanges, probes, that end after a while
     int hangPort = 0;            // its exchanges answer only once settled
+    std::set<int> hangProbes;    // their probes return only once settled
+    bool cancellable = false;    // a hung call also returns once given up, as its driver lets it
     std::size_t mostAtOnce = 0;  // exchanges in their call at once, at most
+
+private:
+    void hang(std::unique_lock<std::mutex>& lock) {
+        const auto call = serial::PortCall::Current();
+        ++hung_;
+        while (!released_ && !(cancellable && call && call->stopped()))
+            changed_.wait_for(lock, std::chrono::milliseconds(1));
+        --hung_, changed_.notify_all();
+    }
+
+public:
+    std::size_t hung() { std::lock_guard<std::mutex> lock(mutex_); return hung_; }
 
 private:
     void pause(std::unique_lock<std::mutex>& lock, const std::map<int, std::chrono::milliseconds>& after, int port) {
@@ -97,6 +115,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::size_t inFlight_ = 0;
+    std::size_t hung_ = 0;
     bool released_ = false;
 };
 

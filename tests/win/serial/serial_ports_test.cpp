@@ -15,6 +15,7 @@
 
 #include "serial/comm_port_win.h"
 #include "serial/device_detection.h"
+#include "serial/port_call.h"
 #include "serial/port_discovery.h"
 #include "serial/version_reply.h"
 
@@ -151,7 +152,7 @@ TEST_F(SerialOnWine, UnopenablePortGivesOpenFailure) {
 // The port as the exchange leaves it, read back through the same records.
 TEST_F(SerialOnWine, ConfiguredPortReads115200And8N1AndTheTimeOuts) {
     for (const serial::CommTimeouts& t : {serial::kQueryTimeouts, serial::kBootTimeouts}) {
-        serial::UniqueHandle port = serial::OpenComPort(5, 0);
+        serial::UniqueHandle port = serial::OpenComPort(5);
         ASSERT_TRUE(port.valid());
         serial::ConfigureComPort(port.get(), t);
         DCB dcb{};
@@ -181,6 +182,31 @@ TEST_F(SerialOnWine, SilentPortCostsAboutTheReadTimeout) {
     std::printf("silent port took %lld ms (read time-out 902 ms)\n", static_cast<long long>(ms));
     // Generous: open, configure and close under Wine add their own share.
     EXPECT_LT(ms, 902 + 1500);
+}
+
+// A call given up while its read waits on a silent port ends at once (its
+// read cancelled), not when its 5 s run out, and the port is free after it.
+TEST_F(SerialOnWine, GivenUpExchangeEndsAtOnceAndFreesThePort) {
+    const auto call = std::make_shared<serial::PortCall>();
+    serial::Exchanged exchanged;
+    std::chrono::steady_clock::time_point ended;
+    std::thread asking([&] {
+        const serial::PortCall::InHand inHand(call);
+        std::string in;
+        exchanged = ports->exchange(3, serial::CommTimeouts{0, 0, 5000, 30, 50}, "?", 300, in);
+        ended = std::chrono::steady_clock::now();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto stopped = std::chrono::steady_clock::now();
+    call->stop();
+    asking.join();
+    EXPECT_TRUE(exchanged.opened);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(ended - stopped).count(), 1000);
+    EXPECT_EQ(ports->openExclusive(3), serial::kPortOpened);
+    // Given up before it began: nothing is opened.
+    std::string in;
+    const serial::PortCall::InHand inHand(call);
+    EXPECT_EQ(ports->exchange(3, serial::kQueryTimeouts, "?", 300, in).openError, serial::kErrorOpenGivenUp);
 }
 
 }  // namespace
