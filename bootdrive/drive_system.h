@@ -29,6 +29,13 @@ public:
     // reached. A drive that went (a device that restarted) may keep its
     // letter, type and label for a while, but not its root.
     virtual bool rootOpens(char letter) = 0;
+    // GetFileAttributesA of "X:\" and, when it fails, GetLastError: 0 while
+    // the root can be reached. Windows says "not found" (2, 3) or "no such
+    // drive" (15) of a root only when no volume is mounted at the letter; a
+    // volume that is there but does not answer gives a time-out or "not
+    // ready" instead.
+    virtual unsigned rootError(char letter) { return rootOpens(letter) ? 0 : kErrorNotReady; }
+    static constexpr unsigned kErrorNotReady = 21;  // ERROR_NOT_READY
     // GetFileAttributesExA of "X:\name": the size of a file in the root
     // folder; none when there is no such file or it cannot be reached.
     virtual std::optional<uint64_t> rootFileSize(char letter, const std::string& name) = 0;

@@ -47,6 +47,12 @@ public:
         return GetFileAttributesA(DriveRoot(letter).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
+    unsigned rootError(char letter) override {
+        if (GetFileAttributesA(DriveRoot(letter).c_str()) != INVALID_FILE_ATTRIBUTES) return 0;
+        const DWORD error = GetLastError();
+        return error != 0 ? error : kErrorNotReady;  // a failure without a code is no proof of anything
+    }
+
     std::optional<uint64_t> rootFileSize(char letter, const std::string& name) override {
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (!GetFileAttributesExA((DriveRoot(letter) + name).c_str(), GetFileExInfoStandard, &data) ||

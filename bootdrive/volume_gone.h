@@ -19,9 +19,11 @@ void ForgetVolumeRemoval(char letter);
 
 // How the volume of `letter` ('A'..'Z') was seen to go, for the log: its
 // letter is no longer among the logical drives, its root is no longer a
-// drive, or Windows announced its removal. Null while it is still there:
-// a root or a file that fails to open on a drive still listed is not gone
-// (a device that does not answer, before Windows gives it up).
+// drive, Windows announced its removal, or its root is not found (no
+// volume at the letter). Null while it is still there: a root or a file
+// that fails to open with a time-out, "not ready" or no code on a drive
+// still listed is not gone (a device that does not answer, before Windows
+// gives it up).
 const char* VolumeGone(DriveSystem& drives, char letter);
 
 }  // namespace bootdrive

@@ -24,6 +24,7 @@ struct FakeDrive {
     std::string label;
     std::vector<std::string> rootNames;
     bool listed = true;  // GetLogicalDrives has its bit
+    unsigned rootError = 0;  // GetFileAttributesA of its root fails with this
 };
 
 class FakeDrives final : public bootdrive::DriveSystem {
@@ -63,6 +64,10 @@ public:
         return true;
     }
     bool rootOpens(char letter) override { return drives.count(letter) != 0; }
+    unsigned rootError(char letter) override {
+        auto it = drives.find(letter);
+        return it == drives.end() ? 3 : it->second.rootError;
+    }
     std::optional<uint64_t> rootFileSize(char, const std::string&) override { return std::nullopt; }
 };
 
@@ -188,6 +193,11 @@ TEST(VolumeGone, OnlyTheVolumeGoingCounts) {
                 {{bootdrive::kDriveRemovable, true, "", {}, false}, 0, "its letter went"},
                 {{kNoRootDir, true, "", {}}, 0, "its root is no longer a drive"},
                 {{0, true, "", {}}, 0, "its root is no longer a drive"},
+                // Listed still, its root not found (2, 3, 15), or not answering.
+                {{bootdrive::kDriveRemovable, true, "", {}, true, 3}, 0, "its root is no longer found"},
+                {{bootdrive::kDriveRemovable, true, "", {}, true, 15}, 0, "its root is no longer found"},
+                {{bootdrive::kDriveRemovable, true, "", {}, true, 121}, 0, nullptr},
+                {{bootdrive::kDriveRemovable, true, "", {}, true, 21}, 0, nullptr},
                 {{}, 1u << 4, "Windows announced its removal"}};
     for (const auto& row : rows) {
         FakeDrives fake;

@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct TogetherRow {
     const char* name;
     std::function<void(FakePorts&)> arrange;
-    bool leaves;  // the user leaves once two queries are in their call
+    bool leaves;  // the user leaves once two queries are in their call, their probes seen to end
     int chosen;   // 0: none
     std::vector<std::string> versions;
     std::size_t mostAtOnce;  // queries in their call at once; 0: not checked
@@ -122,7 +122,6 @@ TEST(DetectDeviceVersion, AskedTogether) {
         FakePorts ports;
         row.arrange(ports);
         FakeDisplay display;
-        if (row.leaves) display.leaves = [&] { return ports.inFlight() == 2; };
         base::TimePoint now{};
         serial::PortCrew::Options options{{}, [&] {
             if (ports.hangPort != 0 && ports.asked() == 2 && ports.inFlight() == 1) now += 1s;
@@ -130,6 +129,12 @@ TEST(DetectDeviceVersion, AskedTogether) {
         }};
         if (row.callLimit.count() != 0) options.clock = base::SteadyNow, options.callLimit = row.callLimit;
         serial::PortCrew crew(ports, options);
+        // The asker notes a probe's end at its next look, which may come
+        // after the query began.
+        if (row.leaves)
+            display.leaves = [&] {
+                return ports.inFlight() == 2 && crew.standing(0).stepsDone > 0 && crew.standing(1).stepsDone > 0;
+            };
         serial::PortLists lists;
         serial::DeviceFields device;
         serial::DetectDeviceVersion(ports, lists, display, device, &crew);
