@@ -29,6 +29,14 @@ bool WaitFor(const std::function<bool()>& condition) {
     for (int i = 0; i < 1000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return condition();
 }
+// Waits until every worker of the crew's rounds is through: a round whose
+// calls have all ended is dropped at the next round.
+void Through(serial::PortCrew& crew, serial::SerialPortSystem& ports) {
+    EXPECT_TRUE(WaitFor([&] {
+        crew.ask(0, {}, ports, [] { return true; }, [] { return false; });
+        return crew.roundsLeft() == 0;
+    })) << "a round's workers never gave back their count";
+}
 
 bool SameTimeouts(const serial::CommTimeouts& a, const serial::CommTimeouts& b) {
     return a.readInterval == b.readInterval && a.readTotalMultiplier == b.readTotalMultiplier &&
@@ -183,29 +191,35 @@ TEST(DetectDeviceVersion, LeavesNothingBehind) {
              EXPECT_TRUE(WaitFor([&] { return p.hung() == 0 && !crew.stillInLeftCall(3); }));
              EXPECT_EQ(queried(p, 3), 0);
          }},
-        {"an open overdue, then returning while the round goes on, gets no query",
+        {"an open overdue is given up at once: no second open, no query, while the round goes on",
          [](FakePorts& p, FakeDisplay&) {
-             // COM5's four calls each within the limit, the round going on past COM3's open.
-             p.present({3, 5, 5, 5}), p.openDelays[3] = 130ms, p.openDelays[5] = p.delays[5] = 50ms;
+             // COM5's four calls each within the limit, the round going on past COM3's limit.
+             p.present({3, 3, 5, 5, 5}), p.hangProbes = {3}, p.cancellable = true;
+             p.openDelays[5] = p.delays[5] = 50ms;
          },
          0,
-         [&](FakePorts& p, const serial::PortLists& l, serial::PortCrew&) {
+         [&](FakePorts& p, const serial::PortLists& l, serial::PortCrew& crew) {
              EXPECT_EQ(l.HungPorts, std::vector<int>{3});
+             Through(crew, p);
+             const auto probes = p.probedPorts();
+             EXPECT_EQ(std::count(probes.begin(), probes.end(), 3), 1);
              EXPECT_EQ(queried(p, 3), 0);
+             const auto ends = p.ends();  // COM3's open, given up when overdue, ends before COM5's query
+             EXPECT_LT(std::find(ends.begin(), ends.end(), -3), std::find(ends.begin(), ends.end(), 5));
          }},
-        {"a port enumerated twice is asked once",
-         [](FakePorts& p, FakeDisplay&) { p.present({5, 5}), p.replies[5] = kGoodReply; }, 5,
+        {"a port enumerated twice, silent, is asked once",
+         [](FakePorts& p, FakeDisplay&) { p.present({5, 5}); }, 0,
          [&](FakePorts& p, const serial::PortLists& l, serial::PortCrew&) {
              EXPECT_EQ(queried(p, 5), 1);
-             EXPECT_EQ(l.CandidatePorts, (std::vector<int>{5, 5, 5, 5}));
+             EXPECT_EQ(l.OpenablePorts, (std::vector<int>{5, 5}));
          }},
         {"the user leaves within a port's probe: its second open and its query are not made",
          [](FakePorts& p, FakeDisplay& d) {
              p.present({5, 5}), p.openDelays[5] = 200ms;
              d.leaves = [&p] { return !p.probedPorts().empty(); };
          },
-         0, [&](FakePorts& p, const serial::PortLists&, serial::PortCrew&) {
-             p.settle();
+         0, [&](FakePorts& p, const serial::PortLists&, serial::PortCrew& crew) {
+             Through(crew, p);
              EXPECT_EQ(p.probedPorts(), std::vector<int>{5});
              EXPECT_EQ(p.asked(), 0u);
          }},
@@ -244,11 +258,7 @@ TEST(DetectDeviceVersion, LeavesNothingBehind) {
         EXPECT_EQ(device.DevicePortNumber, row.chosen);
         row.check(ports, lists, crew);
         ports.settle();
-        // A round whose calls have all ended is dropped at the next round.
-        EXPECT_TRUE(WaitFor([&] {
-            crew.ask(0, {}, ports, [] { return true; }, [] { return false; });
-            return crew.roundsLeft() == 0;
-        }));
+        Through(crew, ports);
     }
 }
 
@@ -450,6 +460,32 @@ TEST(PortWorker, NoThreadBeforeTheFirstCallOrLook) {
         seen = threads() > made;
     }
     EXPECT_TRUE(seen) << "the first call started no thread that could be counted";
+}
+
+// A job given up: its call in hand is cancelled (the fake's driver lets it
+// go), and the job makes no further call.
+TEST(PortWorker, AJobGivenUpIsCancelledAndMakesNoFurtherCall) {
+    FakePorts fake;
+    fake.hangPort = 5, fake.cancellable = true;
+    serial::PortWorker worker(fake);
+    ASSERT_TRUE(worker.post([](serial::SerialPortSystem& ports) {
+        std::string in;
+        for (int port : {5, 7}) ports.exchange(port, serial::kQueryTimeouts, "q", 300, in);
+    }));
+    ASSERT_TRUE(WaitFor([&] { return fake.inFlight() == 1; }));
+    worker.leave();
+    EXPECT_TRUE(WaitFor([&] { return worker.idle(); })) << "the hung call was not cancelled";
+    fake.settle();
+    EXPECT_EQ(fake.queried(), std::vector<int>{5});
+}
+
+// A call given up before it reached its driver is cancelled as it gets there.
+TEST(PortCall, GivenUpBeforeItsDriverIsCancelledThere) {
+    serial::PortCall call;
+    call.stop();
+    bool cancelled = false;
+    call.whileInDriver([&] { cancelled = true; });
+    EXPECT_TRUE(cancelled);
 }
 
 }  // namespace
