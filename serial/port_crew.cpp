@@ -69,6 +69,7 @@ struct PortCrew::Round {
     std::size_t next = 0;              // the first port no worker has taken
     std::size_t workers = 0;           // workers not yet through
     std::size_t counting = 0;          // workers whose port is not overdue
+    std::size_t starting = 0;          // workers started that have not taken a port yet
     bool over = false;                 // the asker has gone: nothing more is begun
     std::vector<Port> state;
     PortsInCall inCall;
@@ -128,6 +129,7 @@ PortCrew::PortCrew(SerialPortSystem& ports, Options options) : ports_(ports), op
 void PortCrew::Work(const std::shared_ptr<Round>& round) {
     Round& r = *round;
     std::unique_lock<std::mutex> lock(r.mutex);
+    --r.starting;
     bool counts = true;
     while (counts && !r.over && r.next < r.state.size()) {
         const std::size_t index = r.next++;
@@ -154,16 +156,15 @@ std::size_t PortCrew::startWorkers(const std::shared_ptr<Round>& round, std::siz
     for (; started < count; ++started) {
         {
             std::lock_guard<std::mutex> lock(round->mutex);
+            // No more workers than ports no worker has taken yet.
             if (round->workers >= kMostPortThreads || round->counting >= kMostPortWorkers ||
-                round->next >= round->state.size())
+                round->next + round->starting >= round->state.size())
                 break;
-            ++round->workers;
-            ++round->counting;
+            ++round->workers, ++round->counting, ++round->starting;
         }
         if (!options_.start([round] { Work(round); })) {
             std::lock_guard<std::mutex> lock(round->mutex);
-            --round->workers;
-            --round->counting;
+            --round->workers, --round->counting, --round->starting;
             break;
         }
     }

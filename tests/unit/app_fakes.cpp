@@ -176,14 +176,8 @@ void FakeSerialPorts::maybeHang(int port) {
 
 // Counts a call from its beginning to its return.
 struct FakeSerialPorts::Counted {
-    explicit Counted(FakeSerialPorts& p) : ports(p) {
-        const std::lock_guard<std::mutex> lock(ports.recordMutex_);
-        ++ports.inHand_;
-    }
-    ~Counted() {
-        const std::lock_guard<std::mutex> lock(ports.recordMutex_);
-        --ports.inHand_;
-    }
+    explicit Counted(FakeSerialPorts& p) : ports(p) { const std::lock_guard<std::mutex> lock(p.recordMutex_); ++p.inHand_; }
+    ~Counted() { const std::lock_guard<std::mutex> lock(ports.recordMutex_); --ports.inHand_; }
     FakeSerialPorts& ports;
 };
 

@@ -182,7 +182,7 @@ TEST(FaultsPortHangs, NoWaitWithoutAnEnd) {
              r.ports.cancellable = true;
              r.ports.hangNextCall(5);
              r.clickStart();
-             ASSERT_TRUE(apptest::waitUntil([&r] { return !r.ports.hanging(); })) << "the hung open was not given up";
+             ASSERT_TRUE(apptest::waitUntil([&r] { return r.ports.callsInHand() == 0; })) << "the hung open was not given up";
              r.ports.openable[5] = false, r.clickStart();  // chart software takes COM5
          },
          [](Rig& r) {

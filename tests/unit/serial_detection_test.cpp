@@ -29,6 +29,12 @@ bool WaitFor(const std::function<bool()>& condition) {
     for (int i = 0; i < 1000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return condition();
 }
+// Waits until every worker of the crew's rounds is through: a round whose
+// calls have all ended is dropped at the next round.
+void Through(serial::PortCrew& crew, serial::SerialPortSystem& ports) {
+    const auto dropped = [&] { return crew.ask(0, {}, ports, [] { return true; }, [] { return false; }), crew.roundsLeft() == 0; };
+    EXPECT_TRUE(WaitFor(dropped)) << "a round's workers never gave back their count";
+}
 
 bool SameTimeouts(const serial::CommTimeouts& a, const serial::CommTimeouts& b) {
     return a.readInterval == b.readInterval && a.readTotalMultiplier == b.readTotalMultiplier &&
@@ -163,81 +169,54 @@ TEST(DetectDeviceVersion, AskedTogether) {
 }
 
 // What a search leaves behind: no call a round no longer wants, no call
-// left uncancelled, no port left unasked. The real clock runs, with a call
-// limit of 100 ms.
+// left uncancelled, no port left unasked. The real clock runs; a call
+// limit of 100 ms. The fake's hung calls end once given up (`cancellable`).
 TEST(DetectDeviceVersion, LeavesNothingBehind) {
     using namespace std::chrono_literals;
-    struct Row {
+    using P = FakePorts&;
+    using C = serial::PortCrew&;
+    const auto count = [](const std::vector<int>& v, int port) { return std::count(v.begin(), v.end(), port); };
+    const struct {
         const char* name;
-        std::function<void(FakePorts&, FakeDisplay&)> arrange;
+        std::function<void(P, FakeDisplay&)> arrange;
         int chosen;
-        std::function<void(FakePorts&, const serial::PortLists&, serial::PortCrew&)> check;
-    };
-    const auto queried = [](FakePorts& p, int port) {
-        const auto q = p.queried();
-        return std::count(q.begin(), q.end(), port);
-    };
-    const Row rows[] = {
-        {"a probe that hangs: given up, listed as hung, never queried, free once its driver lets go",
-         [](FakePorts& p, FakeDisplay&) {
-             p.present({3, 5}), p.hangProbes = {3}, p.cancellable = true, p.replies[5] = kGoodReply;
+        std::vector<int> hung;
+        std::function<void(P, C)> check;  // before the fake's hung calls are let go
+    } rows[] = {
+        {"a probe that hangs: given up, never queried, free once its driver lets go",
+         [](P p, FakeDisplay&) { p.present({3, 5}), p.hangProbes = {3}, p.cancellable = true, p.replies[5] = kGoodReply; },
+         5, {3}, [&](P p, C crew) { EXPECT_TRUE(WaitFor([&] { return p.hung() == 0 && !crew.stillInLeftCall(3); })); }},
+        {"an open overdue is given up at once: no second open, no query, while the round goes on",
+         [](P p, FakeDisplay&) {  // COM5's four calls each within the limit, the round going on past it
+             p.present({3, 3, 5, 5, 5}), p.hangProbes = {3}, p.cancellable = true, p.openDelays[5] = p.delays[5] = 50ms;
          },
-         5,
-         [&](FakePorts& p, const serial::PortLists& l, serial::PortCrew& crew) {
-             EXPECT_EQ(l.HungPorts, std::vector<int>{3});
-             EXPECT_TRUE(WaitFor([&] { return p.hung() == 0 && !crew.stillInLeftCall(3); }));
-             EXPECT_EQ(queried(p, 3), 0);
+         0, {3}, [&](P p, C crew) {
+             Through(crew, p);
+             const auto ends = p.ends();  // COM3's open, given up when overdue, ends before COM5's query
+             EXPECT_LT(std::find(ends.begin(), ends.end(), -3), std::find(ends.begin(), ends.end(), 5));
+             EXPECT_EQ(count(p.probedPorts(), 3), 1);
          }},
-        {"an open overdue, then returning while the round goes on, gets no query",
-         [](FakePorts& p, FakeDisplay&) {
-             // COM5's four calls each within the limit, the round going on past COM3's open.
-             p.present({3, 5, 5, 5}), p.openDelays[3] = 130ms, p.openDelays[5] = p.delays[5] = 50ms;
-         },
-         0,
-         [&](FakePorts& p, const serial::PortLists& l, serial::PortCrew&) {
-             EXPECT_EQ(l.HungPorts, std::vector<int>{3});
-             EXPECT_EQ(queried(p, 3), 0);
-         }},
-        {"a port enumerated twice is asked once",
-         [](FakePorts& p, FakeDisplay&) { p.present({5, 5}), p.replies[5] = kGoodReply; }, 5,
-         [&](FakePorts& p, const serial::PortLists& l, serial::PortCrew&) {
-             EXPECT_EQ(queried(p, 5), 1);
-             EXPECT_EQ(l.CandidatePorts, (std::vector<int>{5, 5, 5, 5}));
-         }},
+        {"a port enumerated twice, silent, is asked once", [](P p, FakeDisplay&) { p.present({5, 5}); }, 0, {},
+         [&](P p, C) { EXPECT_EQ(count(p.queried(), 5), 1); }},
         {"the user leaves within a port's probe: its second open and its query are not made",
-         [](FakePorts& p, FakeDisplay& d) {
-             p.present({5, 5}), p.openDelays[5] = 200ms;
-             d.leaves = [&p] { return !p.probedPorts().empty(); };
-         },
-         0, [&](FakePorts& p, const serial::PortLists&, serial::PortCrew&) {
-             p.settle();
-             EXPECT_EQ(p.probedPorts(), std::vector<int>{5});
-             EXPECT_EQ(p.asked(), 0u);
-         }},
+         [](P p, FakeDisplay& d) { p.present({5, 5}), p.openDelays[5] = 200ms, d.leaves = [&p] { return !p.probedPorts().empty(); }; },
+         0, {}, [&](P p, C crew) { Through(crew, p); EXPECT_EQ(p.probedPorts(), std::vector<int>{5}); }},
         {"the user leaves just as the device answers: no choice",
-         [](FakePorts& p, FakeDisplay& d) {
-             p.present({3}), p.replies[3] = kGoodReply;
-             d.leaves = [&p] { return p.asked() == 1 && p.inFlight() == 0; };
+         [](P p, FakeDisplay& d) {
+             p.present({3}), p.replies[3] = kGoodReply, d.leaves = [&p] { return p.asked() == 1 && p.inFlight() == 0; };
          },
-         0, [](FakePorts&, const serial::PortLists&, serial::PortCrew&) {}},
+         0, {}, [](P, C) {}},
         {"the choice gives up the silent ports still asked: their calls end at once",
-         [](FakePorts& p, FakeDisplay&) {
-             p.present({3, 5}), p.replies[3] = kGoodReply, p.hangPort = 5, p.cancellable = true;
-         },
-         3,
-         [&](FakePorts& p, const serial::PortLists&, serial::PortCrew& crew) {
-             EXPECT_TRUE(WaitFor([&] { return p.inFlight() == 0; }));
-             EXPECT_FALSE(crew.stillInLeftCall(5));
-         }},
+         [](P p, FakeDisplay&) { p.present({3, 5}), p.replies[3] = kGoodReply, p.hangPort = 5, p.cancellable = true; },
+         3, {}, [&](P p, C crew) { EXPECT_TRUE(WaitFor([&] { return p.inFlight() == 0 && !crew.stillInLeftCall(5); })); }},
         {"64 probes hang: their workers give their places up, and the 65th port is asked",
-         [](FakePorts& p, FakeDisplay&) {
-             for (int port = 1; port <= 65; ++port) p.present({port});
-             for (int port = 1; port <= 64; ++port) p.hangProbes.insert(port);
-             p.replies[65] = kGoodReply;
+         [](P p, FakeDisplay&) {
+             for (int port = 1; port <= 65; ++port) p.present({port}), p.hangProbes.insert(port);
+             p.hangProbes.erase(65), p.replies[65] = kGoodReply;
          },
-         65, [](FakePorts&, const serial::PortLists& l, serial::PortCrew&) { EXPECT_EQ(l.HungPorts.size(), 64u); }},
+         65, std::vector<int>(64), [](P, C) {}},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         FakePorts ports;
         FakeDisplay display;
@@ -247,13 +226,11 @@ TEST(DetectDeviceVersion, LeavesNothingBehind) {
         serial::DeviceFields device;
         serial::DetectDeviceVersion(ports, lists, display, device, &crew);
         EXPECT_EQ(device.DevicePortNumber, row.chosen);
-        row.check(ports, lists, crew);
+        EXPECT_EQ(row.hung.size() == 1 ? lists.HungPorts : std::vector<int>(lists.HungPorts.size()), row.hung);
+        row.check(ports, crew);
         ports.settle();
-        // A round whose calls have all ended is dropped at the next round.
-        EXPECT_TRUE(WaitFor([&] {
-            crew.ask(0, {}, ports, [] { return true; }, [] { return false; });
-            return crew.roundsLeft() == 0;
-        }));
+        Through(crew, ports);
+        for (int port : lists.HungPorts) EXPECT_EQ(count(ports.queried(), port), 0) << "a hung port queried";
     }
 }
 
@@ -455,6 +432,29 @@ TEST(PortWorker, NoThreadBeforeTheFirstCallOrLook) {
         seen = threads() > made;
     }
     EXPECT_TRUE(seen) << "the first call started no thread that could be counted";
+}
+
+// A job given up: its call in hand is cancelled (the fake's driver lets it
+// go), and the job makes no further call.
+TEST(PortWorker, AJobGivenUpIsCancelledAndMakesNoFurtherCall) {
+    FakePorts fake;
+    fake.hangPort = 5, fake.cancellable = true;
+    serial::PortWorker worker(fake);
+    std::string in;
+    worker.post([&in](serial::SerialPortSystem& p) { p.exchange(5, {}, "q", 1, in), p.exchange(7, {}, "q", 1, in); });
+    ASSERT_TRUE(WaitFor([&] { return fake.inFlight() == 1; }));
+    worker.leave();
+    EXPECT_TRUE(WaitFor([&] { return worker.idle(); })) << "the hung call was not cancelled";
+    fake.settle();
+    EXPECT_EQ(fake.queried(), std::vector<int>{5});
+}
+
+// A call given up before it reached its driver is cancelled as it gets there.
+TEST(PortCall, GivenUpBeforeItsDriverIsCancelledThere) {
+    serial::PortCall call;
+    bool cancelled = false;
+    call.stop(), call.whileInDriver([&] { cancelled = true; });
+    EXPECT_TRUE(cancelled);
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ public:
         probed.push_back(port);
         pause(lock, openDelays, port);
         if (hangProbes.count(port) != 0) hang(lock);
+        ends_.push_back(-port);
         if (busy.count(port) != 0) return serial::kErrorAccessDenied;
         auto it = openErrors.find(port);
         return it == openErrors.end() ? serial::kPortOpened : it->second;
@@ -51,6 +52,7 @@ public:
         pause(lock, delays, port);  // a hung port answers once settled
         if (port == hangPort) hang(lock);
         --inFlight_, changed_.notify_all();
+        ends_.push_back(port);
         auto it = replies.find(port);
         in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
         return {true, out.size(), 0};
@@ -74,6 +76,8 @@ public:
     // Port operations so far: exclusive probes and exchanges.
     std::size_t operations() const { return probed.size() + exchanges.size(); }
     std::vector<int> probedPorts() { std::lock_guard<std::mutex> lock(mutex_); return probed; }
+    // The calls in the order they ended: a probe as -port, an exchange as port.
+    std::vector<int> ends() { std::lock_guard<std::mutex> lock(mutex_); return ends_; }
     std::vector<int> queried() {
         std::lock_guard<std::mutex> lock(mutex_);
         std::vector<int> ports;
@@ -116,6 +120,7 @@ private:
     std::condition_variable changed_;
     std::size_t inFlight_ = 0;
     std::size_t hung_ = 0;
+    std::vector<int> ends_;
     bool released_ = false;
 };
 

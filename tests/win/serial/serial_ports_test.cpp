@@ -188,24 +188,19 @@ TEST_F(SerialOnWine, SilentPortCostsAboutTheReadTimeout) {
 // read cancelled), not when its 5 s run out, and the port is free after it.
 TEST_F(SerialOnWine, GivenUpExchangeEndsAtOnceAndFreesThePort) {
     const auto call = std::make_shared<serial::PortCall>();
-    serial::Exchanged exchanged;
+    std::string in;
     std::chrono::steady_clock::time_point ended;
     std::thread asking([&] {
         const serial::PortCall::InHand inHand(call);
-        std::string in;
-        exchanged = ports->exchange(3, serial::CommTimeouts{0, 0, 5000, 30, 50}, "?", 300, in);
+        EXPECT_TRUE(ports->exchange(3, serial::CommTimeouts{0, 0, 5000, 30, 50}, "?", 300, in).opened);
         ended = std::chrono::steady_clock::now();
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto stopped = std::chrono::steady_clock::now();
-    call->stop();
-    asking.join();
-    EXPECT_TRUE(exchanged.opened);
+    call->stop(), asking.join();
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(ended - stopped).count(), 1000);
     EXPECT_EQ(ports->openExclusive(3), serial::kPortOpened);
-    // Given up before it began: nothing is opened.
-    std::string in;
-    const serial::PortCall::InHand inHand(call);
+    const serial::PortCall::InHand inHand(call);  // given up before it began: nothing is opened
     EXPECT_EQ(ports->exchange(3, serial::kQueryTimeouts, "?", 300, in).openError, serial::kErrorOpenGivenUp);
 }
 
