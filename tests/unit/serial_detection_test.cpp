@@ -3,16 +3,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <functional>
-#include <memory>
 #include <numeric>
 #include <regex>
 #include <thread>
 
 #include "serial/device_detection.h"
 #include "serial/port_crew.h"
-#include "serial/port_worker.h"
 #include "serial/version_reply.h"
 #include "serial_fakes.h"
 
@@ -21,14 +18,10 @@ namespace {
 using serial_test::FakeDisplay;
 using serial_test::FakePorts;
 using serial_test::kGoodReply;
+using serial_test::WaitFor;
 
 const std::string kQuery = std::string("!AIAIQ,VER*3C\r\n") + '\0';
 
-// True once `condition` holds, looked at for up to 5 s.
-bool WaitFor(const std::function<bool()>& condition) {
-    for (int i = 0; i < 1000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return condition();
-}
 // Waits until every worker of the crew's rounds is through: a round whose
 // calls have all ended is dropped at the next round.
 void Through(serial::PortCrew& crew, serial::SerialPortSystem& ports) {
@@ -370,91 +363,6 @@ TEST(SendBootCommand, WhatTheLogSaysOfTheWrite) {
         {{true, 9, 121}, "cut: 9 of 22 bytes went out (Windows error 121)"},
     };
     for (const auto& row : rows) EXPECT_EQ(serial::DescribeWrite(row.exchanged, 22), row.said);
-}
-
-// The port worker: each call runs on its thread while the window's thread
-// waits, and the worker is busy meanwhile. (A worker whose job hangs:
-// FaultsPortHangs.)
-TEST(PortWorker, RunsEachCallOnItsThreadAndIsBusyMeanwhile) {
-    struct Threads final : serial::SerialPortSystem {
-        bool listPortDevices(std::vector<serial::PortDevice>&) override { return seen(), true; }
-        uint32_t openExclusive(int) override { return seen(), serial::kPortOpened; }
-        serial::Exchanged exchange(int, const serial::CommTimeouts&, const std::string&, std::size_t,
-                                   std::string&) override {
-            seen();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            return {true, 1, 0, 0};
-        }
-        void seen() { ids.push_back(std::this_thread::get_id()); }
-        std::vector<std::thread::id> ids;
-    } ports;
-    bool busySeen = false;
-    std::unique_ptr<serial::OffThreadPorts> off;
-    off = std::make_unique<serial::OffThreadPorts>(
-        ports,
-        [&](const std::function<bool()>& done) {
-            while (!done()) {
-                busySeen = busySeen || !off->worker().idle();
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-        },
-        base::SteadyNow);
-    std::vector<serial::PortDevice> devices;
-    std::string in;
-    off->listPortDevices(devices);
-    off->openExclusive(3);
-    off->exchange(3, serial::kQueryTimeouts, "q", 10, in);
-    ASSERT_EQ(ports.ids.size(), 3u);
-    for (const auto id : ports.ids) EXPECT_TRUE(id == ports.ids[0] && id != std::this_thread::get_id());
-    EXPECT_TRUE(busySeen);
-    EXPECT_TRUE(off->worker().idle());
-}
-
-// The window's start makes no port call, and a thread started with it keeps
-// the window that much longer from the screen: the worker's thread comes
-// with the first call or look.
-TEST(PortWorker, NoThreadBeforeTheFirstCallOrLook) {
-    const auto threads = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}); };
-    FakePorts fake;
-    // Threads of earlier tests may end meanwhile and hide one that starts:
-    // a try counts when the first call is seen to start one.
-    std::vector<std::unique_ptr<serial::OffThreadPorts>> tries;
-    bool seen = false;
-    for (int i = 0; i < 3 && !seen; ++i) {
-        const auto before = threads();
-        tries.push_back(std::make_unique<serial::OffThreadPorts>(
-            fake, [](const std::function<bool()>& done) { while (!done()) std::this_thread::yield(); },
-            base::SteadyNow));
-        const auto made = threads();
-        EXPECT_LE(made, before) << "a thread started with the ports";
-        std::vector<serial::PortDevice> devices;
-        tries.back()->listPortDevices(devices);
-        seen = threads() > made;
-    }
-    EXPECT_TRUE(seen) << "the first call started no thread that could be counted";
-}
-
-// A job given up: its call in hand is cancelled (the fake's driver lets it
-// go), and the job makes no further call.
-TEST(PortWorker, AJobGivenUpIsCancelledAndMakesNoFurtherCall) {
-    FakePorts fake;
-    fake.hangPort = 5, fake.cancellable = true;
-    serial::PortWorker worker(fake);
-    std::string in;
-    worker.post([&in](serial::SerialPortSystem& p) { p.exchange(5, {}, "q", 1, in), p.exchange(7, {}, "q", 1, in); });
-    ASSERT_TRUE(WaitFor([&] { return fake.inFlight() == 1; }));
-    worker.leave();
-    EXPECT_TRUE(WaitFor([&] { return worker.idle(); })) << "the hung call was not cancelled";
-    fake.settle();
-    EXPECT_EQ(fake.queried(), std::vector<int>{5});
-}
-
-// A call given up before it reached its driver is cancelled as it gets there.
-TEST(PortCall, GivenUpBeforeItsDriverIsCancelledThere) {
-    serial::PortCall call;
-    bool cancelled = false;
-    call.stop(), call.whileInDriver([&] { cancelled = true; });
-    EXPECT_TRUE(cancelled);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serial/device_detection.h"
@@ -17,6 +18,12 @@
 #include "serial/serial_port_system.h"
 
 namespace serial_test {
+
+// True once `condition` holds, looked at for up to 5 s.
+inline bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 1000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return condition();
+}
 
 struct Exchange {
     int port;
