@@ -20,6 +20,7 @@ e2e_check "the status line counts the seconds of the settling" wz_wait_for "coun
 e2e_check "no box 36 s after the last byte" wine "$E2E_DRIVER" nobox Error \
   "$(awk -v t="$(e2e_elapsed "$lingering")" 'BEGIN {printf "%d", t < 36 ? 36 - t : 0}')"
 e2e_check "the status line still counts" wz_wait_for "counts '(3[1-9]|[4-9][0-9])'" 10
+e2e_shot settling
 e2e_check "Finish enabled once the close is done" wz_wait_for e2e_finish_enabled 60
 e2e_check "no box at \"Finish!\"" [ "$(wine "$E2E_DRIVER" boxes Error 2>/dev/null | tr -d '\r')" = 0 ]
 whole() { cmp -s "$E2E/drive/AIS_Firmware.S19" "$E2E_APP/Bin/App_K40.SBIN" && e2e_flushed_before "$E2E/drive/AIS_Firmware.S19" "$(e2e_now)"; }
