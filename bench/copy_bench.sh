@@ -35,7 +35,8 @@ trap cleanup EXIT
   -D_WIN32_WINNT=0x0601 -I"$src" \
   "$src/bench/copy_bench.cpp" "$src/bootdrive/Copyfilethread.cpp" "$src/bootdrive/copy_progress.cpp" \
   "$src/bootdrive/drive_paths.cpp" "$src/bootdrive/file_copier_win.cpp" "$src/bootdrive/thread_name_win.cpp" \
-  "$src/bootdrive/copy_end.cpp" "$src/bootdrive/drives_win.cpp" \
+  "$src/bootdrive/copy_end.cpp" "$src/bootdrive/drives_win.cpp" "$src/bootdrive/volume_gone.cpp" \
+  "$src/bootdrive/last_byte_watch_win.cpp" \
   "$src/base/utf8_text.cpp" "$src/base/system_message_win.cpp" \
   -static -static-libgcc -static-libstdc++ -o "$work/copy_bench.exe"
 
