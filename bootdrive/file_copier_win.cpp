@@ -169,7 +169,7 @@ public:
         uint32_t error = ERROR_SUCCESS;
         {
             std::optional<LastByteWatch> lastByte;
-            if (image) lastByte.emplace(to, BytesOf(*image), before, progress);
+            if (image) lastByte.emplace(lastByteWatcher_, to, BytesOf(*image), before, progress);
             written = CopyFileExA(from, to, ReportCopyProgress, &progress, nullptr, 0) != FALSE;
             if (!written) error = FailureError();
         }
@@ -211,6 +211,7 @@ public:
 
 private:
     std::unique_ptr<DriveSystem> drives_ = makeSystemDrives();
+    LastByteWatcher lastByteWatcher_;
 };
 
 }  // namespace

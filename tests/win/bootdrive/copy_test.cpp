@@ -337,12 +337,13 @@ TEST_F(CopyOnWine, ReadOnlyImageIsCopiedAndLeftAsItIs) {
 // (Windows calls it first), the watch leaves the drive alone.
 TEST(LastByteWatchOnWine, SeesTheWholeFileOnlyWhereTheRoutineIsSilent) {
     const char* const target = "F:\\Watched.S19";
-    for (const bool called : {false, true}) {
+    bootdrive::LastByteWatcher watcher;  // one thread for every copy
+    for (const bool called : {false, true, false}) {
         DeleteFileA(target);
         bootdrive::CopySettlingSince.store(0);
         bootdrive::CopyProgressData progress;
         progress.called = called;
-        bootdrive::LastByteWatch watch(target, 6, bootdrive::StampOf(target), progress);
+        bootdrive::LastByteWatch watch(watcher, target, 6, bootdrive::StampOf(target), progress);
         ASSERT_TRUE(WriteWholeFile(target, "abc"));
         for (int i = 0; i < 50 && !progress.everyByteSeen; ++i) Sleep(20);
         EXPECT_FALSE(progress.everyByteSeen) << "before the last byte";
