@@ -2,10 +2,58 @@
 
 #include <algorithm>
 #include <atomic>
+#include <system_error>
 #include <thread>
 #include <utility>
 
 namespace serial {
+
+bool PortsInCall::enter(int port, std::shared_ptr<PortCall> call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopped_) return false;
+    calls_.push_back({port, std::move(call)});
+    return true;
+}
+
+void PortsInCall::leave(int port) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = std::find_if(calls_.begin(), calls_.end(), [port](const Call& c) { return c.port == port; });
+    if (it != calls_.end()) calls_.erase(it);
+}
+
+bool PortsInCall::has(int port) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::any_of(calls_.begin(), calls_.end(), [port](const Call& c) { return c.port == port; });
+}
+
+void PortsInCall::stopAll() {
+    std::vector<std::shared_ptr<PortCall>> inHand;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopped_ = true;
+        for (const Call& c : calls_)
+            if (c.call) inHand.push_back(c.call);
+    }
+    for (const auto& call : inHand) call->stop();
+}
+
+std::unique_ptr<PendingExchange> SerialPortSystem::beginExchange(int port, const CommTimeouts& timeouts,
+                                                                 const std::string& out, std::size_t readMax) {
+    std::string in;
+    const Exchanged result = exchange(port, timeouts, out, readMax, in);
+    return std::make_unique<EndedExchange>(result, std::move(in));
+}
+
+bool SerialPortSystem::startPortThread(std::function<void()> body) { return StartDetachedThread(std::move(body)); }
+
+bool StartDetachedThread(std::function<void()> body) {
+    try {
+        std::thread(std::move(body)).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
 
 // What the workers of one round share with the asker. It lives as long as
 // the last of them: a worker left in a call holds it.
