@@ -204,16 +204,23 @@ TEST_F(SerialOnWine, GivenUpExchangeEndsAtOnceAndFreesThePort) {
     EXPECT_EQ(ports->exchange(3, serial::kQueryTimeouts, "?", 300, in).openError, serial::kErrorOpenGivenUp);
 }
 
-// A silent port's read left under way, given up, ends at once, its port
-// free. (Its reply taken with no thread waiting is what every search of the
-// whole wizard does.)
-TEST_F(SerialOnWine, ReadLeftUnderWayEndsWhenGivenUp) {
+// A read left under way waits on no thread: the transponder's reply ends
+// it while this thread sleeps, and a silent port's read given up ends at
+// once, its port free.
+TEST_F(SerialOnWine, ReadLeftUnderWayEndsOnItsOwnOrWhenGivenUp) {
     const auto endsWithin = [](serial::PendingExchange& read, int ms) {
         const auto by = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (!read.ended() && std::chrono::steady_clock::now() < by)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return read.ended();
     };
+    const auto sent = serial::SendVersionQuery(*ports, 261);
+    EXPECT_TRUE(endsWithin(*sent, 5000));
+    Display display;
+    serial::DeviceFields device;
+    EXPECT_EQ(serial::ReadVersionReply(*sent, 261, display, device), serial::kQueryIdentified);
+    EXPECT_EQ(display.version, "2.6.1");
+
     const auto call = std::make_shared<serial::PortCall>();
     std::unique_ptr<serial::PendingExchange> silent;
     {
