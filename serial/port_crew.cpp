@@ -269,13 +269,6 @@ void PortCrew::Work(const std::shared_ptr<Round>& round) {
         counts = !port.placeGiven;
     }
     if (counts) --r.counting;
-    // Its place given up, a worker still stays while a read it began is
-    // under way.
-    while (r.reading(id)) {
-        lock.unlock();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        lock.lock();
-    }
     --r.workers;
 }
 

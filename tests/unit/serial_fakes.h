@@ -2,7 +2,6 @@
 #pragma once
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -20,15 +19,6 @@
 #include "serial/serial_port_system.h"
 
 namespace serial_test {
-
-// The reads a thread began, told of its end.
-struct ThreadEnd {
-    std::vector<std::shared_ptr<std::atomic<std::chrono::steady_clock::rep>>> reads;
-    ~ThreadEnd() {
-        for (const auto& r : reads) *r = std::chrono::steady_clock::now().time_since_epoch().count();
-    }
-};
-inline thread_local ThreadEnd tThreadEnd;
 
 // True once `condition` holds, looked at for up to 5 s.
 inline bool WaitFor(const std::function<bool()>& condition) {
@@ -80,10 +70,8 @@ public:
         const auto due = std::chrono::steady_clock::now() +
                          (delay == delays.end() ? std::chrono::milliseconds(0) : delay->second);
         auto reply = replies.find(port);
-        auto read = std::make_unique<Read>(*this, port, due, (readMax > 0 && reply != replies.end()) ? reply->second : "",
-                                           serial::Exchanged{true, out.size(), 0}, serial::PortCall::Current());
-        tThreadEnd.reads.push_back(read->threadEnd);
-        return read;
+        return std::make_unique<Read>(*this, port, due, (readMax > 0 && reply != replies.end()) ? reply->second : "",
+                                      serial::Exchanged{true, out.size(), 0}, serial::PortCall::Current());
     }
     // Exchanges begun, and those in their call now.
     std::size_t asked() { std::lock_guard<std::mutex> lock(mutex_); return exchanges.size(); }
@@ -133,10 +121,6 @@ private:
         Read(FakePorts& ports, int port, std::chrono::steady_clock::time_point due, std::string reply,
              serial::Exchanged sent, std::shared_ptr<serial::PortCall> call)
             : ports_(ports), port_(port), due_(due), reply_(std::move(reply)), sent_(sent), call_(std::move(call)) {}
-        // When the thread that began it ended: Windows cancels a read still
-        // under way then.
-        const std::shared_ptr<std::atomic<std::chrono::steady_clock::rep>> threadEnd =
-            std::make_shared<std::atomic<std::chrono::steady_clock::rep>>(0);
         ~Read() override {
             std::string ignored;
             end(ignored);
@@ -150,21 +134,15 @@ private:
             while (!endedLocked()) ports_.changed_.wait_for(lock, std::chrono::milliseconds(1));
             if (!done_) --ports_.inFlight_, ports_.ends_.push_back(port_), ports_.changed_.notify_all();
             done_ = true;
-            in = cancelled() ? "" : reply_;
+            in = reply_;
             return sent_;
         }
 
     private:
-        // Cancelled: by the end of its thread before it was due, or given up
-        // (a hung port's read only when `cancellable`).
-        bool cancelled() const {
-            const bool hung = port_ == ports_.hangPort && !ports_.released_;
-            return (threadEnd->load() != 0 && threadEnd->load() < due_.time_since_epoch().count()) ||
-                   (call_ && call_->stopped() && (!hung || ports_.cancellable));
-        }
         bool endedLocked() const {
-            if (done_ || cancelled()) return true;
-            if (port_ == ports_.hangPort && !ports_.released_) return false;
+            if (done_) return true;
+            if (port_ == ports_.hangPort && !ports_.released_ && !(ports_.cancellable && call_ && call_->stopped()))
+                return false;
             return std::chrono::steady_clock::now() >= due_;
         }
         FakePorts& ports_;
