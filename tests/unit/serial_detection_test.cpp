@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <numeric>
@@ -128,8 +127,6 @@ TEST(DetectDeviceVersion, AskedTogether) {
             return now;
         }};
         if (row.callLimit.count() != 0) options.clock = base::SteadyNow, options.callLimit = row.callLimit;
-        std::atomic<std::size_t> threads{0};
-        options.start = [&](std::function<void()> body) { return ++threads, serial::StartDetachedThread(std::move(body)); };
         serial::PortCrew crew(ports, options);
         // The asker notes a probe's end at its next look, which may come
         // after the query began.
@@ -151,8 +148,6 @@ TEST(DetectDeviceVersion, AskedTogether) {
         if (row.mostAtOnce != 0) {
             EXPECT_EQ(ports.mostAtOnce, row.mostAtOnce);
         }
-        // Every query in its call at once, on a few threads: a read waits on none.
-        EXPECT_LE(threads.load(), serial::kMostPortWorkers + (ports.hangPort != 0 ? 1 : 0));
         EXPECT_EQ(lists.OpenablePorts, lists.EnumeratedPorts) << "every port probed";
         EXPECT_EQ(lists.CandidatePorts.empty(), row.chosen == 0);
         std::vector<int> order;  // the queries' lines: "at 0 ms: COM3: no answer ..."

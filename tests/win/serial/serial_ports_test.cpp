@@ -204,33 +204,4 @@ TEST_F(SerialOnWine, GivenUpExchangeEndsAtOnceAndFreesThePort) {
     EXPECT_EQ(ports->exchange(3, serial::kQueryTimeouts, "?", 300, in).openError, serial::kErrorOpenGivenUp);
 }
 
-// A read left under way waits on no thread: the transponder's reply ends
-// it while this thread sleeps, and a silent port's read given up ends at
-// once, its port free.
-TEST_F(SerialOnWine, ReadLeftUnderWayEndsOnItsOwnOrWhenGivenUp) {
-    const auto endsWithin = [](serial::PendingExchange& read, int ms) {
-        for (int i = 0; i < ms && !read.ended(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return read.ended();
-    };
-    const auto sent = serial::SendVersionQuery(*ports, 261);
-    EXPECT_TRUE(endsWithin(*sent, 5000));
-    Display display;
-    serial::DeviceFields device;
-    EXPECT_EQ(serial::ReadVersionReply(*sent, 261, display, device), serial::kQueryIdentified);
-    EXPECT_EQ(display.version, "2.6.1");
-
-    const auto call = std::make_shared<serial::PortCall>();
-    std::unique_ptr<serial::PendingExchange> silent;
-    {
-        const serial::PortCall::InHand inHand(call);
-        silent = ports->beginExchange(3, serial::CommTimeouts{0, 0, 5000, 30, 50}, "?", 300);
-    }
-    EXPECT_FALSE(endsWithin(*silent, 300));
-    call->stop();
-    EXPECT_TRUE(endsWithin(*silent, 1000)) << "the read was not cancelled";
-    std::string in;
-    EXPECT_TRUE(silent->end(in).opened);
-    EXPECT_EQ(ports->openExclusive(3), serial::kPortOpened);
-}
-
 }  // namespace
