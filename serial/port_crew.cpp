@@ -37,13 +37,6 @@ void PortsInCall::stopAll() {
     for (const auto& call : inHand) call->stop();
 }
 
-std::unique_ptr<PendingExchange> SerialPortSystem::beginExchange(int port, const CommTimeouts& timeouts,
-                                                                 const std::string& out, std::size_t readMax) {
-    std::string in;
-    const Exchanged result = exchange(port, timeouts, out, readMax, in);
-    return std::make_unique<EndedExchange>(result, std::move(in));
-}
-
 bool SerialPortSystem::startPortThread(std::function<void()> body) { return StartDetachedThread(std::move(body)); }
 
 bool StartDetachedThread(std::function<void()> body) {
@@ -59,61 +52,15 @@ bool StartDetachedThread(std::function<void()> body) {
 // the last of them: a worker left in a call holds it.
 struct PortCrew::Round {
     Round(SerialPortSystem& p, const std::vector<Step>& s, std::size_t count) : ports(p), steps(s), state(count) {}
-    // Every read under way is ended by a worker before the last one goes:
-    // none is left to close here, on the asker's thread.
     struct Port {
         std::size_t stepsDone = 0;
         unsigned calls = 0;  // calls begun
         bool inCall = false;
         bool overdue = false;  // set by the asker: the worker makes no further call of it
-        bool placeGiven = false;  // it became overdue on a worker, whose place went to a fresh one
         std::shared_ptr<PortCall> call;  // the call in hand
-        // The read its last step left under way; `waiting` while no worker
-        // holds the port, `reader` the worker that began the read.
-        std::unique_ptr<PendingExchange> read;
-        int readPort = 0;
-        bool waiting = false;
-        unsigned reader = 0;
     };
     // The ports a worker's calls go to, each call noted for the asker.
     class Noting;
-    class HeldRead;
-
-    // A port waiting for its worker: its read ended, or one the round no
-    // longer wants. None: size().
-    std::size_t readyPort() const {
-        for (std::size_t i = 0; i < state.size(); ++i) {
-            const Port& p = state[i];
-            if (p.waiting && (over || p.overdue || p.read->ended())) return i;
-        }
-        return state.size();
-    }
-    // True while a read begun by worker `id` is under way: Windows would
-    // cancel it once that worker's thread ends.
-    bool reading(unsigned id) const {
-        return std::any_of(state.begin(), state.end(),
-                           [id](const Port& p) { return p.read && p.reader == id && !p.read->ended(); });
-    }
-    // Notes the call in hand on port `index` (none: it has ended); false,
-    // and nothing noted, when the round no longer wants the port.
-    bool note(std::size_t index, int port, std::shared_ptr<PortCall> call) {
-        std::lock_guard<std::mutex> lock(mutex);
-        Port& p = state[index];
-        if (call) {
-            if (over || p.overdue) return false;
-            ++p.calls;
-            inCall.enter(port);
-        } else {
-            inCall.leave(port);
-        }
-        p.inCall = call != nullptr;
-        p.call = std::move(call);
-        changes.fetch_add(1);
-        return true;
-    }
-    bool anyRead() const {
-        return std::any_of(state.begin(), state.end(), [](const Port& p) { return p.read != nullptr; });
-    }
 
     SerialPortSystem& ports;
     const std::vector<Step> steps;
@@ -121,9 +68,8 @@ struct PortCrew::Round {
     std::atomic<unsigned> changes{0};  // a call began or ended, or a step ended
     std::size_t next = 0;              // the first port no worker has taken
     std::size_t workers = 0;           // workers not yet through
-    std::size_t counting = 0;          // workers not held in an overdue call
+    std::size_t counting = 0;          // workers whose port is not overdue
     std::size_t starting = 0;          // workers started that have not taken a port yet
-    unsigned lastWorker = 0;           // the id of the last worker started
     bool over = false;                 // the asker has gone: nothing more is begun
     std::vector<Port> state;
     PortsInCall inCall;
@@ -131,7 +77,7 @@ struct PortCrew::Round {
 
 class PortCrew::Round::Noting final : public SerialPortSystem {
 public:
-    Noting(Round& round, std::size_t index, unsigned worker) : round_(round), index_(index), worker_(worker) {}
+    Noting(Round& round, std::size_t index) : round_(round), index_(index) {}
     bool listPortDevices(std::vector<PortDevice>& devices) override { return round_.ports.listPortDevices(devices); }
     uint32_t openExclusive(int port) override {
         return inCall(port, kErrorOpenGivenUp, [&] { return round_.ports.openExclusive(port); });
@@ -141,12 +87,8 @@ public:
         return inCall(port, Exchanged{false, 0, 0, kErrorOpenGivenUp},
                       [&] { return round_.ports.exchange(port, timeouts, out, readMax, in); });
     }
-    // The call stays in hand until the step that takes the read's end has
-    // it, or the round ends the read.
-    std::unique_ptr<PendingExchange> beginExchange(int port, const CommTimeouts& timeouts, const std::string& out,
-                                                   std::size_t readMax) override;
+
 private:
-    bool note(int port, std::shared_ptr<PortCall> call) { return round_.note(index_, port, std::move(call)); }
     // Makes `call` unless the round no longer wants this port: it is over,
     // or the port is overdue. That is asked before every call, also
     // between the calls of one step.
@@ -163,61 +105,24 @@ private:
         } leave{*this, port};
         return call();
     }
-    Round& round_;
-    std::size_t index_;
-    unsigned worker_;
-};
-
-// What a step holds of a read under way, which the round keeps.
-class PortCrew::Round::HeldRead final : public PendingExchange {
-public:
-    HeldRead(Round& round, std::size_t index, int port) : round_(round), index_(index), port_(port) {}
-    bool ended() override {
+    bool note(int port, std::shared_ptr<PortCall> call) {
         std::lock_guard<std::mutex> lock(round_.mutex);
-        const auto& read = round_.state[index_].read;
-        return !read || read->ended();
-    }
-    Exchanged end(std::string& in) override {
-        std::unique_ptr<PendingExchange> read;
-        std::shared_ptr<PortCall> call;
-        {
-            std::lock_guard<std::mutex> lock(round_.mutex);
-            read = std::move(round_.state[index_].read);
-            call = round_.state[index_].call;
+        Port& p = round_.state[index_];
+        if (call) {
+            if (round_.over || p.overdue) return false;
+            ++p.calls;
+            round_.inCall.enter(port);
+        } else {
+            round_.inCall.leave(port);
         }
-        in.clear();
-        if (!read) return Exchanged{false, 0, 0, kErrorOpenGivenUp};
-        Exchanged result;
-        {
-            const PortCall::InHand inHand(call);
-            result = read->end(in);
-            read.reset();
-        }
-        round_.note(index_, port_, nullptr);
-        return result;
+        p.inCall = call != nullptr;
+        p.call = std::move(call);
+        round_.changes.fetch_add(1);
+        return true;
     }
-
-private:
     Round& round_;
     std::size_t index_;
-    int port_;
 };
-
-std::unique_ptr<PendingExchange> PortCrew::Round::Noting::beginExchange(int port, const CommTimeouts& timeouts,
-                                                                        const std::string& out, std::size_t readMax) {
-    std::shared_ptr<PortCall> portCall = PortCall::Current();
-    if (!portCall) portCall = std::make_shared<PortCall>();
-    const PortCall::InHand inHand(portCall);
-    if (!note(port, portCall))
-        return std::make_unique<EndedExchange>(Exchanged{false, 0, 0, kErrorOpenGivenUp}, std::string());
-    std::unique_ptr<PendingExchange> read = round_.ports.beginExchange(port, timeouts, out, readMax);
-    std::lock_guard<std::mutex> lock(round_.mutex);
-    Port& p = round_.state[index_];
-    p.read = std::move(read);
-    p.readPort = port;
-    p.reader = worker_;
-    return std::make_unique<HeldRead>(round_, index_, port);
-}
 
 PortCrew::PortCrew(SerialPortSystem& ports, Options options) : ports_(ports), options_(std::move(options)) {}
 
@@ -225,68 +130,35 @@ void PortCrew::Work(const std::shared_ptr<Round>& round) {
     Round& r = *round;
     std::unique_lock<std::mutex> lock(r.mutex);
     --r.starting;
-    const unsigned id = ++r.lastWorker;
     bool counts = true;
-    while (counts) {
-        std::size_t index = r.readyPort();
-        if (index < r.state.size()) {
-            r.state[index].waiting = false;
-        } else if (!r.over && r.next < r.state.size()) {
-            index = r.next++;
-        } else if (r.reading(id)) {
-            // This thread stays while a read it began is under way.
+    while (counts && !r.over && r.next < r.state.size()) {
+        const std::size_t index = r.next++;
+        Round::Noting noting(r, index);
+        for (const Step& step : r.steps) {
+            if (r.over || r.state[index].overdue) break;
             lock.unlock();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            step(noting, index);
             lock.lock();
-            continue;
-        } else {
-            break;
-        }
-        Round::Port& port = r.state[index];
-        Round::Noting noting(r, index, id);
-        while (port.stepsDone < r.steps.size() && !r.over && !port.overdue) {
-            if (port.read && !port.read->ended()) break;  // a read under way waits on no worker
-            lock.unlock();
-            r.steps[port.stepsDone](noting, index);
-            lock.lock();
-            ++port.stepsDone;
+            ++r.state[index].stepsDone;
             r.changes.fetch_add(1);
         }
-        if (port.read && (r.over || port.overdue || port.stepsDone == r.steps.size())) {
-            // A read the round no longer wants is ended here: its call was
-            // given up, so it ends as soon as its driver lets it.
-            std::unique_ptr<PendingExchange> read = std::move(port.read);
-            const int readPort = port.readPort;
-            lock.unlock();
-            read.reset();
-            r.note(index, readPort, nullptr);
-            lock.lock();
-        } else if (port.read) {
-            port.waiting = true;
-        }
-        // A port that became overdue in its call took this worker's place
-        // with it: a fresh worker has it now.
-        counts = !port.placeGiven;
+        // A port that became overdue took this worker's place with it: a
+        // fresh worker has it now.
+        counts = !r.state[index].overdue;
     }
     if (counts) --r.counting;
     --r.workers;
 }
 
-std::size_t PortCrew::startWorkers(const std::shared_ptr<Round>& round) {
+std::size_t PortCrew::startWorkers(const std::shared_ptr<Round>& round, std::size_t count) {
     if (!options_.start) return 0;
     std::size_t started = 0;
-    for (;; ++started) {
+    for (; started < count; ++started) {
         {
             std::lock_guard<std::mutex> lock(round->mutex);
-            // No more workers than ports for them: those no worker has
-            // taken yet, and those whose read waits for a worker.
-            std::size_t wanted = round->over ? 0 : round->state.size() - round->next;
-            for (std::size_t i = round->readyPort(); i < round->state.size(); ++i) {
-                const Round::Port& p = round->state[i];
-                if (p.waiting && (round->over || p.overdue || p.read->ended())) ++wanted;
-            }
+            // No more workers than ports no worker has taken yet.
             if (round->workers >= kMostPortThreads || round->counting >= kMostPortWorkers ||
-                round->starting >= wanted)
+                round->next + round->starting >= round->state.size())
                 break;
             ++round->workers, ++round->counting, ++round->starting;
         }
@@ -311,7 +183,7 @@ void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPort
     left_.erase(std::remove_if(left_.begin(), left_.end(),
                                [](const std::shared_ptr<Round>& r) {
                                    std::lock_guard<std::mutex> lock(r->mutex);
-                                   return r->workers == 0 && !r->anyRead();
+                                   return r->workers == 0;
                                }),
                 left_.end());
     standings_.assign(count, Standing{});
@@ -320,7 +192,7 @@ void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPort
     startedAt_ = options_.clock();
     if (count == 0 || decided() || leaving()) return;
     auto round = std::make_shared<Round>(ports_, steps, count);
-    if (startWorkers(round) == 0) {
+    if (startWorkers(round, std::min(count, kMostPortWorkers)) == 0) {
         // No thread to be had: the ports are asked one after another.
         askInTurn(count, steps, inTurn, decided, leaving);
         return;
@@ -331,9 +203,9 @@ void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPort
         std::vector<std::shared_ptr<PortCall>> overdue;
         const bool changed = look(*round, options_.clock(), deadline, overdue);
         for (const auto& call : overdue) call->stop();
-        // A place given up goes to a fresh worker, as does a read that
-        // ended while no worker was free to take it.
-        startWorkers(round);
+        // Each overdue port's place goes to a fresh worker, for the ports
+        // no worker has taken yet.
+        if (!overdue.empty()) startWorkers(round, overdue.size());
         if ((changed && decided()) || allEnded(steps.size()) || leaving()) break;
         const auto moved = [&] {
             return round->changes.load() != seen ||
@@ -350,31 +222,23 @@ void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPort
         std::lock_guard<std::mutex> lock(round->mutex);
         round->over = true;
         inHand = CallsInHand(*round);
-        if (round->workers > 0 || round->anyRead()) left_.push_back(round);
+        if (round->workers > 0) left_.push_back(round);
     }
     // No port gets a byte the round no longer wants.
     for (const auto& call : inHand) call->stop();
-    // The reads still under way are ended by a worker, not here.
-    startWorkers(round);
 }
 
 void PortCrew::askInTurn(std::size_t count, const std::vector<Step>& steps, SerialPortSystem& inTurn,
                          const std::function<bool()>& decided, const std::function<bool()>& leaving) {
-    // Runs steps [from, to) of port `index`; false once the asking ends.
-    const auto run = [&](std::size_t index, std::size_t from, std::size_t to) {
-        for (std::size_t step = from; step < to; ++step) {
-            if (leaving()) return false;
+    for (std::size_t step = 0; step < steps.size(); ++step) {
+        for (std::size_t index = 0; index < count; ++index) {
+            if (leaving()) return;
             steps[step](inTurn, index);
             standings_[index].stepsDone = step + 1;
             standings_[index].ended.push_back(options_.clock());
-            if (decided()) return false;
+            if (decided()) return;
         }
-        return true;
-    };
-    for (std::size_t index = 0; index < count; ++index)
-        if (!run(index, 0, std::min<std::size_t>(1, steps.size()))) return;
-    for (std::size_t index = 0; index < count; ++index)
-        if (!run(index, 1, steps.size())) return;
+    }
 }
 
 bool PortCrew::look(Round& round, base::TimePoint now, base::TimePoint& deadline,
@@ -398,10 +262,7 @@ bool PortCrew::look(Round& round, base::TimePoint now, base::TimePoint& deadline
         if (now - callSince_[i] >= options_.callLimit) {
             standing.overdue = port.overdue = true;
             standing.overdueAt = now;
-            if (!port.waiting) {  // held by its worker, which gives its place up
-                port.placeGiven = true;
-                --round.counting;
-            }
+            --round.counting;
             if (port.call) overdue.push_back(port.call);
             changed = true;
         } else {

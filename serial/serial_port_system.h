@@ -8,7 +8,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace serial {
@@ -50,34 +49,6 @@ struct Exchanged {
     uint32_t openError = 0;   // Windows' error of the open when it failed; 0 when it opened
 };
 
-// An exchange whose read is under way: the port stays open until end().
-class PendingExchange {
-public:
-    // A read not ended by end() is cancelled, and waited for, and the
-    // port closed: that may wait on its driver.
-    virtual ~PendingExchange() = default;
-    // True once the read has ended (or there was none); never waits.
-    virtual bool ended() = 0;
-    // The exchange's outcome and the bytes read; closes the port. Waits
-    // for the read when it has not ended.
-    virtual Exchanged end(std::string& in) = 0;
-};
-
-// An exchange already whole.
-class EndedExchange final : public PendingExchange {
-public:
-    EndedExchange(Exchanged result, std::string in) : result_(result), in_(std::move(in)) {}
-    bool ended() override { return true; }
-    Exchanged end(std::string& in) override {
-        in = std::move(in_);
-        return result_;
-    }
-
-private:
-    Exchanged result_;
-    std::string in_;
-};
-
 class SerialPortSystem {
 public:
     virtual ~SerialPortSystem() = default;
@@ -94,12 +65,6 @@ public:
     // port before returning. The read follows even when the write failed.
     virtual Exchanged exchange(int port, const CommTimeouts& timeouts, const std::string& out,
                           std::size_t readMax, std::string& in) = 0;
-    // What exchange() does, but its read is left under way: the caller's
-    // thread is free meanwhile, and may begin others. That thread must not
-    // end before the read has ended: Windows cancels the reads of a thread
-    // that ends. By default the whole exchange is made here.
-    virtual std::unique_ptr<PendingExchange> beginExchange(int port, const CommTimeouts& timeouts,
-                                                           const std::string& out, std::size_t readMax);
     // Starts `body` on a detached thread for the calls of one port, with
     // the small stack they need; false when the system refuses one.
     virtual bool startPortThread(std::function<void()> body);

@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -51,27 +50,19 @@ public:
     }
     serial::Exchanged exchange(int port, const serial::CommTimeouts& t, const std::string& out, std::size_t readMax,
                                std::string& in) override {
-        return beginExchange(port, t, out, readMax)->end(in);
-    }
-    // The read waits on no thread: it ends once its delay has passed (a
-    // hung port's once settled).
-    std::unique_ptr<serial::PendingExchange> beginExchange(int port, const serial::CommTimeouts& t,
-                                                           const std::string& out, std::size_t readMax) override {
         std::unique_lock<std::mutex> lock(mutex_);
         opened.push_back(port);
-        const auto refused = [](uint32_t error) {
-            return std::make_unique<serial::EndedExchange>(serial::Exchanged{false, 0, 0, error}, std::string());
-        };
-        if (busy.count(port) != 0) return refused(serial::kErrorAccessDenied);
-        if (openErrors.count(port) != 0) return refused(openErrors[port]);
+        if (busy.count(port) != 0) return {false, 0, 0, serial::kErrorAccessDenied};
+        if (openErrors.count(port) != 0) return {false, 0, 0, openErrors[port]};
         exchanges.push_back({port, t, out, readMax});
         mostAtOnce = std::max(mostAtOnce, ++inFlight_);
-        const auto delay = delays.find(port);
-        const auto due = std::chrono::steady_clock::now() +
-                         (delay == delays.end() ? std::chrono::milliseconds(0) : delay->second);
-        auto reply = replies.find(port);
-        return std::make_unique<Read>(*this, port, due, (readMax > 0 && reply != replies.end()) ? reply->second : "",
-                                      serial::Exchanged{true, out.size(), 0}, serial::PortCall::Current());
+        pause(lock, delays, port);  // a hung port answers once settled
+        if (port == hangPort) hang(lock);
+        --inFlight_, changed_.notify_all();
+        ends_.push_back(port);
+        auto it = replies.find(port);
+        in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
+        return {true, out.size(), 0};
     }
     // Exchanges begun, and those in their call now.
     std::size_t asked() { std::lock_guard<std::mutex> lock(mutex_); return exchanges.size(); }
@@ -116,43 +107,6 @@ public:
     std::size_t mostAtOnce = 0;  // exchanges in their call at once, at most
 
 private:
-    class Read final : public serial::PendingExchange {
-    public:
-        Read(FakePorts& ports, int port, std::chrono::steady_clock::time_point due, std::string reply,
-             serial::Exchanged sent, std::shared_ptr<serial::PortCall> call)
-            : ports_(ports), port_(port), due_(due), reply_(std::move(reply)), sent_(sent), call_(std::move(call)) {}
-        ~Read() override {
-            std::string ignored;
-            end(ignored);
-        }
-        bool ended() override {
-            std::lock_guard<std::mutex> lock(ports_.mutex_);
-            return endedLocked();
-        }
-        serial::Exchanged end(std::string& in) override {
-            std::unique_lock<std::mutex> lock(ports_.mutex_);
-            while (!endedLocked()) ports_.changed_.wait_for(lock, std::chrono::milliseconds(1));
-            if (!done_) --ports_.inFlight_, ports_.ends_.push_back(port_), ports_.changed_.notify_all();
-            done_ = true;
-            in = reply_;
-            return sent_;
-        }
-
-    private:
-        bool endedLocked() const {
-            if (done_) return true;
-            if (port_ == ports_.hangPort && !ports_.released_ && !(ports_.cancellable && call_ && call_->stopped()))
-                return false;
-            return std::chrono::steady_clock::now() >= due_;
-        }
-        FakePorts& ports_;
-        int port_;
-        std::chrono::steady_clock::time_point due_;
-        std::string reply_;
-        serial::Exchanged sent_;
-        std::shared_ptr<serial::PortCall> call_;
-        bool done_ = false;
-    };
     void hang(std::unique_lock<std::mutex>& lock) {
         const auto call = serial::PortCall::Current();
         ++hung_;
