@@ -56,11 +56,29 @@ HWND childWithText(HWND parent, const char* text) {
     return f.hwnd;
 }
 
+// The display scaling the program starts at (LogPixels), and the client area
+// the window must have at it: the design's 554 by 420 scaled and rounded.
+int expectedDpi() {
+    const char* dpi = std::getenv("WIZARD_DPI");
+    return dpi ? std::atoi(dpi) : 96;
+}
+int scaled(int v) { return (v * expectedDpi() * 2 + 96) / 192; }
+
 class Program {
 public:
     Program() {
         const char* exe = std::getenv("WIZARD_EXE");
         if (!exe) return;
+        // The display scaling it starts at, set in this session's registry
+        // as Windows keeps it: nothing on disk stands between the two.
+        HKEY desktop = nullptr;
+        const DWORD dpi = static_cast<DWORD>(expectedDpi());
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &desktop, nullptr) != ERROR_SUCCESS ||
+            RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi) !=
+                ERROR_SUCCESS)
+            return;
+        RegCloseKey(desktop);
         std::string command = std::string("\"") + exe + "\"";
         STARTUPINFOA si{};
         si.cb = sizeof si;
@@ -91,13 +109,6 @@ private:
     bool started_ = false;
 };
 
-// The display scaling the prefix reports (LogPixels), and the client area
-// the window must have at it: the design's 554 by 420 scaled and rounded.
-int expectedDpi() {
-    const char* dpi = std::getenv("WIZARD_DPI");
-    return dpi ? std::atoi(dpi) : 96;
-}
-int scaled(int v) { return (v * expectedDpi() * 2 + 96) / 192; }
 
 HWND mainWindow() {
     HWND h = FindWindowA("TFormMain", nullptr);
