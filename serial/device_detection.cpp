@@ -16,12 +16,22 @@ void ParseVersionReply(const std::string& line, DetectionDisplay& display) {
     if (auto version = VersionOfReplyLine(line)) display.showDeviceVersion(*version);
 }
 
+std::unique_ptr<PendingExchange> SendVersionQuery(SerialPortSystem& system, int port) {
+    return system.beginExchange(port, kQueryTimeouts, std::string(kVersionQuery, kVersionQueryLength),
+                                kReplyBufferSize);
+}
+
 uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay& display,
                            DeviceFields& device, QueryFacts* facts) {
+    return ReadVersionReply(*SendVersionQuery(system, port), port, display, device, facts);
+}
+
+uint8_t ReadVersionReply(PendingExchange& sent, int port, DetectionDisplay& display, DeviceFields& device,
+                         QueryFacts* facts) {
     const std::string com = ComName(port);
     const std::string query(kVersionQuery, kVersionQueryLength);
     std::string received;
-    const Exchanged exchanged = system.exchange(port, kQueryTimeouts, query, kReplyBufferSize, received);
+    const Exchanged exchanged = sent.end(received);
     if (facts) *facts = QueryFacts{exchanged.opened ? 0 : exchanged.openError, false};
     if (!exchanged.opened) {
         display.report(com + ": the port does not open for the query" +

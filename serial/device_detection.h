@@ -112,6 +112,11 @@ struct QueryFacts {
 uint8_t QueryDeviceVersion(SerialPortSystem& system, int port, DetectionDisplay& display,
                            DeviceFields& device, QueryFacts* facts = nullptr);
 
+// QueryDeviceVersion in two: the query sent, its reply read once it came.
+std::unique_ptr<PendingExchange> SendVersionQuery(SerialPortSystem& system, int port);
+uint8_t ReadVersionReply(PendingExchange& sent, int port, DetectionDisplay& display, DeviceFields& device,
+                         QueryFacts* facts = nullptr);
+
 // Shows the version held in a reply line; nothing with fewer than ten commas.
 void ParseVersionReply(const std::string& line, DetectionDisplay& display);
 

@@ -40,7 +40,7 @@ DeviceLook LookForDevice(SerialPortSystem& system, int knownPort, const std::vec
             if (listed && std::find(ports.begin(), ports.end(), port) == ports.end()) ports.push_back(port);
         }
     }
-    // Every port asked at once, each on a worker of its own. The look waits
+    // The ports asked side by side, four at once. The look waits
     // for each call, however long its driver takes: the workers call
     // `system`, which lives no longer than the look.
     auto asked = std::make_shared<std::vector<Asked>>(ports.size());

@@ -20,8 +20,8 @@ struct DeviceLook {
 };
 
 // Asks `knownPort` (0: none) and each port of `arrived` that the port
-// class lists and that is not a paired Bluetooth device's, once each, all
-// at once, each on a worker of its own (in turn when no thread can be had),
+// class lists and that is not a paired Bluetooth device's, once each, side
+// by side on the crew's workers (in turn when no thread can be had),
 // and waits for every answer. The transponder is the first port in that
 // order that answers as it. A port that does not open (gone while the
 // device is in its boot loader, or held by another program) costs one

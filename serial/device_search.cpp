@@ -22,11 +22,14 @@ struct PortResult {
     PortLists own;  // the port alone: enumerated once per device of its number
     std::vector<std::string> probed;
     std::vector<std::string> queried;
+    std::unique_ptr<PendingExchange> asked;  // the query sent, its reply to come
     bool identified = false;
     std::optional<std::string> version;
 };
 
-enum Steps : std::size_t { kProbe, kQuery, kStepCount };
+// The query's read waits on no worker: the crew's few workers send every
+// port its query before the first reply is due.
+enum Steps : std::size_t { kProbe, kQuery, kReply, kStepCount };
 
 // Calls made in turn on the window's thread: the window answers the system
 // before each.
@@ -57,13 +60,17 @@ std::vector<PortCrew::Step> PortSteps(const std::shared_ptr<std::vector<PortResu
                 SelectCandidatePorts(r.own);
                 r.probed = std::move(kept.lines);
             },
-            [results, quoted](SerialPortSystem& ports, std::size_t i) {
+            [results](SerialPortSystem& ports, std::size_t i) {
                 PortResult& r = (*results)[i];
                 // A number enumerated twice is one port: it is asked once.
-                if (r.own.CandidatePorts.empty()) return;
+                if (!r.own.CandidatePorts.empty()) r.asked = SendVersionQuery(ports, r.own.CandidatePorts[0]);
+            },
+            [results, quoted](SerialPortSystem&, std::size_t i) {
+                PortResult& r = (*results)[i];
+                if (!r.asked) return;
                 KeptDisplay kept(quoted);
                 DeviceFields found;
-                r.identified = QueryDeviceVersion(ports, r.own.CandidatePorts[0], kept, found) == kQueryIdentified;
+                r.identified = ReadVersionReply(*r.asked, r.own.CandidatePorts[0], kept, found) == kQueryIdentified;
                 r.queried = std::move(kept.lines);
                 r.version = kept.version;
             }};
@@ -168,7 +175,7 @@ void DetectDeviceVersion(SerialPortSystem& system, PortLists& lists, DetectionDi
         if (s.stepsDone <= kProbe || (*results)[i].own.CandidatePorts.empty()) continue;
         const std::string com = ComName(ports[i]);
         if (s.stepsDone == kStepCount)
-            for (const std::string& line : (*results)[i].queried) display.report(at(s.ended[kQuery]) + line);
+            for (const std::string& line : (*results)[i].queried) display.report(at(s.ended[kReply]) + line);
         else if (s.overdue)
             display.report(at(s.overdueAt) + com + ": the version query" + hung);
         else

@@ -1,128 +1,12 @@
 #include "serial/port_crew.h"
 
 #include <algorithm>
-#include <atomic>
-#include <system_error>
 #include <thread>
 #include <utility>
 
+#include "serial/port_round.h"
+
 namespace serial {
-
-bool PortsInCall::enter(int port, std::shared_ptr<PortCall> call) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (stopped_) return false;
-    calls_.push_back({port, std::move(call)});
-    return true;
-}
-
-void PortsInCall::leave(int port) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = std::find_if(calls_.begin(), calls_.end(), [port](const Call& c) { return c.port == port; });
-    if (it != calls_.end()) calls_.erase(it);
-}
-
-bool PortsInCall::has(int port) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return std::any_of(calls_.begin(), calls_.end(), [port](const Call& c) { return c.port == port; });
-}
-
-void PortsInCall::stopAll() {
-    std::vector<std::shared_ptr<PortCall>> inHand;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopped_ = true;
-        for (const Call& c : calls_)
-            if (c.call) inHand.push_back(c.call);
-    }
-    for (const auto& call : inHand) call->stop();
-}
-
-bool SerialPortSystem::startPortThread(std::function<void()> body) { return StartDetachedThread(std::move(body)); }
-
-bool StartDetachedThread(std::function<void()> body) {
-    try {
-        std::thread(std::move(body)).detach();
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    }
-}
-
-// What the workers of one round share with the asker. It lives as long as
-// the last of them: a worker left in a call holds it.
-struct PortCrew::Round {
-    Round(SerialPortSystem& p, const std::vector<Step>& s, std::size_t count) : ports(p), steps(s), state(count) {}
-    struct Port {
-        std::size_t stepsDone = 0;
-        unsigned calls = 0;  // calls begun
-        bool inCall = false;
-        bool overdue = false;  // set by the asker: the worker makes no further call of it
-        std::shared_ptr<PortCall> call;  // the call in hand
-    };
-    // The ports a worker's calls go to, each call noted for the asker.
-    class Noting;
-
-    SerialPortSystem& ports;
-    const std::vector<Step> steps;
-    std::mutex mutex;
-    std::atomic<unsigned> changes{0};  // a call began or ended, or a step ended
-    std::size_t next = 0;              // the first port no worker has taken
-    std::size_t workers = 0;           // workers not yet through
-    std::size_t counting = 0;          // workers whose port is not overdue
-    std::size_t starting = 0;          // workers started that have not taken a port yet
-    bool over = false;                 // the asker has gone: nothing more is begun
-    std::vector<Port> state;
-    PortsInCall inCall;
-};
-
-class PortCrew::Round::Noting final : public SerialPortSystem {
-public:
-    Noting(Round& round, std::size_t index) : round_(round), index_(index) {}
-    bool listPortDevices(std::vector<PortDevice>& devices) override { return round_.ports.listPortDevices(devices); }
-    uint32_t openExclusive(int port) override {
-        return inCall(port, kErrorOpenGivenUp, [&] { return round_.ports.openExclusive(port); });
-    }
-    Exchanged exchange(int port, const CommTimeouts& timeouts, const std::string& out, std::size_t readMax,
-                       std::string& in) override {
-        return inCall(port, Exchanged{false, 0, 0, kErrorOpenGivenUp},
-                      [&] { return round_.ports.exchange(port, timeouts, out, readMax, in); });
-    }
-
-private:
-    // Makes `call` unless the round no longer wants this port: it is over,
-    // or the port is overdue. That is asked before every call, also
-    // between the calls of one step.
-    template <typename Result, typename Call>
-    Result inCall(int port, Result givenUp, Call call) {
-        std::shared_ptr<PortCall> portCall = PortCall::Current();
-        if (!portCall) portCall = std::make_shared<PortCall>();
-        const PortCall::InHand inHand(portCall);
-        if (!note(port, portCall)) return givenUp;
-        struct Leave {
-            ~Leave() { noting.note(port, nullptr); }
-            Noting& noting;
-            int port;
-        } leave{*this, port};
-        return call();
-    }
-    bool note(int port, std::shared_ptr<PortCall> call) {
-        std::lock_guard<std::mutex> lock(round_.mutex);
-        Port& p = round_.state[index_];
-        if (call) {
-            if (round_.over || p.overdue) return false;
-            ++p.calls;
-            round_.inCall.enter(port);
-        } else {
-            round_.inCall.leave(port);
-        }
-        p.inCall = call != nullptr;
-        p.call = std::move(call);
-        round_.changes.fetch_add(1);
-        return true;
-    }
-    Round& round_;
-    std::size_t index_;
-};
 
 PortCrew::PortCrew(SerialPortSystem& ports, Options options) : ports_(ports), options_(std::move(options)) {}
 
@@ -130,35 +14,75 @@ void PortCrew::Work(const std::shared_ptr<Round>& round) {
     Round& r = *round;
     std::unique_lock<std::mutex> lock(r.mutex);
     --r.starting;
+    const unsigned id = ++r.lastWorker;
     bool counts = true;
-    while (counts && !r.over && r.next < r.state.size()) {
-        const std::size_t index = r.next++;
-        Round::Noting noting(r, index);
-        for (const Step& step : r.steps) {
-            if (r.over || r.state[index].overdue) break;
+    while (counts) {
+        std::size_t index = r.readyPort();
+        if (index == r.state.size() && (r.over || r.next == r.state.size())) {
+            // Nothing at hand: which reads have ended? (Waits for its own.)
+            r.awaitReads(lock, id);
+            index = r.readyPort();
+        }
+        if (index < r.state.size()) {
+            r.state[index].waiting = false;
+        } else if (!r.over && r.next < r.state.size()) {
+            index = r.next++;
+        } else if (r.reading(id)) {
+            continue;  // this thread stays while a read it began is under way
+        } else {
+            break;
+        }
+        Round::Port& port = r.state[index];
+        Round::Noting noting(r, index, id);
+        while (port.stepsDone < r.steps.size() && !r.over && !port.overdue) {
+            if (port.read && !port.ended) break;  // a read under way waits on no worker
             lock.unlock();
-            step(noting, index);
+            r.steps[port.stepsDone](noting, index);
             lock.lock();
-            ++r.state[index].stepsDone;
+            ++port.stepsDone;
             r.changes.fetch_add(1);
         }
-        // A port that became overdue took this worker's place with it: a
-        // fresh worker has it now.
-        counts = !r.state[index].overdue;
+        if (port.read && (r.over || port.overdue || port.stepsDone == r.steps.size())) {
+            // A read the round no longer wants is ended here: its call was
+            // given up, so it ends as soon as its driver lets it.
+            std::shared_ptr<PendingExchange> read = std::move(port.read);
+            port.ended = false;
+            const int readPort = port.readPort;
+            lock.unlock();
+            std::string ignored;
+            read->end(ignored);
+            read.reset();
+            r.note(index, readPort, nullptr);
+            lock.lock();
+        } else if (port.read) {
+            port.waiting = true;
+        }
+        // A port that became overdue in its call took this worker's place
+        // with it: a fresh worker has it now.
+        counts = !port.placeGiven;
     }
     if (counts) --r.counting;
+    // Its place given up, a worker still stays while a read it began is
+    // under way.
+    while (r.reading(id)) r.awaitReads(lock, id);
     --r.workers;
 }
 
-std::size_t PortCrew::startWorkers(const std::shared_ptr<Round>& round, std::size_t count) {
+std::size_t PortCrew::startWorkers(const std::shared_ptr<Round>& round) {
     if (!options_.start) return 0;
     std::size_t started = 0;
-    for (; started < count; ++started) {
+    for (;; ++started) {
         {
             std::lock_guard<std::mutex> lock(round->mutex);
-            // No more workers than ports no worker has taken yet.
+            // No more workers than ports for them: those no worker has
+            // taken yet, and those whose read waits for a worker.
+            std::size_t wanted = round->over ? 0 : round->state.size() - round->next;
+            for (std::size_t i = round->readyPort(); i < round->state.size(); ++i) {
+                const Round::Port& p = round->state[i];
+                if (p.waiting && (round->over || p.overdue || p.ended)) ++wanted;
+            }
             if (round->workers >= kMostPortThreads || round->counting >= kMostPortWorkers ||
-                round->next + round->starting >= round->state.size())
+                round->starting >= wanted)
                 break;
             ++round->workers, ++round->counting, ++round->starting;
         }
@@ -183,7 +107,7 @@ void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPort
     left_.erase(std::remove_if(left_.begin(), left_.end(),
                                [](const std::shared_ptr<Round>& r) {
                                    std::lock_guard<std::mutex> lock(r->mutex);
-                                   return r->workers == 0;
+                                   return r->workers == 0 && !r->anyRead();
                                }),
                 left_.end());
     standings_.assign(count, Standing{});
@@ -192,7 +116,7 @@ void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPort
     startedAt_ = options_.clock();
     if (count == 0 || decided() || leaving()) return;
     auto round = std::make_shared<Round>(ports_, steps, count);
-    if (startWorkers(round, std::min(count, kMostPortWorkers)) == 0) {
+    if (startWorkers(round) == 0) {
         // No thread to be had: the ports are asked one after another.
         askInTurn(count, steps, inTurn, decided, leaving);
         return;
@@ -203,9 +127,9 @@ void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPort
         std::vector<std::shared_ptr<PortCall>> overdue;
         const bool changed = look(*round, options_.clock(), deadline, overdue);
         for (const auto& call : overdue) call->stop();
-        // Each overdue port's place goes to a fresh worker, for the ports
-        // no worker has taken yet.
-        if (!overdue.empty()) startWorkers(round, overdue.size());
+        // A place given up goes to a fresh worker, as does a read that
+        // ended while no worker was free to take it.
+        startWorkers(round);
         if ((changed && decided()) || allEnded(steps.size()) || leaving()) break;
         const auto moved = [&] {
             return round->changes.load() != seen ||
@@ -222,23 +146,31 @@ void PortCrew::ask(std::size_t count, const std::vector<Step>& steps, SerialPort
         std::lock_guard<std::mutex> lock(round->mutex);
         round->over = true;
         inHand = CallsInHand(*round);
-        if (round->workers > 0) left_.push_back(round);
+        if (round->workers > 0 || round->anyRead()) left_.push_back(round);
     }
     // No port gets a byte the round no longer wants.
     for (const auto& call : inHand) call->stop();
+    // The reads still under way are ended by a worker, not here.
+    startWorkers(round);
 }
 
 void PortCrew::askInTurn(std::size_t count, const std::vector<Step>& steps, SerialPortSystem& inTurn,
                          const std::function<bool()>& decided, const std::function<bool()>& leaving) {
-    for (std::size_t step = 0; step < steps.size(); ++step) {
-        for (std::size_t index = 0; index < count; ++index) {
-            if (leaving()) return;
+    // Runs steps [from, to) of port `index`; false once the asking ends.
+    const auto run = [&](std::size_t index, std::size_t from, std::size_t to) {
+        for (std::size_t step = from; step < to; ++step) {
+            if (leaving()) return false;
             steps[step](inTurn, index);
             standings_[index].stepsDone = step + 1;
             standings_[index].ended.push_back(options_.clock());
-            if (decided()) return;
+            if (decided()) return false;
         }
-    }
+        return true;
+    };
+    for (std::size_t index = 0; index < count; ++index)
+        if (!run(index, 0, std::min<std::size_t>(1, steps.size()))) return;
+    for (std::size_t index = 0; index < count; ++index)
+        if (!run(index, 1, steps.size())) return;
 }
 
 bool PortCrew::look(Round& round, base::TimePoint now, base::TimePoint& deadline,
@@ -255,6 +187,8 @@ bool PortCrew::look(Round& round, base::TimePoint now, base::TimePoint& deadline
             changed = true;
         }
         if (!port.inCall || options_.callLimit.count() == 0) continue;
+        // A read that ended is back from its driver: it waits for a worker.
+        if (port.waiting && port.ended) continue;
         if (port.calls != callsSeen_[i]) {  // a call begun since the last look: it runs from now
             callsSeen_[i] = port.calls;
             callSince_[i] = now;
@@ -262,7 +196,10 @@ bool PortCrew::look(Round& round, base::TimePoint now, base::TimePoint& deadline
         if (now - callSince_[i] >= options_.callLimit) {
             standing.overdue = port.overdue = true;
             standing.overdueAt = now;
-            --round.counting;
+            if (!port.waiting) {  // held by its worker, which gives its place up
+                port.placeGiven = true;
+                --round.counting;
+            }
             if (port.call) overdue.push_back(port.call);
             changed = true;
         } else {

@@ -1,12 +1,15 @@
-// Several ports asked side by side: each port's calls run on a worker thread
-// of its own, with its own handle, while the one who asked waits (on the
-// window's thread, the window answering meanwhile). A port whose call
-// outlasts what its time-outs allow stops counting: its call is given up
-// and its worker's place goes to a fresh worker. Once the asker has what it
-// needs, the calls still in hand are given up too, and no port gets another
-// call of that round. A call given up ends as soon as its driver lets it;
-// until then it is remembered, so that a port the wizard itself still holds
-// open is not taken for one that another program holds.
+// Several ports asked side by side: a few worker threads make the ports'
+// calls, each port with its own handle, while the one who asked waits (on
+// the window's thread, the window answering meanwhile). A step that leaves
+// a read under way (beginExchange) frees its worker for the next port; the
+// port's next steps run once its read has ended, on whichever worker is
+// free. A port whose call outlasts what its time-outs allow stops
+// counting: its call is given up, and the place of a worker held in it
+// goes to a fresh worker. Once the asker has what it needs, the calls still
+// in hand are given up too, and no port gets another call of that round. A
+// call given up ends as soon as its driver lets it; until then it is
+// remembered, so that a port the wizard itself still holds open is not
+// taken for one that another program holds.
 #pragma once
 
 #include <chrono>
@@ -30,12 +33,14 @@ inline constexpr std::chrono::milliseconds kPortCallLimit{
     kQueryTimeouts.writeTotalMultiplier * kVersionQueryLength + kQueryTimeouts.writeTotalConstant +
     kQueryTimeouts.readTotalMultiplier * kReplyBufferSize + kQueryTimeouts.readTotalConstant + 500};
 
-// At most this many ports of one round are asked at once; the ports beyond
-// wait for a worker to be free. A worker whose call is overdue gives its
-// place up, within at most kMostPortThreads threads a round, those left in
-// their calls included.
-inline constexpr std::size_t kMostPortWorkers = 64;
-inline constexpr std::size_t kMostPortThreads = 2 * kMostPortWorkers;
+// At most this many workers of one round make calls at once: an open, the
+// line's settings and a write take milliseconds, and the reads, which take
+// the time, wait on no worker. Each thread costs memory (under Wine about
+// 1 MiB). A worker held in an overdue call gives its place up, within at
+// most kMostPortThreads threads a round, those left in their calls
+// included, so that every port is asked however many hang.
+inline constexpr std::size_t kMostPortWorkers = 4;
+inline constexpr std::size_t kMostPortThreads = 128;
 
 // The calls in hand now, of one worker or of several.
 class PortsInCall {
@@ -68,7 +73,9 @@ public:
     // Waits until `done()` holds; none: this thread sleeps between looks.
     using Wait = std::function<void(const std::function<bool()>& done)>;
     // One step of one port's work, `index` the port's place in the round.
-    // A port's steps run in order, through the ports they are given.
+    // A port's steps run in order, through the ports they are given. A
+    // step may leave one exchange under way (beginExchange): the port's
+    // next step runs once its read has ended, and takes its end.
     using Step = std::function<void(SerialPortSystem& ports, std::size_t index)>;
 
     struct Options {
@@ -94,10 +101,10 @@ public:
     PortCrew(const PortCrew&) = delete;
     PortCrew& operator=(const PortCrew&) = delete;
 
-    // A round: `count` ports, each running `steps` in order on a worker of
-    // its own, at most kMostPortWorkers at once. When not one worker can be
-    // had, the ports are asked in turn on this thread through `inTurn`:
-    // every port's first step, then every port's second, and so on.
+    // A round: `count` ports, each running `steps` in order, on at most
+    // kMostPortWorkers workers at once. When not one worker can be had, the
+    // ports are asked in turn on this thread through `inTurn`: every port's
+    // first step, then each port's other steps, port after port.
     // `decided` is asked on this thread at the start and whenever a step
     // ends or a port becomes overdue; `leaving` whenever the asker looks.
     // The round ends when either holds or every port has ended (its steps
@@ -117,7 +124,8 @@ public:
 private:
     struct Round;
     static void Work(const std::shared_ptr<Round>& round);
-    std::size_t startWorkers(const std::shared_ptr<Round>& round, std::size_t count);
+    // Starts workers for the ports no worker has, within the limits.
+    std::size_t startWorkers(const std::shared_ptr<Round>& round);
     static std::vector<std::shared_ptr<PortCall>> CallsInHand(Round& round);
     void askInTurn(std::size_t count, const std::vector<Step>& steps, SerialPortSystem& inTurn,
                    const std::function<bool()>& decided, const std::function<bool()>& leaving);

@@ -2,12 +2,14 @@
 // class, an exclusive open test, and one configured exchange on a port.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace serial {
@@ -49,6 +51,37 @@ struct Exchanged {
     uint32_t openError = 0;   // Windows' error of the open when it failed; 0 when it opened
 };
 
+// An exchange whose read is under way: the port stays open until end().
+class PendingExchange {
+public:
+    // A read not ended by end() is cancelled, and waited for, and the
+    // port closed: that may wait on its driver.
+    virtual ~PendingExchange() = default;
+    // True once the read has ended (or there was none); never waits.
+    virtual bool ended() = 0;
+    // Returns once the read has ended, or after `most`. It may be called
+    // on another thread than end(), and while end() runs.
+    virtual void awaitEnd(std::chrono::milliseconds most);
+    // The exchange's outcome and the bytes read; closes the port. Waits
+    // for the read when it has not ended.
+    virtual Exchanged end(std::string& in) = 0;
+};
+
+// An exchange already whole.
+class EndedExchange final : public PendingExchange {
+public:
+    EndedExchange(Exchanged result, std::string in) : result_(result), in_(std::move(in)) {}
+    bool ended() override { return true; }
+    Exchanged end(std::string& in) override {
+        in = std::move(in_);
+        return result_;
+    }
+
+private:
+    Exchanged result_;
+    std::string in_;
+};
+
 class SerialPortSystem {
 public:
     virtual ~SerialPortSystem() = default;
@@ -65,6 +98,12 @@ public:
     // port before returning. The read follows even when the write failed.
     virtual Exchanged exchange(int port, const CommTimeouts& timeouts, const std::string& out,
                           std::size_t readMax, std::string& in) = 0;
+    // What exchange() does, but its read is left under way: the caller's
+    // thread is free meanwhile, and may begin others. That thread must not
+    // end before the read has ended: Windows cancels the reads of a thread
+    // that ends. By default the whole exchange is made here.
+    virtual std::unique_ptr<PendingExchange> beginExchange(int port, const CommTimeouts& timeouts,
+                                                           const std::string& out, std::size_t readMax);
     // Starts `body` on a detached thread for the calls of one port, with
     // the small stack they need; false when the system refuses one.
     virtual bool startPortThread(std::function<void()> body);

@@ -7,6 +7,7 @@
 #include "serial/call_in_driver_win.h"
 #include "serial/comm_port_win.h"
 #include "serial/handles_win.h"
+#include "serial/pending_read_win.h"
 #include "serial/port_crew.h"
 #include "serial/serial_port_system.h"
 
@@ -102,6 +103,31 @@ public:
             in.assign(buffer.data(), got);
         }
         return result;
+    }
+
+    // As exchange(), up to the read, which is left under way: it holds no
+    // thread, and a stop of the call in hand cancels it.
+    std::unique_ptr<PendingExchange> beginExchange(int port, const CommTimeouts& timeouts, const std::string& out,
+                                                   std::size_t readMax) override {
+        Exchanged sent;
+        UniqueHandle handle;
+        {
+            CallInDriver call(PortCall::Current());
+            handle = call.open(port);
+            if (!handle.valid()) {
+                const DWORD error = GetLastError();
+                sent.openError = error != ERROR_SUCCESS ? error : ERROR_OPEN_FAILED;
+                return std::make_unique<EndedExchange>(sent, std::string());
+            }
+            sent.opened = true;
+            ConfigureComPort(handle.get(), timeouts);
+            std::string bytes = out;
+            DWORD written = 0;
+            if (!call.transfer(handle.get(), true, bytes.data(), static_cast<DWORD>(bytes.size()), written))
+                sent.writeError = GetLastError();
+            sent.written = written;
+        }
+        return std::make_unique<PendingReadWin>(PortCall::Current(), std::move(handle), sent, readMax);
     }
 
     // A port worker's calls go a few frames deep: it reserves a small

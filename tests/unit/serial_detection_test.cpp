@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <numeric>
@@ -127,19 +128,33 @@ TEST(DetectDeviceVersion, AskedTogether) {
             return now;
         }};
         if (row.callLimit.count() != 0) options.clock = base::SteadyNow, options.callLimit = row.callLimit;
+        // Workers at once, and the most seen (they end before the crew).
+        auto workers = std::make_shared<std::atomic<std::size_t>>(0), most = std::make_shared<std::atomic<std::size_t>>(0);
+        options.start = [workers, most](std::function<void()> body) {
+            return serial::StartDetachedThread([workers, most, body = std::move(body)] {
+                const std::size_t now = ++*workers;
+                for (std::size_t m = *most; now > m && !most->compare_exchange_weak(m, now);) {}
+                body(), --*workers;
+            });
+        };
         serial::PortCrew crew(ports, options);
         // The asker notes a probe's end at its next look, which may come
         // after the query began.
+        bool left = false;
         if (row.leaves)
             display.leaves = [&] {
-                return ports.inFlight() == 2 && crew.standing(0).stepsDone > 0 && crew.standing(1).stepsDone > 0;
+                return left = left || (ports.inFlight() == 2 && crew.standing(0).stepsDone > 0 &&
+                                       crew.standing(1).stepsDone > 0);
             };
         serial::PortLists lists;
         serial::DeviceFields device;
         serial::DetectDeviceVersion(ports, lists, display, device, &crew);
-        if (row.leaves || ports.hangPort != 0) {
+        if (ports.hangPort != 0) {
             EXPECT_NE(ports.inFlight(), 0u) << "calls left to run on";
             EXPECT_TRUE(crew.stillInLeftCall(3)) << "a port left in its call is not blamed on another program";
+        }
+        if (row.leaves) {  // the reads given up end at once
+            EXPECT_TRUE(WaitFor([&] { return ports.inFlight() == 0 && !crew.stillInLeftCall(3); }));
         }
         ports.settle();
         EXPECT_EQ(device.DevicePortNumber, row.chosen);
@@ -148,6 +163,8 @@ TEST(DetectDeviceVersion, AskedTogether) {
         if (row.mostAtOnce != 0) {
             EXPECT_EQ(ports.mostAtOnce, row.mostAtOnce);
         }
+        // Every query in its call at once, on a few threads: a read waits on none.
+        EXPECT_LE(most->load(), serial::kMostPortWorkers + (ports.hangPort != 0 ? 1 : 0));
         EXPECT_EQ(lists.OpenablePorts, lists.EnumeratedPorts) << "every port probed";
         EXPECT_EQ(lists.CandidatePorts.empty(), row.chosen == 0);
         std::vector<int> order;  // the queries' lines: "at 0 ms: COM3: no answer ..."
@@ -191,6 +208,8 @@ TEST(DetectDeviceVersion, LeavesNothingBehind) {
          }},
         {"a port enumerated twice, silent, is asked once", [](P p, FakeDisplay&) { p.present({5, 5}); }, 0, {},
          [&](P p, C) { EXPECT_EQ(count(p.queried(), 5), 1); }},
+        {"a port another program holds gets no query", [](P p, FakeDisplay&) { p.present({3, 5}), p.busy = {3}; }, 0, {},
+         [&](P p, C) { EXPECT_EQ(count(p.opened, 3), 0); }},
         {"the user leaves within a port's probe: its second open and its query are not made",
          [](P p, FakeDisplay& d) { p.present({5, 5}), p.openDelays[5] = 200ms, d.leaves = [&p] { return !p.probedPorts().empty(); }; },
          0, {}, [&](P p, C crew) { Through(crew, p); EXPECT_EQ(p.probedPorts(), std::vector<int>{5}); }},

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -18,6 +20,15 @@
 #include "serial/serial_port_system.h"
 
 namespace serial_test {
+
+// The reads a thread began, told of its end.
+struct ThreadEnd {
+    std::vector<std::shared_ptr<std::atomic<std::chrono::steady_clock::rep>>> reads;
+    ~ThreadEnd() {
+        for (const auto& r : reads) *r = std::chrono::steady_clock::now().time_since_epoch().count();
+    }
+};
+inline thread_local ThreadEnd tThreadEnd;
 
 // True once `condition` holds, looked at for up to 5 s.
 inline bool WaitFor(const std::function<bool()>& condition) {
@@ -50,19 +61,29 @@ public:
     }
     serial::Exchanged exchange(int port, const serial::CommTimeouts& t, const std::string& out, std::size_t readMax,
                                std::string& in) override {
+        return beginExchange(port, t, out, readMax)->end(in);
+    }
+    // The read waits on no thread: it ends once its delay has passed (a
+    // hung port's once settled).
+    std::unique_ptr<serial::PendingExchange> beginExchange(int port, const serial::CommTimeouts& t,
+                                                           const std::string& out, std::size_t readMax) override {
         std::unique_lock<std::mutex> lock(mutex_);
         opened.push_back(port);
-        if (busy.count(port) != 0) return {false, 0, 0, serial::kErrorAccessDenied};
-        if (openErrors.count(port) != 0) return {false, 0, 0, openErrors[port]};
+        const auto refused = [](uint32_t error) {
+            return std::make_unique<serial::EndedExchange>(serial::Exchanged{false, 0, 0, error}, std::string());
+        };
+        if (busy.count(port) != 0) return refused(serial::kErrorAccessDenied);
+        if (openErrors.count(port) != 0) return refused(openErrors[port]);
         exchanges.push_back({port, t, out, readMax});
         mostAtOnce = std::max(mostAtOnce, ++inFlight_);
-        pause(lock, delays, port);  // a hung port answers once settled
-        if (port == hangPort) hang(lock);
-        --inFlight_, changed_.notify_all();
-        ends_.push_back(port);
-        auto it = replies.find(port);
-        in = (readMax > 0 && it != replies.end()) ? it->second : std::string();
-        return {true, out.size(), 0};
+        const auto delay = delays.find(port);
+        const auto due = std::chrono::steady_clock::now() +
+                         (delay == delays.end() ? std::chrono::milliseconds(0) : delay->second);
+        auto reply = replies.find(port);
+        auto read = std::make_unique<Read>(*this, port, due, (readMax > 0 && reply != replies.end()) ? reply->second : "",
+                                           serial::Exchanged{true, out.size(), 0}, serial::PortCall::Current());
+        tThreadEnd.reads.push_back(read->threadEnd);
+        return read;
     }
     // Exchanges begun, and those in their call now.
     std::size_t asked() { std::lock_guard<std::mutex> lock(mutex_); return exchanges.size(); }
@@ -107,6 +128,53 @@ public:
     std::size_t mostAtOnce = 0;  // exchanges in their call at once, at most
 
 private:
+    class Read final : public serial::PendingExchange {
+    public:
+        Read(FakePorts& ports, int port, std::chrono::steady_clock::time_point due, std::string reply,
+             serial::Exchanged sent, std::shared_ptr<serial::PortCall> call)
+            : ports_(ports), port_(port), due_(due), reply_(std::move(reply)), sent_(sent), call_(std::move(call)) {}
+        // When the thread that began it ended: Windows cancels a read still
+        // under way then.
+        const std::shared_ptr<std::atomic<std::chrono::steady_clock::rep>> threadEnd =
+            std::make_shared<std::atomic<std::chrono::steady_clock::rep>>(0);
+        ~Read() override {
+            std::string ignored;
+            end(ignored);
+        }
+        bool ended() override {
+            std::lock_guard<std::mutex> lock(ports_.mutex_);
+            return endedLocked();
+        }
+        serial::Exchanged end(std::string& in) override {
+            std::unique_lock<std::mutex> lock(ports_.mutex_);
+            while (!endedLocked()) ports_.changed_.wait_for(lock, std::chrono::milliseconds(1));
+            if (!done_) --ports_.inFlight_, ports_.ends_.push_back(port_), ports_.changed_.notify_all();
+            done_ = true;
+            in = cancelled() ? "" : reply_;
+            return sent_;
+        }
+
+    private:
+        // Cancelled: by the end of its thread before it was due, or given up
+        // (a hung port's read only when `cancellable`).
+        bool cancelled() const {
+            const bool hung = port_ == ports_.hangPort && !ports_.released_;
+            return (threadEnd->load() != 0 && threadEnd->load() < due_.time_since_epoch().count()) ||
+                   (call_ && call_->stopped() && (!hung || ports_.cancellable));
+        }
+        bool endedLocked() const {
+            if (done_ || cancelled()) return true;
+            if (port_ == ports_.hangPort && !ports_.released_) return false;
+            return std::chrono::steady_clock::now() >= due_;
+        }
+        FakePorts& ports_;
+        int port_;
+        std::chrono::steady_clock::time_point due_;
+        std::string reply_;
+        serial::Exchanged sent_;
+        std::shared_ptr<serial::PortCall> call_;
+        bool done_ = false;
+    };
     void hang(std::unique_lock<std::mutex>& lock) {
         const auto call = serial::PortCall::Current();
         ++hung_;

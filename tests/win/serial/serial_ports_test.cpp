@@ -204,4 +204,28 @@ TEST_F(SerialOnWine, GivenUpExchangeEndsAtOnceAndFreesThePort) {
     EXPECT_EQ(ports->exchange(3, serial::kQueryTimeouts, "?", 300, in).openError, serial::kErrorOpenGivenUp);
 }
 
+// A silent port's read left under way, given up, ends at once, its port
+// free. (Its reply taken with no thread waiting is what every search of the
+// whole wizard does.)
+TEST_F(SerialOnWine, ReadLeftUnderWayEndsWhenGivenUp) {
+    const auto endsWithin = [](serial::PendingExchange& read, int ms) {
+        const auto by = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!read.ended() && std::chrono::steady_clock::now() < by)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return read.ended();
+    };
+    const auto call = std::make_shared<serial::PortCall>();
+    std::unique_ptr<serial::PendingExchange> silent;
+    {
+        const serial::PortCall::InHand inHand(call);
+        silent = ports->beginExchange(3, serial::CommTimeouts{0, 0, 5000, 30, 50}, "?", 300);
+    }
+    EXPECT_FALSE(endsWithin(*silent, 300));
+    call->stop();
+    EXPECT_TRUE(endsWithin(*silent, 1000)) << "the read was not cancelled";
+    std::string in;
+    EXPECT_TRUE(silent->end(in).opened);
+    EXPECT_EQ(ports->openExclusive(3), serial::kPortOpened);
+}
+
 }  // namespace
