@@ -51,6 +51,26 @@ std::optional<std::string> InstanceId(HDEVINFO set, SP_DEVINFO_DATA& device) {
     return std::string(id.data(), strnlen(id.data(), id.size()));
 }
 
+// Opens `port` as exchanges use it, sets it up and writes `out`, noting in
+// `result` how that went: the open port, or none when it did not open.
+UniqueHandle OpenAndWrite(CallInDriver& call, int port, const CommTimeouts& timeouts, const std::string& out,
+                          Exchanged& result) {
+    UniqueHandle handle = call.open(port);
+    if (!handle.valid()) {
+        const DWORD error = GetLastError();
+        result.openError = error != ERROR_SUCCESS ? error : ERROR_OPEN_FAILED;
+        return handle;
+    }
+    result.opened = true;
+    ConfigureComPort(handle.get(), timeouts);
+    std::string bytes = out;
+    DWORD written = 0;
+    if (!call.transfer(handle.get(), true, bytes.data(), static_cast<DWORD>(bytes.size()), written))
+        result.writeError = GetLastError();
+    result.written = written;
+    return handle;
+}
+
 class WindowsSerialPorts final : public SerialPortSystem {
 public:
     bool listPortDevices(std::vector<PortDevice>& devices) override {
@@ -83,19 +103,8 @@ public:
         in.clear();
         Exchanged result;
         CallInDriver call(PortCall::Current());
-        UniqueHandle handle = call.open(port);
-        if (!handle.valid()) {
-            const DWORD error = GetLastError();
-            result.openError = error != ERROR_SUCCESS ? error : ERROR_OPEN_FAILED;
-            return result;
-        }
-        result.opened = true;
-        ConfigureComPort(handle.get(), timeouts);
-        std::string sent = out;
-        DWORD written = 0;
-        if (!call.transfer(handle.get(), true, sent.data(), static_cast<DWORD>(sent.size()), written))
-            result.writeError = GetLastError();
-        result.written = written;
+        const UniqueHandle handle = OpenAndWrite(call, port, timeouts, out, result);
+        if (!handle.valid()) return result;
         if (readMax > 0) {
             std::vector<char> buffer(readMax);
             DWORD got = 0;
@@ -113,20 +122,9 @@ public:
         UniqueHandle handle;
         {
             CallInDriver call(PortCall::Current());
-            handle = call.open(port);
-            if (!handle.valid()) {
-                const DWORD error = GetLastError();
-                sent.openError = error != ERROR_SUCCESS ? error : ERROR_OPEN_FAILED;
-                return std::make_unique<EndedExchange>(sent, std::string());
-            }
-            sent.opened = true;
-            ConfigureComPort(handle.get(), timeouts);
-            std::string bytes = out;
-            DWORD written = 0;
-            if (!call.transfer(handle.get(), true, bytes.data(), static_cast<DWORD>(bytes.size()), written))
-                sent.writeError = GetLastError();
-            sent.written = written;
+            handle = OpenAndWrite(call, port, timeouts, out, sent);
         }
+        if (!handle.valid()) return std::make_unique<EndedExchange>(sent, std::string());
         return std::make_unique<PendingReadWin>(PortCall::Current(), std::move(handle), sent, readMax);
     }
 

@@ -43,9 +43,10 @@ e2e_check() {  # message, command...
 
 e2e_cleanup() {
   local p live
-  # Only the processes this shell has not reaped yet: the number of one it
-  # has waited for (a restarted simulator) may belong to another test now.
-  live=" $(jobs -p | tr '\n' ' ') "
+  # Only the processes of this shell still running: the number of one that
+  # has ended (a restarted simulator, a wizard that closed) may belong to
+  # another test now.
+  live=" $(jobs -rp | tr '\n' ' ') "
   for p in "${E2E_PIDS[@]}"; do [[ "$live" == *" $p "* ]] && kill "$p" 2>/dev/null; done
   for p in "${E2E_PIDS[@]}"; do [[ "$live" == *" $p "* ]] && wait "$p" 2>/dev/null; done
   wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
@@ -89,7 +90,7 @@ e2e_ports() {
     printf '"FriendlyName"="USB Serial Port (COM%s)"\n"HardwareID"=hex(7):%s,00,00,00,00\n\n' "$n" "$hw" >>"$reg"
     i=$((i + 1))
   done
-  wz_reg_import "$(winepath -w "$reg")"
+  wz_reg_import "$reg"
 }
 
 # e2e_bluetooth_ports N...: serial ports of paired Bluetooth devices, COMn
@@ -105,7 +106,7 @@ e2e_bluetooth_ports() {
     printf '"HardwareID"=hex(7):42,00,54,00,48,00,45,00,4e,00,55,00,4d,00,00,00,00,00\n\n' >>"$reg"
     i=$((i + 1))
   done
-  wz_reg_import "$(winepath -w "$reg")"
+  wz_reg_import "$reg"
 }
 
 # e2e_boot_drive LETTER LABEL: a removable drive whose root is $E2E/drive.

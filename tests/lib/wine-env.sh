@@ -79,11 +79,29 @@ wz_loader() {
   fi
 }
 
-# Imports a .reg file into the prefix $WINEPREFIX.
+# Imports the .reg file $1 (a Linux path) into the prefix $WINEPREFIX, and
+# makes sure it is in the registry the prefix saved, which the next server
+# loads: a write its server did not save (seen once under load, with reg's
+# exit code 0) would show as the program's fault. Fails, saying so, when
+# the import is not there after three.
 # With wine32 installed, `wine` starts the 32-bit tools, whose writes under
 # HKLM\Software land in Wow6432Node: import into the 64-bit view, which is
 # where Wine and 64-bit programs look.
-wz_reg_import() { wine reg import "$1" /reg:64 >/dev/null 2>&1; wineserver -w; }
+wz_reg_import() {
+  local key hive try
+  key=$(grep '^\[' "$1" | tail -n 1 | tr -d '[]\r')
+  case $key in
+    HKEY_LOCAL_MACHINE\\*) hive=system.reg ;;
+    HKEY_CURRENT_USER\\*) hive=user.reg ;;
+  esac
+  key=${key#*\\}
+  for try in 1 2 3; do
+    wine reg import "$(winepath -w "$1")" /reg:64 >/dev/null 2>&1; wineserver -w
+    [ -z "${hive:-}" ] || grep -qiF "[${key//\\/\\\\}]" "$WINEPREFIX/$hive" && return 0
+    wz_log "$1: not in the saved registry after import $try"
+  done
+  return 1
+}
 
 # Starts Xvfb on a display that the server itself finds free (so that
 # parallel tests never share one); sets DISPLAY and WZ_XVFB_PID.

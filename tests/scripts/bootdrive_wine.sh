@@ -53,7 +53,7 @@ drive h "SMALL" floppy
 drive i "GONE" floppy
 drive j "DROPPED" floppy
 drive k "TIMED OUT" floppy
-wz_reg_import "$(winepath -w "$work/drives.reg")"
+wz_reg_import "$work/drives.reg"
 wineserver -k >/dev/null 2>&1 || true
 rm -rf "$work/drives/i"
 

@@ -14,7 +14,7 @@ set -euo pipefail
 
 . "$WIZARD_SOURCE_DIR/tests/lib/serial-sims.sh"
 sims_begin serial_ports
-wz_reg_import "$(winepath -w "$WIZARD_SOURCE_DIR/tests/win/serial/ports.reg")"
+wz_reg_import "$WIZARD_SOURCE_DIR/tests/win/serial/ports.reg"
 
 mkdir -p "$work/rec"
 # Each simulator records the bytes it receives and the line settings of
