@@ -43,6 +43,10 @@ struct CopyFileThread::State {
     bool waiting = true;  // created waiting: the first Resume() always counts
     bool woken = false;
     bool ended = false;
+    // The paths of the copy under way, taken when it was started: the window
+    // may name another drive for a later copy while this one begins.
+    char from[kPathBufferSize] = {};
+    char to[kPathBufferSize] = {};
     std::string lastTarget;  // of the copy under way or the last one
     std::optional<CopyRecord> lastCopy;
 };
@@ -76,7 +80,9 @@ bool CopyFileThread::Resume() {
         state_->woken = true;
         state_->stop = false;
         state_->lastCopy.reset();
-        state_->lastTarget.assign(FirmwareTargetPath, strnlen(FirmwareTargetPath, kPathBufferSize - 1));
+        CopyPath(state_->from, FirmwareImagePath);
+        CopyPath(state_->to, FirmwareTargetPath);
+        state_->lastTarget = state_->to;
     }
     state_->wake.notify_one();
     return true;
@@ -111,12 +117,11 @@ void CopyFileThread::RunWorker(std::shared_ptr<State> state) {
         state->wake.wait(lock, [&] { return state->woken || state->ended; });
         if (state->ended) break;
         state->woken = false;
-        // The paths are read once, at the start of the copy; the window
-        // wrote them before it woke the worker.
+        // The paths the window gave when it woke the worker.
         char from[kPathBufferSize];
         char to[kPathBufferSize];
-        CopyPath(from, FirmwareImagePath);
-        CopyPath(to, FirmwareTargetPath);
+        CopyPath(from, state->from);
+        CopyPath(to, state->to);
         FileCopier& copier = *state->copier;
         lock.unlock();
 
